@@ -1,0 +1,10 @@
+find_package(Eigen3 3.4 REQUIRED NO_MODULE)
+find_package(fmt REQUIRED)
+find_library(VELM_OPENBLAS NAMES openblas
+             PATHS /usr/lib/x86_64-linux-gnu/openblas-pthread /usr/lib/x86_64-linux-gnu REQUIRED)
+if(VELM_BUILD_PYTHON)
+  find_package(Python3 REQUIRED COMPONENTS Interpreter Development.Module)
+endif()
+if(VELM_BUILD_TESTS)
+  find_package(GTest REQUIRED)
+endif()

@@ -1,0 +1,10 @@
+add_library(velm_warnings INTERFACE)
+target_compile_options(velm_warnings INTERFACE -Wall -Wextra -Wpedantic -Wshadow -Wconversion
+                                               -Wno-sign-conversion)
+if(VELM_WARNINGS_AS_ERRORS)
+  target_compile_options(velm_warnings INTERFACE -Werror)
+endif()
+if(VELM_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=address,undefined)
+endif()

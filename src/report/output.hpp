@@ -1,0 +1,21 @@
+#pragma once
+
+#include <filesystem>
+
+#include "report/console.hpp"
+
+namespace velm::report {
+
+// Where one analysis call sends its output: the console, and the folder that the relative file
+// names (the CSV exports, the results document) are resolved against. An empty folder means
+// the process's working directory.
+struct Output {
+  Console& console;
+  std::filesystem::path directory;
+
+  std::filesystem::path file(const std::filesystem::path& name) const {
+    return directory.empty() ? name : directory / name;
+  }
+};
+
+}  // namespace velm::report
