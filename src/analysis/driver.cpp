@@ -1,0 +1,127 @@
+#include "analysis/driver.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <new>
+
+#include <fmt/format.h>
+
+#include "base/system_error.hpp"
+#include "format/numbers.hpp"
+#include "json/utf8.hpp"
+#include "model/document.hpp"
+#include "results/save.hpp"
+#include "solver/solve.hpp"
+
+namespace velm::analysis {
+namespace {
+
+using Outcome = std::expected<std::string, std::string>;
+
+std::unexpected<std::string> failure(std::string text) { return std::unexpected(std::move(text)); }
+
+// Flushes the console however the call ends, so that everything printed is out before the
+// caller sees the outcome.
+struct FlushOnExit {
+  report::Console& console;
+  ~FlushOnExit() { console.flush(); }
+};
+
+std::expected<std::string, std::string> read_text_file(std::string_view path) {
+  if (path.find('\0') != std::string_view::npos)
+    return failure("the path contains a NUL character, which no file name can hold");
+  const std::string name(path);
+  const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return failure(os_error_text(errno));
+  std::string text;
+  struct stat info {};
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
+    text.reserve(static_cast<std::size_t>(info.st_size));
+  std::array<char, 1 << 16> block;
+  while (true) {
+    const ssize_t got = ::read(fd, block.data(), block.size());
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      const int error_number = errno;
+      ::close(fd);
+      return failure(os_error_text(error_number));
+    }
+    if (got == 0) break;
+    text.append(block.data(), static_cast<std::size_t>(got));
+  }
+  ::close(fd);
+  if (!json::is_valid_utf8(text)) return failure("stream did not contain valid UTF-8");
+  return text;
+}
+
+}  // namespace
+
+Outcome calculate_from_json_internal(std::string_view json_text, report::Output& output) {
+  FlushOnExit flush{output.console};
+  std::expected<model::VELM, std::string> model;
+  try {
+    model = model::parse_model(json_text);
+  } catch (const std::bad_alloc&) {
+    return failure("Not enough memory to read the model document.");
+  }
+  if (!model) return failure("JSON was not well-formatted: " + model.error());
+  if (model->load_cases.empty()) return failure("No load cases found in the input data.");
+
+  const std::uint32_t load_case_id = model->load_cases.front().id;
+  std::expected<solver::Solution, std::string> solution;
+  try {
+    solution = solver::solve_for_load_case(*model, load_case_id, output);
+  } catch (const std::bad_alloc&) {
+    solution = std::unexpected("not enough memory to complete the analysis.");
+  }
+  if (!solution)
+    return failure(fmt::format("Error during analysis for Load Case {}: {}", load_case_id,
+                               solution.error()));
+
+  print_readable_vector(output.console, solution->displacements, "Displacements");
+  print_readable_vector(output.console, solution->reactions, "Reactions");
+
+  std::expected<void, std::string> saved;
+  try {
+    saved = results::save_results_to_json(*model, output.file(std::string(kResultsFileName)));
+  } catch (const std::bad_alloc&) {
+    saved = std::unexpected("not enough memory to build the results document");
+  }
+  if (!saved) return failure("Failed to write results to JSON file: " + saved.error());
+  return fmt::format("Analysis succeeded! Results written to '{}'", kResultsFileName);
+}
+
+Outcome calculate_from_file_internal(std::string_view path, report::Output& output) {
+  auto text = read_text_file(path);
+  if (!text) return failure("Failed to read JSON file: " + text.error());
+  return calculate_from_json_internal(*text, output);
+}
+
+void print_readable_vector(report::Console& console, const linalg::Vector& vector,
+                           std::string_view title) {
+  static constexpr std::array<std::string_view, 6> kLabels = {"UX ", "UY ", "UZ ",
+                                                              "RX ", "RY ", "RZ "};
+  console.write(title);
+  console.write(":\n");
+  const auto nodes = static_cast<std::size_t>(vector.size()) / 6;
+  for (std::size_t node = 0; node < nodes; ++node) {
+    console.write(fmt::format("  Node {}:\n", node + 1));
+    for (std::size_t dof = 0; dof < 6; ++dof) {
+      char* line = console.reserve(16 + format::max_fixed_length(4));
+      char* end = line;
+      for (const char c : std::string_view("    ")) *end++ = c;
+      for (const char c : kLabels[dof]) *end++ = c;
+      *end++ = ':';
+      *end++ = ' ';
+      end = format::write_fixed_padded(end, vector[static_cast<Eigen::Index>(6 * node + dof)], 10, 4);
+      *end++ = '\n';
+      console.commit(static_cast<std::size_t>(end - line));
+    }
+  }
+}
+
+}  // namespace velm::analysis

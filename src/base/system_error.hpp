@@ -1,0 +1,10 @@
+#pragma once
+
+#include <string>
+
+namespace velm {
+
+// An operating-system failure as users see it: "No such file or directory (os error 2)".
+std::string os_error_text(int error_number);
+
+}  // namespace velm

@@ -1,0 +1,88 @@
+// A pull tokenizer over a document held in memory. The record readers ask it for exactly the
+// token they expect next, so every failure is detected, and stamped, where it happens; there is
+// no document tree.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <expected>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "json/error.hpp"
+
+namespace velm::json {
+
+template <class T>
+using Result = std::expected<T, ReadError>;
+
+class Reader {
+ public:
+  static constexpr int kDepthLimit = 128;
+
+  explicit Reader(std::string_view text) : text_(text) {}
+
+  // Skips whitespace and returns the next byte without consuming it (none at the end).
+  std::optional<char> peek();
+  void eat() { ++pos_; }
+
+  // Errors stamped after the bytes consumed so far, or on the byte just peeked.
+  ReadError error(std::string message) const { return {std::move(message), pos_}; }
+  ReadError peek_error(std::string message) const;
+
+  // The value that starts here does not have the expected kind: consumes it if it is a scalar
+  // and describes what was found ("invalid type: integer `3`, expected struct Member").
+  ReadError invalid_type(std::string_view expected);
+
+  // Scalars. Each skips leading whitespace and reports a value of another kind as invalid type.
+  Result<std::uint32_t> read_u32();
+  Result<std::uint64_t> read_u64();
+  Result<double> read_f64();
+  Result<bool> read_bool();
+  Result<std::string> read_string(std::string_view expected = "a string");
+  // True (and consumed) when the next value is null.
+  Result<bool> read_null();
+
+  // Containers: begin_* checks the nesting limit and consumes the bracket after the caller
+  // has peeked it; next_* returns false when the closing bracket is next (not consumed);
+  // end_* consumes the closing bracket or reports what stands in its way.
+  Result<void> begin_container();
+  void end_container() { --depth_; }
+  Result<bool> next_element(bool& first);
+  Result<bool> next_key(bool& first, std::string& key);
+  // A map key holding an unsigned 32-bit integer in quotes ("12").
+  Result<bool> next_numeric_key(bool& first, std::uint32_t& key);
+  Result<void> colon();
+  Result<void> end_seq();
+  Result<void> end_map();
+
+  // Skips one well-formed value of any kind.
+  Result<void> skip_value();
+  // Only whitespace may follow the document.
+  Result<void> finish();
+
+ private:
+  struct Number {
+    std::size_t begin = 0, end = 0;
+    bool negative = false;
+    bool integral = true;  // no fraction and no exponent
+  };
+
+  Result<Number> scan_number();
+  Result<double> number_value(const Number& number) const;
+  std::string describe_number(const Number& number) const;
+  template <class Unsigned>
+  Result<Unsigned> read_unsigned(std::string_view expected);
+  Result<void> scan_string(std::string& out);
+  Result<void> scan_escape(std::string& out);
+  Result<std::uint32_t> scan_hex4();
+  Result<void> scan_ident(std::string_view rest);
+  Result<void> skip_nested();
+
+  std::string_view text_;
+  std::size_t pos_ = 0;
+  int depth_ = 0;
+};
+
+}  // namespace velm::json

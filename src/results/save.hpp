@@ -1,0 +1,23 @@
+// Writing the results document.
+#pragma once
+
+#include <expected>
+#include <filesystem>
+#include <string>
+
+#include "model/velm.hpp"
+
+namespace velm::results {
+
+// Writes the whole model, results included, as the pretty-printed document. The text is built
+// in memory, written to a new file beside the target and renamed over it, so a failure at any
+// step leaves the previous document as it was. A symbolic link at file_name is followed: the
+// file it points to is the one replaced. The error is the system's text of the failed step.
+std::expected<void, std::string> save_results_to_json(const model::VELM& model,
+                                                      const std::filesystem::path& file_name);
+
+// The same for any text (the replacement step alone).
+std::expected<void, std::string> replace_file(const std::filesystem::path& file_name,
+                                              std::string_view contents);
+
+}  // namespace velm::results
