@@ -22,7 +22,9 @@ namespace {
 
 using Outcome = std::expected<std::string, std::string>;
 
-std::unexpected<std::string> failure(std::string text) { return std::unexpected(std::move(text)); }
+std::unexpected<std::string> failure(std::string text) {
+  return std::unexpected(std::move(text));
+}
 
 // Flushes the console however the call ends, so that everything printed is out before the
 // caller sees the outcome.
@@ -79,8 +81,8 @@ Outcome calculate_from_json_internal(std::string_view json_text, report::Output&
     solution = std::unexpected("not enough memory to complete the analysis.");
   }
   if (!solution)
-    return failure(fmt::format("Error during analysis for Load Case {}: {}", load_case_id,
-                               solution.error()));
+    return failure(
+        fmt::format("Error during analysis for Load Case {}: {}", load_case_id, solution.error()));
 
   print_readable_vector(output.console, solution->displacements, "Displacements");
   print_readable_vector(output.console, solution->reactions, "Reactions");
@@ -117,7 +119,8 @@ void print_readable_vector(report::Console& console, const linalg::Vector& vecto
       for (const char c : kLabels[dof]) *end++ = c;
       *end++ = ':';
       *end++ = ' ';
-      end = format::write_fixed_padded(end, vector[static_cast<Eigen::Index>(6 * node + dof)], 10, 4);
+      end =
+          format::write_fixed_padded(end, vector[static_cast<Eigen::Index>(6 * node + dof)], 10, 4);
       *end++ = '\n';
       console.commit(static_cast<std::size_t>(end - line));
     }

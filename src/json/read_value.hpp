@@ -32,7 +32,9 @@ struct IsOrderedMap : std::false_type {};
 template <class K, class V>
 struct IsOrderedMap<model::OrderedMap<K, V>> : std::true_type {};
 
-inline Result<void> fail(ReadError error) { return std::unexpected(std::move(error)); }
+inline Result<void> fail(ReadError error) {
+  return std::unexpected(std::move(error));
+}
 
 template <class T>
 std::string record_expectation() {
@@ -59,8 +61,8 @@ Result<void> read_field_by_key(Reader& reader, T& out, std::string_view key, std
   }
   if (seen[index]) {
     static constexpr std::array<std::string_view, sizeof...(I)> keys = {std::get<I>(fields).key...};
-    return fail(at_record_end(reader, reader.error(fmt::format("duplicate field `{}`", keys[index])),
-                              '}'));
+    return fail(
+        at_record_end(reader, reader.error(fmt::format("duplicate field `{}`", keys[index])), '}'));
   }
   seen.set(index);
   if (auto ok = reader.colon(); !ok) return ok;
@@ -104,10 +106,10 @@ Result<void> read_positional(Reader& reader, T& out, std::index_sequence<I...>) 
            if (!more) {
              result = fail(more.error());
            } else if (!*more) {
-             result = fail(at_record_end(
-                 reader,
-                 reader.error(fmt::format("invalid length {}, expected {}", I, record_expectation<T>())),
-                 ']'));
+             result = fail(at_record_end(reader,
+                                         reader.error(fmt::format("invalid length {}, expected {}",
+                                                                  I, record_expectation<T>())),
+                                         ']'));
            } else {
              result = read_value(reader, out.*(std::get<I>(fields).member));
            }
@@ -136,7 +138,8 @@ Result<void> read_record(Reader& reader, T& out) {
       if (!ok) return ok;
     }
     reader.end_container();
-    if (auto ok = check_missing(reader, out, seen, std::make_index_sequence<count>{}); !ok) return ok;
+    if (auto ok = check_missing(reader, out, seen, std::make_index_sequence<count>{}); !ok)
+      return ok;
     return reader.end_map();
   }
   if (*next == '[') {
@@ -168,7 +171,8 @@ Result<void> read_enum(Reader& reader, T& out) {
     std::string expected;
     for (const auto variant : variants)
       expected += fmt::format("{}`{}`", expected.empty() ? "" : ", ", variant);
-    return fail(reader.error(fmt::format("unknown variant `{}`, expected one of {}", *name, expected)));
+    return fail(
+        reader.error(fmt::format("unknown variant `{}`, expected one of {}", *name, expected)));
   }
   out = static_cast<T>(index);
   if (!object_form) return {};
@@ -213,7 +217,8 @@ inline Result<void> read_triple(Reader& reader, std::array<double, 3>& out) {
     if (!more) return fail(more.error());
     if (!*more) {
       return fail(at_record_end(
-          reader, reader.error(fmt::format("invalid length {}, expected a tuple of size 3", i)), ']'));
+          reader, reader.error(fmt::format("invalid length {}, expected a tuple of size 3", i)),
+          ']'));
     }
     auto value = reader.read_f64();
     if (!value) return fail(value.error());

@@ -14,8 +14,12 @@
 namespace velm::json {
 namespace {
 
-bool is_space(char c) { return c == ' ' || c == '\n' || c == '\t' || c == '\r'; }
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_space(char c) {
+  return c == ' ' || c == '\n' || c == '\t' || c == '\r';
+}
+bool is_digit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 int hex_value(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -48,12 +52,24 @@ std::string quoted(std::string_view s) {
   std::string out = "\"";
   for (const char c : s) {
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      case '\0': out += "\\0"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\0':
+        out += "\\0";
+        break;
       default:
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
           out += fmt::format("\\u{{{:x}}}", static_cast<unsigned>(static_cast<unsigned char>(c)));
@@ -104,8 +120,12 @@ ReadError Reader::invalid_type(std::string_view expected) {
       found = "string " + quoted(text);
       break;
     }
-    case '[': found = "sequence"; break;
-    case '{': found = "map"; break;
+    case '[':
+      found = "sequence";
+      break;
+    case '{':
+      found = "map";
+      break;
     default: {
       if (*next != '-' && !is_digit(*next)) return peek_error("expected value");
       auto number = scan_number();
@@ -131,7 +151,8 @@ Result<Reader::Number> Reader::scan_number() {
   const char first = text_[pos_];
   eat();
   if (first == '0') {
-    if (pos_ < text_.size() && is_digit(text_[pos_])) return std::unexpected(peek_error("invalid number"));
+    if (pos_ < text_.size() && is_digit(text_[pos_]))
+      return std::unexpected(peek_error("invalid number"));
   } else if (!is_digit(first)) {
     return std::unexpected(error("invalid number"));
   }
@@ -170,7 +191,8 @@ Result<double> Reader::number_value(const Number& number) const {
     if (!std::isinf(value) && std::abs(value) <= std::numeric_limits<double>::max()) {
       const std::string_view literal(first, static_cast<std::size_t>(last - first));
       const auto e = literal.find_first_of("eE");
-      const bool tiny = e != std::string_view::npos && literal.find('-', e) != std::string_view::npos;
+      const bool tiny =
+          e != std::string_view::npos && literal.find('-', e) != std::string_view::npos;
       if (tiny) return number.negative ? -0.0 : 0.0;
     }
     return std::unexpected(error("number out of range"));
@@ -187,7 +209,8 @@ std::string Reader::describe_number(const Number& number) const {
       return fmt::format("integer `{}`", literal);
   }
   const auto value = number_value(number);
-  return fmt::format("floating point `{}`", value ? format::shortest(*value) : std::string(literal));
+  return fmt::format("floating point `{}`",
+                     value ? format::shortest(*value) : std::string(literal));
 }
 
 template <class Unsigned>
@@ -211,8 +234,12 @@ Result<Unsigned> Reader::read_unsigned(std::string_view expected) {
   return value;
 }
 
-Result<std::uint32_t> Reader::read_u32() { return read_unsigned<std::uint32_t>("u32"); }
-Result<std::uint64_t> Reader::read_u64() { return read_unsigned<std::uint64_t>("u64"); }
+Result<std::uint32_t> Reader::read_u32() {
+  return read_unsigned<std::uint32_t>("u32");
+}
+Result<std::uint64_t> Reader::read_u64() {
+  return read_unsigned<std::uint64_t>("u64");
+}
 
 Result<double> Reader::read_f64() {
   const auto next = peek();
@@ -228,7 +255,8 @@ Result<bool> Reader::read_bool() {
   if (!next) return std::unexpected(peek_error("EOF while parsing a value"));
   if (*next == 't' || *next == 'f') {
     eat();
-    if (auto ok = scan_ident(*next == 't' ? "rue" : "alse"); !ok) return std::unexpected(ok.error());
+    if (auto ok = scan_ident(*next == 't' ? "rue" : "alse"); !ok)
+      return std::unexpected(ok.error());
     return *next == 't';
   }
   return std::unexpected(invalid_type("a boolean"));
@@ -283,7 +311,8 @@ Result<void> Reader::scan_string(std::string& out) {
       if (auto ok = scan_escape(out); !ok) return ok;
     } else if (c < 0x20) {
       eat();
-      return std::unexpected(error("control character (\\u0000-\\u001F) found while parsing a string"));
+      return std::unexpected(
+          error("control character (\\u0000-\\u001F) found while parsing a string"));
     } else {
       const std::size_t length = utf8_sequence_length(text_.substr(pos_));
       if (length == 0) {
@@ -313,21 +342,40 @@ Result<void> Reader::scan_escape(std::string& out) {
   const char c = text_[pos_];
   eat();
   switch (c) {
-    case '"': out.push_back('"'); return {};
-    case '\\': out.push_back('\\'); return {};
-    case '/': out.push_back('/'); return {};
-    case 'b': out.push_back('\b'); return {};
-    case 'f': out.push_back('\f'); return {};
-    case 'n': out.push_back('\n'); return {};
-    case 'r': out.push_back('\r'); return {};
-    case 't': out.push_back('\t'); return {};
-    case 'u': break;
-    default: return std::unexpected(error("invalid escape"));
+    case '"':
+      out.push_back('"');
+      return {};
+    case '\\':
+      out.push_back('\\');
+      return {};
+    case '/':
+      out.push_back('/');
+      return {};
+    case 'b':
+      out.push_back('\b');
+      return {};
+    case 'f':
+      out.push_back('\f');
+      return {};
+    case 'n':
+      out.push_back('\n');
+      return {};
+    case 'r':
+      out.push_back('\r');
+      return {};
+    case 't':
+      out.push_back('\t');
+      return {};
+    case 'u':
+      break;
+    default:
+      return std::unexpected(error("invalid escape"));
   }
   auto unit = scan_hex4();
   if (!unit) return std::unexpected(unit.error());
   std::uint32_t cp = *unit;
-  if (cp >= 0xDC00 && cp <= 0xDFFF) return std::unexpected(error("lone trailing surrogate in hex escape"));
+  if (cp >= 0xDC00 && cp <= 0xDFFF)
+    return std::unexpected(error("lone trailing surrogate in hex escape"));
   if (cp >= 0xD800 && cp <= 0xDBFF) {
     // A leading surrogate must be followed by the escape of its trailing half; alone it has
     // no UTF-8 form and would corrupt the results document.
@@ -337,7 +385,8 @@ Result<void> Reader::scan_escape(std::string& out) {
     pos_ += 2;
     auto low = scan_hex4();
     if (!low) return std::unexpected(low.error());
-    if (*low < 0xDC00 || *low > 0xDFFF) return std::unexpected(error("lone leading surrogate in hex escape"));
+    if (*low < 0xDC00 || *low > 0xDFFF)
+      return std::unexpected(error("lone leading surrogate in hex escape"));
     cp = 0x10000 + ((cp - 0xD800) << 10) + (*low - 0xDC00);
   }
   append_utf8(out, cp);
@@ -402,7 +451,8 @@ Result<bool> Reader::next_numeric_key(bool& first, std::uint32_t& key) {
     return std::unexpected(error("invalid value: expected key to be a number in quotes"));
   auto value = read_u32();
   if (!value) return std::unexpected(value.error());
-  if (pos_ == text_.size() || text_[pos_] != '"') return std::unexpected(peek_error("expected `\"`"));
+  if (pos_ == text_.size() || text_[pos_] != '"')
+    return std::unexpected(peek_error("expected `\"`"));
   eat();
   key = *value;
   return true;
@@ -445,16 +495,23 @@ Result<void> Reader::skip_value() {
   const auto next = peek();
   if (!next) return std::unexpected(peek_error("EOF while parsing a value"));
   switch (*next) {
-    case 'n': eat(); return scan_ident("ull");
-    case 't': eat(); return scan_ident("rue");
-    case 'f': eat(); return scan_ident("alse");
+    case 'n':
+      eat();
+      return scan_ident("ull");
+    case 't':
+      eat();
+      return scan_ident("rue");
+    case 'f':
+      eat();
+      return scan_ident("alse");
     case '"': {
       eat();
       std::string ignored;
       return scan_string(ignored);
     }
     case '[':
-    case '{': return skip_nested();
+    case '{':
+      return skip_nested();
     default: {
       if (*next != '-' && !is_digit(*next)) return std::unexpected(peek_error("expected value"));
       auto number = scan_number();

@@ -9,6 +9,8 @@ std::expected<VELM, std::string> parse_model(std::string_view text) {
   return json::read_document<VELM>(text);
 }
 
-std::string write_model(const VELM& model) { return json::write_document(model); }
+std::string write_model(const VELM& model) {
+  return json::write_document(model);
+}
 
 }  // namespace velm::model

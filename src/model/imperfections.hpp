@@ -30,16 +30,16 @@ template <>
 struct velm::json::Schema<velm::model::RotationImperfection> {
   using T = velm::model::RotationImperfection;
   static constexpr std::string_view name = "RotationImperfection";
-  static constexpr auto fields =
-      std::tuple{field("memberset", &T::memberset), field("magnitude", &T::magnitude),
-                 field("axis", &T::axis), field("axis_only", &T::axis_only),
-                 field("point", &T::point)};
+  static constexpr auto fields = std::tuple{
+      field("memberset", &T::memberset), field("magnitude", &T::magnitude), field("axis", &T::axis),
+      field("axis_only", &T::axis_only), field("point", &T::point)};
 };
 
 template <>
 struct velm::json::Schema<velm::model::TranslationImperfection> {
   using T = velm::model::TranslationImperfection;
   static constexpr std::string_view name = "TranslationImperfection";
-  static constexpr auto fields = std::tuple{
-      field("memberset", &T::memberset), field("magnitude", &T::magnitude), field("axis", &T::axis)};
+  static constexpr auto fields =
+      std::tuple{field("memberset", &T::memberset), field("magnitude", &T::magnitude),
+                 field("axis", &T::axis)};
 };

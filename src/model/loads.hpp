@@ -70,10 +70,12 @@ template <>
 struct velm::json::Schema<velm::model::NodalLoad> {
   using T = velm::model::NodalLoad;
   static constexpr std::string_view name = "NodalLoad";
-  static constexpr auto fields =
-      std::tuple{field("id", &T::id),               field("node", &T::node),
-                 field("load_case", &T::load_case), field("magnitude", &T::magnitude),
-                 field("direction", &T::direction), field("load_type", &T::load_type)};
+  static constexpr auto fields = std::tuple{field("id", &T::id),
+                                            field("node", &T::node),
+                                            field("load_case", &T::load_case),
+                                            field("magnitude", &T::magnitude),
+                                            field("direction", &T::direction),
+                                            field("load_type", &T::load_type)};
 };
 
 template <>
@@ -104,8 +106,8 @@ struct velm::json::Schema<velm::model::LoadCombination> {
   using T = velm::model::LoadCombination;
   static constexpr std::string_view name = "LoadCombination";
   static constexpr auto fields =
-      std::tuple{field("load_combination_id", &T::load_combination_id),
-                 field("name", &T::name), field("load_cases_factors", &T::load_cases_factors),
+      std::tuple{field("load_combination_id", &T::load_combination_id), field("name", &T::name),
+                 field("load_cases_factors", &T::load_cases_factors),
                  field("situation", &T::situation), field("check", &T::check)};
 };
 

@@ -57,8 +57,8 @@ struct velm::json::Schema<velm::model::Material> {
   using T = velm::model::Material;
   static constexpr std::string_view name = "Material";
   static constexpr auto fields =
-      std::tuple{field("id", &T::id),       field("name", &T::name),
-                 field("e_mod", &T::e_mod), field("g_mod", &T::g_mod),
+      std::tuple{field("id", &T::id),           field("name", &T::name),
+                 field("e_mod", &T::e_mod),     field("g_mod", &T::g_mod),
                  field("density", &T::density), field("yield_stress", &T::yield_stress)};
 };
 
@@ -66,11 +66,16 @@ template <>
 struct velm::json::Schema<velm::model::Section> {
   using T = velm::model::Section;
   static constexpr std::string_view name = "Section";
-  static constexpr auto fields = std::tuple{
-      field("id", &T::id),     field("name", &T::name), field("material", &T::material),
-      field("h", &T::h),       field("b", &T::b),       field("i_y", &T::i_y),
-      field("i_z", &T::i_z),   field("j", &T::j),       field("area", &T::area),
-      field("shape_path", &T::shape_path)};
+  static constexpr auto fields = std::tuple{field("id", &T::id),
+                                            field("name", &T::name),
+                                            field("material", &T::material),
+                                            field("h", &T::h),
+                                            field("b", &T::b),
+                                            field("i_y", &T::i_y),
+                                            field("i_z", &T::i_z),
+                                            field("j", &T::j),
+                                            field("area", &T::area),
+                                            field("shape_path", &T::shape_path)};
 };
 
 template <>

@@ -52,20 +52,19 @@ template <>
 struct velm::json::Schema<velm::model::Member> {
   using T = velm::model::Member;
   static constexpr std::string_view name = "Member";
-  static constexpr auto fields = std::tuple{
-      field("id", &T::id),
-      field("start_node", &T::start_node),
-      field("end_node", &T::end_node),
-      field("section", &T::section),
-      field("rotation_angle", &T::rotation_angle),
-      field("start_hinge", &T::start_hinge),
-      field("end_hinge", &T::end_hinge),
-      field("classification", &T::classification),
-      field("weight", &T::weight),
-      field("chi", &T::chi),
-      field("reference_member", &T::reference_member),
-      field("reference_node", &T::reference_node),
-      field("member_type", &T::member_type)};
+  static constexpr auto fields = std::tuple{field("id", &T::id),
+                                            field("start_node", &T::start_node),
+                                            field("end_node", &T::end_node),
+                                            field("section", &T::section),
+                                            field("rotation_angle", &T::rotation_angle),
+                                            field("start_hinge", &T::start_hinge),
+                                            field("end_hinge", &T::end_hinge),
+                                            field("classification", &T::classification),
+                                            field("weight", &T::weight),
+                                            field("chi", &T::chi),
+                                            field("reference_member", &T::reference_member),
+                                            field("reference_node", &T::reference_node),
+                                            field("member_type", &T::member_type)};
 };
 
 template <>

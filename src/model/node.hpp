@@ -23,7 +23,7 @@ template <>
 struct velm::json::Schema<velm::model::Node> {
   using T = velm::model::Node;
   static constexpr std::string_view name = "Node";
-  static constexpr auto fields = std::tuple{field("id", &T::id), field("X", &T::X),
-                                            field("Y", &T::Y), field("Z", &T::Z),
-                                            field("nodal_support", &T::nodal_support)};
+  static constexpr auto fields =
+      std::tuple{field("id", &T::id), field("X", &T::X), field("Y", &T::Y), field("Z", &T::Z),
+                 field("nodal_support", &T::nodal_support)};
 };

@@ -35,11 +35,14 @@ template <>
 struct velm::json::Schema<velm::model::ShapeCommand> {
   using T = velm::model::ShapeCommand;
   static constexpr std::string_view name = "ShapeCommand";
-  static constexpr auto fields =
-      std::tuple{field("command", &T::command),       field("y", &T::y),
-                 field("z", &T::z),                   field("r", &T::r),
-                 field("control_y1", &T::control_y1), field("control_z1", &T::control_z1),
-                 field("control_y2", &T::control_y2), field("control_z2", &T::control_z2)};
+  static constexpr auto fields = std::tuple{field("command", &T::command),
+                                            field("y", &T::y),
+                                            field("z", &T::z),
+                                            field("r", &T::r),
+                                            field("control_y1", &T::control_y1),
+                                            field("control_z1", &T::control_z1),
+                                            field("control_y2", &T::control_y2),
+                                            field("control_z2", &T::control_z2)};
 };
 
 template <>

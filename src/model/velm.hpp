@@ -34,15 +34,14 @@ template <>
 struct velm::json::Schema<velm::model::VELM> {
   using T = velm::model::VELM;
   static constexpr std::string_view name = "VELM";
-  static constexpr auto fields =
-      std::tuple{field("member_sets", &T::member_sets),
-                 field("load_cases", &T::load_cases),
-                 field("load_combinations", &T::load_combinations),
-                 field("imperfection_cases", &T::imperfection_cases),
-                 field("results", &T::results),
-                 field("memberhinges", &T::memberhinges),
-                 field("materials", &T::materials),
-                 field("sections", &T::sections),
-                 field("nodal_supports", &T::nodal_supports),
-                 field("shape_paths", &T::shape_paths)};
+  static constexpr auto fields = std::tuple{field("member_sets", &T::member_sets),
+                                            field("load_cases", &T::load_cases),
+                                            field("load_combinations", &T::load_combinations),
+                                            field("imperfection_cases", &T::imperfection_cases),
+                                            field("results", &T::results),
+                                            field("memberhinges", &T::memberhinges),
+                                            field("materials", &T::materials),
+                                            field("sections", &T::sections),
+                                            field("nodal_supports", &T::nodal_supports),
+                                            field("shape_paths", &T::shape_paths)};
 };

@@ -8,7 +8,9 @@ namespace velm::report {
 Console::Console(Sink& out, Sink& err, std::size_t block_size)
     : out_(out), err_(err), buffer_(new char[block_size]), capacity_(block_size) {}
 
-Console::~Console() { flush(); }
+Console::~Console() {
+  flush();
+}
 
 void Console::write(std::string_view text) {
   while (!text.empty()) {

@@ -56,7 +56,8 @@ bool write_all(int fd, std::string_view contents) {
 
 }  // namespace
 
-std::expected<void, std::string> replace_file(const fs::path& file_name, std::string_view contents) {
+std::expected<void, std::string> replace_file(const fs::path& file_name,
+                                              std::string_view contents) {
   auto target = resolve_links(file_name);
   if (!target) return std::unexpected(target.error());
   const fs::path folder = target->parent_path();
@@ -64,8 +65,9 @@ std::expected<void, std::string> replace_file(const fs::path& file_name, std::st
   // A unique temporary file in the target's folder (a rename never crosses file systems), made
   // exclusively and with the mode a plain create would give.
   std::random_device entropy;
-  std::mt19937_64 random(entropy() ^ static_cast<std::uint64_t>(
-                                         std::chrono::steady_clock::now().time_since_epoch().count()));
+  std::mt19937_64 random(
+      entropy() ^
+      static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
   fs::path temporary;
   int fd = -1;
   for (int attempt = 0; fd < 0; ++attempt) {
