@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace velm::format {
 
@@ -18,7 +19,14 @@ constexpr std::size_t max_fixed_length(int decimals) {
 char* write_fixed(char* out, double value, int decimals);
 
 // write_fixed right-aligned in a field of `width` characters; wider values are written in full.
+// The buffer needs room for max(width, max_fixed_length(decimals)) characters. A negative
+// `decimals` counts as 0 here and in write_fixed.
 char* write_fixed_padded(char* out, double value, int width, int decimals);
+
+// The padded cells of an exact zero, for printers that copy runs of zero cells whole:
+// write_fixed_padded(out, 0.0, 10, 2) and (out, 0.0, 10, 4).
+inline constexpr std::string_view kZeroCell10_2 = "      0.00";
+inline constexpr std::string_view kZeroCell10_4 = "    0.0000";
 
 // The JSON form of a finite double: the shortest digits that read back to the same value, in
 // plain notation for decimal exponents -5..15 ("1.0", "0.0", "-0.0", "0.0001", "123.456",
