@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "report/console.hpp"
+#include "report/stage_clock.hpp"
 
 namespace velm::report {
 
@@ -12,6 +13,12 @@ namespace velm::report {
 struct Output {
   Console& console;
   std::filesystem::path directory;
+  // Attached only by the benchmark.
+  StageClock* clock = nullptr;
+
+  void mark(std::string_view stage) const {
+    if (clock) clock->mark(stage);
+  }
 
   std::filesystem::path file(const std::filesystem::path& name) const {
     return directory.empty() ? name : directory / name;
