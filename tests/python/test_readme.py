@@ -1,0 +1,87 @@
+"""The README's examples run as written, and the bundled examples match their generator."""
+
+import json
+import os
+import pathlib
+import re
+import shutil
+import subprocess
+import sys
+import unittest
+
+from helpers import RESULTS_FILE, SUCCESS, WorkingDirectoryTest, run_python
+
+REPO = pathlib.Path(__file__).resolve().parents[2]
+README = (REPO / "README.md").read_text(encoding="utf-8")
+
+
+def load_generator():
+    sys.path.insert(0, str(REPO / "scripts"))
+    try:
+        import make_examples
+    finally:
+        sys.path.pop(0)
+    return make_examples
+
+
+def code_blocks(language):
+    return re.findall(rf"```{language}\n(.*?)```", README, flags=re.DOTALL)
+
+
+class ReadmeTest(WorkingDirectoryTest):
+    def test_python_snippet_runs(self):
+        (snippet,) = code_blocks("python")
+        shutil.copytree(REPO / "examples", pathlib.Path(self.cwd, "examples"))
+        finished = run_python(snippet, self.cwd)
+        self.assertEqual(finished.returncode, 0, finished.stderr)
+        outcomes = [line for line in finished.stdout.splitlines() if line == SUCCESS]
+        self.assertEqual(len(outcomes), 2, "both calls succeed")
+        self.assertIn("'node_id': 2", finished.stdout.splitlines()[-1])
+        with open(RESULTS_FILE, encoding="utf-8") as f:
+            self.assertEqual(json.load(f)["results"]["name"], "Load Case 1")
+
+    def test_named_commands_exist(self):
+        shell = "\n".join(code_blocks("sh"))
+        for command in ("scripts/demo", "scripts/test"):
+            with self.subTest(command):
+                self.assertRegex(shell, rf"(?m)^{command}\b")
+                self.assertTrue(os.access(REPO / command, os.X_OK))
+        self.assertTrue(os.access(REPO / ".ci" / "run", os.X_OK))
+
+    def test_generator_command_writes_a_model(self):
+        (command,) = [line for line in "\n".join(code_blocks("sh")).splitlines()
+                      if "make_examples.py" in line]
+        arguments = command.split()[2:]
+        subprocess.run([sys.executable, str(REPO / "scripts" / "make_examples.py"), *arguments],
+                       cwd=self.cwd, check=True, timeout=120)
+        with open(arguments[-1], encoding="utf-8") as f:
+            document = json.load(f)
+        members = [m for s in document["member_sets"] for m in s["members"]]
+        self.assertEqual([m["id"] for m in members], list(range(1, len(members) + 1)))
+
+
+class BundledExamplesTest(unittest.TestCase):
+    def test_examples_match_the_generator(self):
+        make_examples = load_generator()
+        expected = {"portal_frame.json": make_examples.make_portal(),
+                    "building_frame.json": make_examples.make_building(3, 2, 4)}
+        for name, document in expected.items():
+            with self.subTest(name):
+                with open(REPO / "examples" / name, encoding="utf-8") as f:
+                    self.assertEqual(json.load(f), document)
+
+    def test_building_numbering(self):
+        make_examples = load_generator()
+        document = make_examples.make_building(3, 2, 4)
+        members = [m for s in document["member_sets"] for m in s["members"]]
+        # Columns (4 x 3) + X beams (3 x 3) + Y beams (2 x 4) per storey.
+        self.assertEqual(len(members), 4 * (12 + 9 + 8))
+        node_ids = {n["id"] for m in members for n in (m["start_node"], m["end_node"])}
+        self.assertEqual(node_ids, set(range(1, 5 * 12 + 1)))
+        bases = {n["id"] for m in members for n in (m["start_node"], m["end_node"])
+                 if n["nodal_support"] is not None}
+        self.assertEqual(bases, set(range(1, 13)), "exactly the ground floor is supported")
+
+
+if __name__ == "__main__":
+    unittest.main()
