@@ -22,8 +22,8 @@ namespace {
 
 constexpr const char* kModuleName = "velm_calculations";
 
-// The engine keeps its records in process-wide C++ state only through this flag: a second
-// initialisation (sub-interpreter, re-import after removal from sys.modules) is refused.
+// The module's only process-wide state: set by the first initialisation so that a second one
+// (a sub-interpreter, or a re-import after removal from sys.modules) can be refused.
 bool module_initialised = false;
 
 struct ModuleState {
@@ -39,37 +39,29 @@ ModuleState* state_of(PyObject* module) {
 PyObject* unpack_single_str(const char* function, const char* name, PyObject* const* args,
                             Py_ssize_t nargs, PyObject* kwnames) {
   const Py_ssize_t nkw = kwnames == nullptr ? 0 : PyTuple_GET_SIZE(kwnames);
-  if (nargs + nkw > 1) {
-    for (Py_ssize_t i = 0; i < nkw; ++i) {
-      PyObject* key = PyTuple_GET_ITEM(kwnames, i);
-      if (PyUnicode_CompareWithASCIIString(key, name) != 0) {
-        PyErr_Format(PyExc_TypeError, "%s() got an unexpected keyword argument '%U'", function,
-                     key);
-        return nullptr;
-      }
-    }
-    if (nargs == 1)
-      PyErr_Format(PyExc_TypeError, "argument for %s() given by name ('%s') and position (1)",
-                   function, name);
-    else
-      PyErr_Format(PyExc_TypeError, "%s() takes exactly one argument (%zd given)", function,
-                   nargs + nkw);
-    return nullptr;
-  }
-  PyObject* value = nullptr;
-  if (nargs == 1) {
-    value = args[0];
-  } else if (nkw == 1) {
-    PyObject* key = PyTuple_GET_ITEM(kwnames, 0);
+  for (Py_ssize_t i = 0; i < nkw; ++i) {
+    PyObject* key = PyTuple_GET_ITEM(kwnames, i);
     if (PyUnicode_CompareWithASCIIString(key, name) != 0) {
       PyErr_Format(PyExc_TypeError, "%s() got an unexpected keyword argument '%U'", function, key);
       return nullptr;
     }
-    value = args[0];
-  } else {
+  }
+  if (nargs + nkw == 0) {
     PyErr_Format(PyExc_TypeError, "%s() missing required argument '%s' (pos 1)", function, name);
     return nullptr;
   }
+  if (nargs == 1 && nkw == 1) {
+    PyErr_Format(PyExc_TypeError, "argument for %s() given by name ('%s') and position (1)",
+                 function, name);
+    return nullptr;
+  }
+  if (nargs + nkw > 1) {
+    PyErr_Format(PyExc_TypeError, "%s() takes exactly one argument (%zd given)", function,
+                 nargs + nkw);
+    return nullptr;
+  }
+  // Keyword values follow the positional ones, so with one argument it is args[0] either way.
+  PyObject* value = args[0];
   if (!PyUnicode_Check(value)) {
     PyErr_Format(PyExc_TypeError, "%s() argument '%s' must be str, not %.200s", function, name,
                  Py_TYPE(value)->tp_name);
