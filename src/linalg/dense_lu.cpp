@@ -1,0 +1,62 @@
+#include "linalg/dense_lu.hpp"
+
+#include <Eigen/LU>
+#include <climits>
+#include <cstddef>
+#include <utility>
+
+#include "base/internal_fault.hpp"
+#include "linalg/lapack.hpp"
+
+namespace velm::linalg {
+
+namespace {
+
+int lapack_size(Eigen::Index size) {
+  if (size > INT_MAX) throw InternalFault("Matrix too large for the LU decomposition.");
+  return static_cast<int>(size);
+}
+
+}  // namespace
+
+DenseLu::DenseLu(DenseMatrix matrix) : lu_(std::move(matrix)) {
+  if (lu_.rows() != lu_.cols()) throw InternalFault(kIndexOutOfBounds);
+  const int n = lapack_size(lu_.rows());
+  pivots_.resize(static_cast<std::size_t>(n));
+  if (n == 0) return;
+  int info = 0;
+  dgetrf_(&n, &n, lu_.data(), &n, pivots_.data(), &info);
+  if (info < 0) throw InternalFault("Invalid argument to the LU factorisation.");
+  singular_ = info > 0;
+}
+
+double DenseLu::determinant() const {
+  double det = 1.0;
+  const Eigen::Index n = lu_.rows();
+  for (Eigen::Index i = 0; i < n; ++i) {
+    // Pivot indices are 1-based; every swap flips the sign.
+    const bool swapped = pivots_[static_cast<std::size_t>(i)] != static_cast<int>(i + 1);
+    det *= swapped ? -lu_(i, i) : lu_(i, i);
+  }
+  return det;
+}
+
+std::optional<Vector> DenseLu::solve(const Vector& rhs) const {
+  if (singular_) return std::nullopt;
+  if (rhs.size() != lu_.rows()) throw InternalFault(kIndexOutOfBounds);
+  Vector x = rhs;
+  const int n = lapack_size(lu_.rows());
+  if (n == 0) return x;
+  const int nrhs = 1;
+  const char trans = 'N';
+  int info = 0;
+  dgetrs_(&trans, &n, &nrhs, lu_.data(), &n, pivots_.data(), x.data(), &n, &info, 1);
+  if (info != 0) throw InternalFault("Invalid argument to the LU solve.");
+  return x;
+}
+
+double determinant(const Matrix12& matrix) {
+  return matrix.partialPivLu().determinant();
+}
+
+}  // namespace velm::linalg

@@ -1,0 +1,13 @@
+// The two LAPACK routines of the engine (LP64 Fortran interface of the linked OpenBLAS).
+#pragma once
+
+#include <cstddef>
+
+extern "C" {
+// LU factorisation with partial pivoting, A = P * L * U, in place; info > 0 marks an exactly
+// zero pivot U(info, info) (1-based).
+void dgetrf_(const int* m, const int* n, double* a, const int* lda, int* ipiv, int* info);
+// Solves A * X = B with the factor of dgetrf_.
+void dgetrs_(const char* trans, const int* n, const int* nrhs, const double* a, const int* lda,
+             const int* ipiv, double* b, const int* ldb, int* info, std::size_t trans_length);
+}

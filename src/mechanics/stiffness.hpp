@@ -1,0 +1,29 @@
+// Local stiffness of a straight prismatic space-frame member.
+#pragma once
+
+#include <optional>
+
+#include "linalg/types.hpp"
+#include "mechanics/record_maps.hpp"
+#include "model/member.hpp"
+
+namespace velm::mechanics {
+
+// The 12 x 12 stiffness k of a two-node Euler-Bernoulli frame element in its local axes (see
+// calculate_transformation_matrix_3d), f = k * u with the dofs
+//   start UX UY UZ RX RY RZ, end UX UY UZ RX RY RZ   (UX along the member).
+// Axial a = EA/L, torsion t = GJ/L, and two uncoupled bending planes:
+//   x-y plane (UY, RZ) with I_z:  12EI_z/L^3, 6EI_z/L^2, 4EI_z/L, 2EI_z/L;
+//   x-z plane (UZ, RY) with I_y:  the same terms with I_y.
+// The coupling terms of the x-z plane carry the opposite sign of those of the x-y plane: a
+// positive rotation about local z raises UY, while a positive rotation about local y lowers UZ.
+// So (UY1, RZ1) = +6EI_z/L^2 and (UZ1, RY1) = -6EI_y/L^2. No shear deformation, no hinges; the
+// member type does not matter.
+//
+// Returns no matrix when the member's section, or that section's material, is not in the maps.
+// The length is not tested: coincident ends give non-finite terms.
+std::optional<linalg::Matrix12> calculate_stiffness_matrix_3d(const model::Member& member,
+                                                              const MaterialMap& materials,
+                                                              const SectionMap& sections);
+
+}  // namespace velm::mechanics

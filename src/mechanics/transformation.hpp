@@ -1,0 +1,36 @@
+// Local axes of a straight member and the rotation between global and local axes.
+#pragma once
+
+#include <expected>
+#include <string>
+
+#include "linalg/types.hpp"
+#include "model/member.hpp"
+
+namespace velm::mechanics {
+
+inline constexpr double kLengthTolerance = 1e-12;
+inline constexpr double kParallelThreshold = 0.999999;
+inline constexpr const char* kCoincidentEndsMessage =
+    "Start and end nodes are the same or too close to define a direction.";
+
+// Transformation matrix T of a member, local = T * global, from its two node records alone.
+//
+// Local axes (right-handed, each a unit vector in global components):
+//   x = (end - start) / L;
+//   z = x cross v / |x cross v|, with the reference direction v = global Y, or global Z when
+//       |x . Y| > 0.999999 (the member runs along Y);
+//   y = z cross x, normalised again.
+// So a member that is not parallel to Y has z in the global X-Z plane and y pointing upwards
+// (non-negative Y component): along +X, y = +Y and z = +Z; along +Y, y = +Z and z = +X.
+//
+// lambda holds x, y, z as its rows; T = diag(lambda, lambda, lambda, lambda) acting on the
+// element's dofs start UX UY UZ RX RY RZ, end UX UY UZ RX RY RZ. Rotation angle and reference
+// node or member are not used.
+//
+// Fails when the end points are closer than 1e-12. Non-finite coordinates are not tested: T
+// then carries non-finite values.
+std::expected<linalg::Matrix12, std::string> calculate_transformation_matrix_3d(
+    const model::Member& member);
+
+}  // namespace velm::mechanics

@@ -1,0 +1,63 @@
+#include "solver/memory_budget.hpp"
+
+#include <fmt/format.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <charconv>
+#include <fstream>
+
+namespace velm::solver {
+
+namespace {
+
+constexpr const char* kCgroupLimitFile = "/sys/fs/cgroup/memory.max";
+
+std::optional<std::uint64_t> physical_memory() {
+  const long pages = ::sysconf(_SC_PHYS_PAGES);
+  const long page_size = ::sysconf(_SC_PAGE_SIZE);
+  if (pages <= 0 || page_size <= 0) return std::nullopt;
+  return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(page_size);
+}
+
+// "max" (no limit) or a missing file give nothing.
+std::optional<std::uint64_t> cgroup_limit() {
+  std::ifstream file(kCgroupLimitFile);
+  std::string text;
+  if (!file || !std::getline(file, text)) return std::nullopt;
+  std::uint64_t limit = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), limit);
+  if (error != std::errc() || end == text.data()) return std::nullopt;
+  return limit;
+}
+
+std::string gigabytes(std::uint64_t bytes) {
+  return fmt::format("{:.1f} GB", static_cast<double>(bytes) / 1e9);
+}
+
+}  // namespace
+
+std::optional<std::uint64_t> available_memory() {
+  const std::optional<std::uint64_t> physical = physical_memory();
+  const std::optional<std::uint64_t> cgroup = cgroup_limit();
+  if (physical && cgroup) return std::min(*physical, *cgroup);
+  return physical ? physical : cgroup;
+}
+
+std::expected<void, std::string> check_memory_budget(std::uint32_t node_count,
+                                                     std::optional<std::uint64_t> needed,
+                                                     std::optional<std::uint64_t> available) {
+  const std::string nodes = "The model has " + std::to_string(node_count) + " nodes; ";
+  if (!needed)
+    return std::unexpected(nodes +
+                           "its global stiffness matrices would need more bytes of memory than "
+                           "a 64-bit count can hold.");
+  if (available && *needed > *available)
+    return std::unexpected(nodes + "its global stiffness matrices would need " +
+                           gigabytes(*needed) + " (" + std::to_string(*needed) +
+                           " bytes) of memory, more than the " + gigabytes(*available) +
+                           " available.");
+  return {};
+}
+
+}  // namespace velm::solver

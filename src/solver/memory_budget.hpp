@@ -1,0 +1,23 @@
+// Whether the dense global matrices of a model fit into memory. On Linux an over-large
+// zero-fill is met by the OOM killer rather than by a failed allocation, so the size is tested
+// before the matrices are created.
+#pragma once
+
+#include <cstdint>
+#include <expected>
+#include <optional>
+#include <string>
+
+namespace velm::solver {
+
+// The smaller of the physical memory and the cgroup limit (when it is a number); nothing when
+// neither can be read.
+std::optional<std::uint64_t> available_memory();
+
+// Fails, stating the node count and the bytes needed, when `needed` is nothing (the count
+// overflows) or more than `available`.
+std::expected<void, std::string> check_memory_budget(std::uint32_t node_count,
+                                                     std::optional<std::uint64_t> needed,
+                                                     std::optional<std::uint64_t> available);
+
+}  // namespace velm::solver
