@@ -41,8 +41,10 @@ std::expected<Solution, std::string> run(model::VELM& model, std::uint32_t load_
   if (auto valid = validate_node_ids(model.member_sets); !valid)
     return std::unexpected(valid.error());
 
+  output.mark("validation");
   auto assembly = assemble_global_stiffness_matrix(model, output);
   if (!assembly) return std::unexpected(assembly.error());
+  output.mark("assembly");
   const GlobalMatrix& k_orig = assembly->stiffness;
   const std::uint32_t n = k_orig.node_count();
 
@@ -52,15 +54,18 @@ std::expected<Solution, std::string> run(model::VELM& model, std::uint32_t load_
   const LookupMaps maps = build_lookup_maps(model);
   const auto applied_nodes = apply_supports(k_bc, model, maps.supports);
   k_bc.print(console, "Global Stiffness Matrix after Boundary Conditions");
+  output.mark("boundary conditions");
 
   const std::string case_id = std::to_string(load_case_id);
   console.progress("Assembling load vector for load case ID: " + case_id + "\n");
   auto f = build_load_vector(model, load_case_id, n);
   if (!f) return std::unexpected(f.error());
   report::print_matrix(console, *f, "Load Vector for Load Case " + case_id);
+  output.mark("load vector");
 
   // One factorisation gives both the printed determinant and the solve.
   const GlobalFactor factor = std::move(k_bc).factorise();
+  output.mark("factorisation");
   report::print_determinant(console,
                             "Determinant of global stiffness matrix: ", factor.determinant());
   console.progress("Solving for displacements...\n");
@@ -69,11 +74,13 @@ std::expected<Solution, std::string> run(model::VELM& model, std::uint32_t load_
     return std::unexpected(std::string("Global stiffness matrix is singular or near-singular."));
   if (auto fault = find_non_finite(*u, "displacement")) return std::unexpected(*fault);
   report::print_matrix(console, *u, "Displacement Vector");
+  output.mark("solve");
 
   console.progress("Calculating reaction forces...\n");
   linalg::Vector r = k_orig.multiply(*u);
   if (auto fault = find_non_finite(r, "reaction vector")) return std::unexpected(*fault);
   report::print_matrix(console, r, "Reaction Forces");
+  output.mark("reactions");
 
   console.progress("Storing results...\n");
   results::Results record;
@@ -88,6 +95,7 @@ std::expected<Solution, std::string> run(model::VELM& model, std::uint32_t load_
   record.summary.total_reaction_forces = record.reaction_forces.size();
   record.summary.total_member_forces = member_count(model.member_sets);
   model.results = std::move(record);
+  output.mark("results");
   return Solution{*u, std::move(r)};
 }
 
