@@ -124,6 +124,32 @@ TEST(ClosedForm, CantileverEndForcesMatchStatics) {
   EXPECT_NEAR(r.my, -2 * p * l, 1e-6);
 }
 
+TEST(ClosedForm, EndForcesAreInLocalAxesOfRotatedMembers) {
+  const double l = 2.0, p = 300.0;
+  // Along +Y the local axes are x = +Y, y = +Z, z = +X: a tip load along -X is a local -z shear.
+  model::VELM column = frame({member(1, node(1, 0, 0, 0, 1), node(2, 0, l, 0))}, {fixed_support(1)},
+                             {load(1, 2, p, {-1, 0, 0})}, kSection);
+  SolveRun run;
+  run.solve(column);
+  const results::MemberForce& f = column.results->member_forces[0];
+  EXPECT_NEAR(f.end_node_forces.fz, -p, 1e-6);
+  EXPECT_NEAR(f.start_node_forces.fz, p, 1e-6);
+  EXPECT_NEAR(f.start_node_forces.my, -p * l, 1e-6);
+  EXPECT_NEAR(f.start_node_forces.fy, 0.0, 1e-6);
+  EXPECT_NEAR(f.start_node_forces.fx, 0.0, 1e-6);
+
+  // A skew bar pulled along its axis carries pure tension.
+  model::VELM bar = frame({member(1, node(1, 0, 0, 0, 1), node(2, 3, 4, 0))}, {fixed_support(1)},
+                          {load(1, 2, p, {0.6, 0.8, 0})}, kSection);
+  SolveRun run_bar;
+  run_bar.solve(bar);
+  const results::MemberForce& t = bar.results->member_forces[0];
+  EXPECT_NEAR(t.end_node_forces.fx, p, 1e-6);
+  EXPECT_NEAR(t.start_node_forces.fx, -p, 1e-6);
+  EXPECT_NEAR(t.end_node_forces.fy, 0.0, 1e-6);
+  EXPECT_NEAR(t.start_node_forces.mz, 0.0, 1e-6);
+}
+
 TEST(ClosedForm, TranslatedModelGivesTheSameDisplacements) {
   const auto build = [](double dx, double dy, double dz) {
     return frame({member(1, node(1, dx, dy, dz, 1), node(2, dx + 2, dy + 3, dz + 1)),
