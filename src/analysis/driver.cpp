@@ -62,7 +62,8 @@ std::expected<std::string, std::string> read_text_file(std::string_view path) {
 
 }  // namespace
 
-Outcome calculate_from_json_internal(std::string_view json_text, report::Output& output) {
+Outcome calculate_from_json_internal(std::string_view json_text, report::Output& output,
+                                     solver::Storage storage) {
   FlushOnExit flush{output.console};
   std::expected<model::VELM, std::string> model;
   try {
@@ -70,13 +71,14 @@ Outcome calculate_from_json_internal(std::string_view json_text, report::Output&
   } catch (const std::bad_alloc&) {
     return failure("Not enough memory to read the model document.");
   }
+  output.mark("reading");
   if (!model) return failure("JSON was not well-formatted: " + model.error());
   if (model->load_cases.empty()) return failure("No load cases found in the input data.");
 
   const std::uint32_t load_case_id = model->load_cases.front().id;
   std::expected<solver::Solution, std::string> solution;
   try {
-    solution = solver::solve_for_load_case(*model, load_case_id, output);
+    solution = solver::solve_for_load_case(*model, load_case_id, output, storage);
   } catch (const std::bad_alloc&) {
     solution = std::unexpected("not enough memory to complete the analysis.");
   }
@@ -86,6 +88,7 @@ Outcome calculate_from_json_internal(std::string_view json_text, report::Output&
 
   print_readable_vector(output.console, solution->displacements, "Displacements");
   print_readable_vector(output.console, solution->reactions, "Reactions");
+  output.mark("listing");
 
   std::expected<void, std::string> saved;
   try {
@@ -93,14 +96,16 @@ Outcome calculate_from_json_internal(std::string_view json_text, report::Output&
   } catch (const std::bad_alloc&) {
     saved = std::unexpected("not enough memory to build the results document");
   }
+  output.mark("results document");
   if (!saved) return failure("Failed to write results to JSON file: " + saved.error());
   return fmt::format("Analysis succeeded! Results written to '{}'", kResultsFileName);
 }
 
-Outcome calculate_from_file_internal(std::string_view path, report::Output& output) {
+Outcome calculate_from_file_internal(std::string_view path, report::Output& output,
+                                     solver::Storage storage) {
   auto text = read_text_file(path);
   if (!text) return failure("Failed to read JSON file: " + text.error());
-  return calculate_from_json_internal(*text, output);
+  return calculate_from_json_internal(*text, output, storage);
 }
 
 void print_readable_vector(report::Console& console, const linalg::Vector& vector,

@@ -7,17 +7,21 @@
 
 #include "linalg/types.hpp"
 #include "report/output.hpp"
+#include "solver/global_matrix.hpp"
 
 namespace velm::analysis {
 
 inline constexpr std::string_view kResultsFileName = "analysis_results.json";
 
 // Success: "Analysis succeeded! Results written to 'analysis_results.json'". Failure: the
-// error text, with the prefix of the stage that failed.
-std::expected<std::string, std::string> calculate_from_json_internal(std::string_view json_text,
-                                                                     report::Output& output);
-std::expected<std::string, std::string> calculate_from_file_internal(std::string_view path,
-                                                                     report::Output& output);
+// error text, with the prefix of the stage that failed. The storage of the global matrix is
+// chosen from the model unless a caller (the benchmark, the tests) forces one.
+std::expected<std::string, std::string> calculate_from_json_internal(
+    std::string_view json_text, report::Output& output,
+    solver::Storage storage = solver::Storage::automatic);
+std::expected<std::string, std::string> calculate_from_file_internal(
+    std::string_view path, report::Output& output,
+    solver::Storage storage = solver::Storage::automatic);
 
 // "Title:", then per node a header and six DOF lines of "%10.4f" values.
 void print_readable_vector(report::Console& console, const linalg::Vector& vector,

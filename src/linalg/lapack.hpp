@@ -1,4 +1,4 @@
-// The two LAPACK routines of the engine (LP64 Fortran interface of the linked OpenBLAS).
+// The LAPACK routines of the engine (LP64 Fortran interface of the linked OpenBLAS).
 #pragma once
 
 #include <cstddef>
@@ -10,4 +10,10 @@ void dgetrf_(const int* m, const int* n, double* a, const int* lda, int* ipiv, i
 // Solves A * X = B with the factor of dgetrf_.
 void dgetrs_(const char* trans, const int* n, const int* nrhs, const double* a, const int* lda,
              const int* ipiv, double* b, const int* ldb, int* info, std::size_t trans_length);
+// The same pair for band matrices with kl sub- and ku super-diagonals (ldab >= 2 kl + ku + 1).
+void dgbtrf_(const int* m, const int* n, const int* kl, const int* ku, double* ab, const int* ldab,
+             int* ipiv, int* info);
+void dgbtrs_(const char* trans, const int* n, const int* kl, const int* ku, const int* nrhs,
+             const double* ab, const int* ldab, const int* ipiv, double* b, const int* ldb,
+             int* info, std::size_t trans_length);
 }

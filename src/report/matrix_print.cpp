@@ -18,7 +18,7 @@ constexpr int kDecimals = 2;
 constexpr std::size_t kMaxCell = format::max_fixed_length(kDecimals) + 1;
 // Global matrices are mostly zeros: those cells are copied from a prepared run.
 constexpr std::string_view kZeroCell = "      0.00 ";
-constexpr std::size_t kZeroRunCells = 64;
+constexpr std::size_t kZeroRunCells = 256;
 
 constexpr std::array<char, kZeroRunCells * kZeroCell.size()> kZeroRun = [] {
   std::array<char, kZeroRunCells * kZeroCell.size()> run{};
@@ -63,8 +63,8 @@ void print_matrix_title(Console& console, std::string_view title, std::size_t ro
   console.write(line);
 }
 
-void print_matrix_row(Console& console, const double* first, std::ptrdiff_t stride,
-                      std::size_t count) {
+void print_matrix_cells(Console& console, const double* first, std::ptrdiff_t stride,
+                        std::size_t count) {
   const std::size_t chunk = console.block_size() / kMaxCell;
   if (chunk == 0) {
     // A console with a tiny block (tests only): format each cell aside.
@@ -73,7 +73,6 @@ void print_matrix_row(Console& console, const double* first, std::ptrdiff_t stri
       const char* end = write_cells(cell, first + static_cast<std::ptrdiff_t>(i) * stride, 1, 1);
       console.write({cell, static_cast<std::size_t>(end - cell)});
     }
-    console.write("\n");
     return;
   }
   std::size_t done = 0;
@@ -85,7 +84,20 @@ void print_matrix_row(Console& console, const double* first, std::ptrdiff_t stri
     console.commit(static_cast<std::size_t>(end - start));
     done += take;
   }
+}
+
+void print_matrix_row(Console& console, const double* first, std::ptrdiff_t stride,
+                      std::size_t count) {
+  print_matrix_cells(console, first, stride, count);
   console.write("\n");
+}
+
+void print_zero_cells(Console& console, std::size_t count) {
+  while (count > 0) {
+    const std::size_t take = std::min(count, kZeroRunCells);
+    console.write({kZeroRun.data(), take * kZeroCell.size()});
+    count -= take;
+  }
 }
 
 void print_matrix(Console& console, const Eigen::Ref<const linalg::DenseMatrix>& matrix,

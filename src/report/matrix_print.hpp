@@ -16,6 +16,11 @@ void print_matrix(Console& console, const Eigen::Ref<const linalg::DenseMatrix>&
 // The pieces print_matrix is made of, for matrices that are not held as one dense block.
 void print_matrix_title(Console& console, std::string_view title, std::size_t rows,
                         std::size_t cols);
+// Cells for `count` values read at first[0], first[stride], ...
+void print_matrix_cells(Console& console, const double* first, std::ptrdiff_t stride,
+                        std::size_t count);
+// Cells for `count` zeros, copied from a prepared run.
+void print_zero_cells(Console& console, std::size_t count);
 // One row: `count` values read at first[0], first[stride], ..., then the line break.
 void print_matrix_row(Console& console, const double* first, std::ptrdiff_t stride,
                       std::size_t count);

@@ -41,8 +41,8 @@ std::expected<ElementMatrices, std::string> add_member(const model::Member& memb
 
 }  // namespace
 
-std::expected<Assembly, std::string> assemble_global_stiffness_matrix(const model::VELM& model,
-                                                                      report::Output& output) {
+std::expected<Assembly, std::string> assemble_global_stiffness_matrix(
+    const model::VELM& model, report::Output& output, Storage storage) {
   output.console.progress("Assembling global stiffness matrix...\n");
   if (auto valid = validate_node_ids(model.member_sets); !valid)
     return std::unexpected(valid.error());
@@ -54,7 +54,7 @@ std::expected<Assembly, std::string> assemble_global_stiffness_matrix(const mode
   if (auto fits = check_memory_budget(n, GlobalMatrix::bytes_needed(n), available_memory()); !fits)
     return std::unexpected(fits.error());
 
-  Assembly assembly{GlobalMatrix(n), {}};
+  Assembly assembly{GlobalMatrix(n, half_bandwidth(model.member_sets), storage), {}};
   for (const model::MemberSet& set : model.member_sets) {
     for (const model::Member& member : set.members) {
       const auto k =

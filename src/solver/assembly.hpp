@@ -30,7 +30,7 @@ struct Assembly {
 // memory for the global matrices, then for each member whose section and material are found:
 // prints k and det(k), forms T (coincident end points fail here), prints and exports T, forms
 // Ke = T^T k T, prints it and adds it into K.
-std::expected<Assembly, std::string> assemble_global_stiffness_matrix(const model::VELM& model,
-                                                                      report::Output& output);
+std::expected<Assembly, std::string> assemble_global_stiffness_matrix(
+    const model::VELM& model, report::Output& output, Storage storage = Storage::automatic);
 
 }  // namespace velm::solver

@@ -35,14 +35,14 @@ std::optional<std::string> find_non_finite_force(const std::vector<results::Memb
 }
 
 std::expected<Solution, std::string> run(model::VELM& model, std::uint32_t load_case_id,
-                                         report::Output& output) {
+                                         report::Output& output, Storage storage) {
   report::Console& console = output.console;
   console.progress("Validating node IDs...\n");
   if (auto valid = validate_node_ids(model.member_sets); !valid)
     return std::unexpected(valid.error());
 
   output.mark("validation");
-  auto assembly = assemble_global_stiffness_matrix(model, output);
+  auto assembly = assemble_global_stiffness_matrix(model, output, storage);
   if (!assembly) return std::unexpected(assembly.error());
   output.mark("assembly");
   const GlobalMatrix& k_orig = assembly->stiffness;
@@ -103,10 +103,11 @@ std::expected<Solution, std::string> run(model::VELM& model, std::uint32_t load_
 
 std::expected<Solution, std::string> solve_for_load_case(model::VELM& model,
                                                          std::uint32_t load_case_id,
-                                                         report::Output& output) {
+                                                         report::Output& output,
+                                                         Storage storage) {
   std::expected<Solution, std::string> outcome;
   try {
-    outcome = run(model, load_case_id, output);
+    outcome = run(model, load_case_id, output, storage);
   } catch (const std::bad_alloc&) {
     outcome = std::unexpected(std::string(
         "Not enough memory for the analysis: an allocation failed while solving the load case."));

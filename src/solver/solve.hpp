@@ -8,6 +8,7 @@
 #include "linalg/types.hpp"
 #include "model/velm.hpp"
 #include "report/output.hpp"
+#include "solver/global_matrix.hpp"
 
 namespace velm::solver {
 
@@ -20,6 +21,7 @@ struct Solution {
 // output.directory, and on success replaces model.results.
 std::expected<Solution, std::string> solve_for_load_case(model::VELM& model,
                                                          std::uint32_t load_case_id,
-                                                         report::Output& output);
+                                                         report::Output& output,
+                                                         Storage storage = Storage::automatic);
 
 }  // namespace velm::solver

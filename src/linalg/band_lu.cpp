@@ -1,0 +1,58 @@
+#include "linalg/band_lu.hpp"
+
+#include <climits>
+#include <utility>
+
+#include "base/internal_fault.hpp"
+#include "linalg/lapack.hpp"
+
+namespace velm::linalg {
+namespace {
+
+int lapack_int(std::size_t value) {
+  if (value > INT_MAX) throw InternalFault("Matrix too large for the LU decomposition.");
+  return static_cast<int>(value);
+}
+
+}  // namespace
+
+BandLu::BandLu(BandStorage matrix) : lu_(std::move(matrix)) {
+  const int n = lapack_int(lu_.size);
+  const int b = lapack_int(lu_.bandwidth);
+  const int ldab = lapack_int(lu_.leading_dimension());
+  if (lu_.values.size() != lu_.leading_dimension() * lu_.size) throw InternalFault(kIndexOutOfBounds);
+  pivots_.resize(lu_.size);
+  if (n == 0) return;
+  int info = 0;
+  dgbtrf_(&n, &n, &b, &b, lu_.values.data(), &ldab, pivots_.data(), &info);
+  if (info < 0) throw InternalFault("Invalid argument to the band LU factorisation.");
+  singular_ = info > 0;
+}
+
+double BandLu::determinant() const {
+  double det = 1.0;
+  for (std::size_t i = 0; i < lu_.size; ++i) {
+    const double pivot = lu_.values[lu_.offset(i, i)];
+    det *= pivots_[i] != static_cast<int>(i + 1) ? -pivot : pivot;
+  }
+  return det;
+}
+
+std::optional<Vector> BandLu::solve(const Vector& rhs) const {
+  if (singular_) return std::nullopt;
+  if (static_cast<std::size_t>(rhs.size()) != lu_.size) throw InternalFault(kIndexOutOfBounds);
+  Vector x = rhs;
+  const int n = lapack_int(lu_.size);
+  if (n == 0) return x;
+  const int b = lapack_int(lu_.bandwidth);
+  const int ldab = lapack_int(lu_.leading_dimension());
+  const int nrhs = 1;
+  const char trans = 'N';
+  int info = 0;
+  dgbtrs_(&trans, &n, &b, &b, &nrhs, lu_.values.data(), &ldab, pivots_.data(), x.data(), &n,
+          &info, 1);
+  if (info != 0) throw InternalFault("Invalid argument to the band LU solve.");
+  return x;
+}
+
+}  // namespace velm::linalg
