@@ -93,7 +93,7 @@ PyObject* text_to_str(const std::string& text) {
 }
 
 using Driver = std::expected<std::string, std::string> (*)(std::string_view, velm::report::Output&,
-                                                         velm::solver::Storage);
+                                                           velm::solver::Storage);
 
 // The one place where engine outcomes become Python results and exceptions.
 PyObject* run_analysis(PyObject* module, Driver driver, PyObject* argument) {
@@ -108,7 +108,8 @@ PyObject* run_analysis(PyObject* module, Driver driver, PyObject* argument) {
     velm::report::FdSink err(2);
     velm::report::Console console(out, err);
     velm::report::Output output{console, {}};
-    outcome = driver(std::string_view(data, static_cast<std::size_t>(size)), output, velm::solver::Storage::automatic);
+    outcome = driver(std::string_view(data, static_cast<std::size_t>(size)), output,
+                     velm::solver::Storage::automatic);
     console.flush();
   } catch (const std::bad_alloc&) {
     return PyErr_NoMemory();
