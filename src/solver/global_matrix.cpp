@@ -117,20 +117,37 @@ void GlobalMatrix::constrain(std::uint64_t dof) {
 
 void GlobalMatrix::print(report::Console& console, std::string_view title) const {
   report::print_matrix_title(console, title, size_, size_);
-  for (std::size_t i = 0; i < size_; ++i) {
-    if (!band_) {
+  if (!band_) {
+    for (std::size_t i = 0; i < size_; ++i)
       report::print_matrix_row(console, dense_.data() + i, dense_.outerStride(), size_);
-      continue;
+    report::print_matrix_end(console);
+    return;
+  }
+  // Band storage keeps a column's entries together, so walking a row jumps a whole column
+  // height per cell. Rows are printed in tiles instead: the tile's columns are copied into a
+  // row-major buffer (contiguous reads), then each row is a run of zero cells, the band, and
+  // another run of zero cells.
+  constexpr std::size_t kTileRows = 32;
+  std::vector<double> tile;
+  for (std::size_t first = 0; first < size_; first += kTileRows) {
+    const std::size_t last = std::min(size_, first + kTileRows) - 1;
+    const std::size_t lo = first > bandwidth_ ? first - bandwidth_ : 0;
+    const std::size_t hi = std::min<std::size_t>(size_ - 1, last + bandwidth_);
+    const std::size_t width = hi - lo + 1;
+    tile.assign((last - first + 1) * width, 0.0);
+    for (std::size_t j = lo; j <= hi; ++j) {
+      const std::size_t top = std::max(first, j > bandwidth_ ? j - bandwidth_ : 0);
+      const std::size_t bottom = std::min<std::size_t>(last, j + bandwidth_);
+      if (top > bottom) continue;
+      const double* column = band_->values.data() + band_->offset(top, j);
+      for (std::size_t i = top; i <= bottom; ++i) tile[(i - first) * width + (j - lo)] = column[i - top];
     }
-    // A band row is a run of zero cells, the band, and another run of zero cells.
-    const std::size_t lo = i > bandwidth_ ? i - bandwidth_ : 0;
-    const std::size_t hi = std::min<std::size_t>(size_ - 1, i + bandwidth_);
-    report::print_zero_cells(console, lo);
-    const auto stride = static_cast<std::ptrdiff_t>(band_->leading_dimension() - 1);
-    report::print_matrix_cells(console, band_->values.data() + band_->offset(i, lo), stride,
-                               hi - lo + 1);
-    report::print_zero_cells(console, size_ - 1 - hi);
-    console.write("\n");
+    for (std::size_t i = first; i <= last; ++i) {
+      report::print_zero_cells(console, lo);
+      report::print_matrix_cells(console, tile.data() + (i - first) * width, 1, width);
+      report::print_zero_cells(console, size_ - 1 - hi);
+      console.write("\n");
+    }
   }
   report::print_matrix_end(console);
 }
