@@ -20,7 +20,8 @@ BandLu::BandLu(BandStorage matrix) : lu_(std::move(matrix)) {
   const int n = lapack_int(lu_.size);
   const int b = lapack_int(lu_.bandwidth);
   const int ldab = lapack_int(lu_.leading_dimension());
-  if (lu_.values.size() != lu_.leading_dimension() * lu_.size) throw InternalFault(kIndexOutOfBounds);
+  if (lu_.values.size() != lu_.leading_dimension() * lu_.size)
+    throw InternalFault(kIndexOutOfBounds);
   pivots_.resize(lu_.size);
   if (n == 0) return;
   int info = 0;
@@ -49,8 +50,8 @@ std::optional<Vector> BandLu::solve(const Vector& rhs) const {
   const int nrhs = 1;
   const char trans = 'N';
   int info = 0;
-  dgbtrs_(&trans, &n, &b, &b, &nrhs, lu_.values.data(), &ldab, pivots_.data(), x.data(), &n,
-          &info, 1);
+  dgbtrs_(&trans, &n, &b, &b, &nrhs, lu_.values.data(), &ldab, pivots_.data(), x.data(), &n, &info,
+          1);
   if (info != 0) throw InternalFault("Invalid argument to the band LU solve.");
   return x;
 }

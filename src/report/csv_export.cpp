@@ -37,19 +37,25 @@ std::string os_error_text(int error) {
 
 // Creates or truncates the file and writes the whole text; an error text on failure.
 std::optional<std::string> write_file(const std::filesystem::path& path, std::string_view text) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  // Overwritten in place and cut to its new length afterwards rather than truncated on open:
+  // a file truncated to zero and rewritten is flushed to disk on close by some file systems,
+  // which costs a disk write per member.
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
   if (fd < 0) return os_error_text(errno);
+  const auto length = static_cast<off_t>(text.size());
+  int error = 0;
   while (!text.empty()) {
     const ssize_t written = ::write(fd, text.data(), text.size());
     if (written < 0) {
       if (errno == EINTR) continue;
-      const int error = errno;
-      ::close(fd);
-      return os_error_text(error);
+      error = errno;
+      break;
     }
     text.remove_prefix(static_cast<std::size_t>(written));
   }
-  if (::close(fd) != 0) return os_error_text(errno);
+  if (error == 0 && ::ftruncate(fd, length) != 0) error = errno;
+  if (::close(fd) != 0 && error == 0) error = errno;
+  if (error != 0) return os_error_text(error);
   return std::nullopt;
 }
 

@@ -140,7 +140,8 @@ void GlobalMatrix::print(report::Console& console, std::string_view title) const
       const std::size_t bottom = std::min<std::size_t>(last, j + bandwidth_);
       if (top > bottom) continue;
       const double* column = band_->values.data() + band_->offset(top, j);
-      for (std::size_t i = top; i <= bottom; ++i) tile[(i - first) * width + (j - lo)] = column[i - top];
+      for (std::size_t i = top; i <= bottom; ++i)
+        tile[(i - first) * width + (j - lo)] = column[i - top];
     }
     for (std::size_t i = first; i <= last; ++i) {
       report::print_zero_cells(console, lo);
@@ -164,7 +165,8 @@ linalg::Vector GlobalMatrix::multiply(const linalg::Vector& vector) const {
     const std::size_t lo = j > bandwidth_ ? j - bandwidth_ : 0;
     const std::size_t hi = std::min<std::size_t>(size_ - 1, j + bandwidth_);
     const double* column = band_->values.data() + band_->offset(lo, j);
-    for (std::size_t i = lo; i <= hi; ++i) product[static_cast<Eigen::Index>(i)] += column[i - lo] * x;
+    for (std::size_t i = lo; i <= hi; ++i)
+      product[static_cast<Eigen::Index>(i)] += column[i - lo] * x;
   }
   return product;
 }
