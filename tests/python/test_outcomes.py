@@ -85,6 +85,27 @@ class DocumentErrorTest(WorkingDirectoryTest):
         self.assertNoResultsFile()
 
 
+class AnalysisAndWriteErrorTest(WorkingDirectoryTest):
+    def test_singular_system_names_the_load_case(self):
+        # A member without any stiffness and no supports: every pivot is zero.
+        document = model([member(1, node(1, 0.0, 0.0, 0.0), node(2, 3.0, 0.0, 0.0))],
+                         [nodal_load(2, 10.0, [0.0, 0.0, -1.0], 7)], load_case_id=7)
+        document["sections"][0]["area"] = 0.0
+        document["sections"][0]["i_y"] = document["sections"][0]["i_z"] = 0.0
+        document["sections"][0]["j"] = 0.0
+        self.assertRuntimeError(lambda: calculate_from_json(json.dumps(document)),
+                                "Error during analysis for Load Case 7: Global stiffness matrix "
+                                "is singular or near-singular.")
+        self.assertNoResultsFile()
+
+    def test_results_file_that_cannot_be_written(self):
+        os.mkdir(RESULTS_FILE)
+        self.assertRuntimeError(lambda: calculate_from_json(cantilever_text()),
+                                "Failed to write results to JSON file: Is a directory (os error 21)")
+        self.assertEqual(os.listdir(RESULTS_FILE), [])
+        self.assertEqual(sorted(p for p in os.listdir(".") if p.endswith(".tmp")), [])
+
+
 class FileErrorTest(WorkingDirectoryTest):
     def test_unreadable_paths(self):
         os.mkdir("folder")
