@@ -254,7 +254,7 @@ Result<void> read_map(Reader& reader, model::OrderedMap<K, V>& out) {
   return reader.end_map();
 }
 
-template <class T, class Read>
+template <class T>
 Result<void> assign(Result<T> value, T& out) {
   if (!value) return fail(value.error());
   out = std::move(*value);
@@ -266,15 +266,15 @@ Result<void> assign(Result<T> value, T& out) {
 template <class T>
 Result<void> read_value(Reader& reader, T& out) {
   if constexpr (std::is_same_v<T, std::uint32_t>) {
-    return detail::assign<T, void>(reader.read_u32(), out);
+    return detail::assign<T>(reader.read_u32(), out);
   } else if constexpr (std::is_same_v<T, std::uint64_t>) {
-    return detail::assign<T, void>(reader.read_u64(), out);
+    return detail::assign<T>(reader.read_u64(), out);
   } else if constexpr (std::is_same_v<T, double>) {
-    return detail::assign<T, void>(reader.read_f64(), out);
+    return detail::assign<T>(reader.read_f64(), out);
   } else if constexpr (std::is_same_v<T, bool>) {
-    return detail::assign<T, void>(reader.read_bool(), out);
+    return detail::assign<T>(reader.read_bool(), out);
   } else if constexpr (std::is_same_v<T, std::string>) {
-    return detail::assign<T, void>(reader.read_string(), out);
+    return detail::assign<T>(reader.read_string(), out);
   } else if constexpr (std::is_same_v<T, std::array<double, 3>>) {
     return detail::read_triple(reader, out);
   } else if constexpr (IsOptional<T>::value) {

@@ -414,7 +414,9 @@ Result<bool> Reader::next_element(bool& first) {
   return true;
 }
 
-Result<bool> Reader::next_key(bool& first, std::string& key) {
+// Moves to the key of the next entry of an object and consumes its opening quote; false (and
+// nothing consumed) when the object closes here.
+Result<bool> Reader::next_entry(bool& first) {
   auto next = peek();
   if (!next) return std::unexpected(peek_error("EOF while parsing an object"));
   if (*next == '}') return false;
@@ -428,25 +430,20 @@ Result<bool> Reader::next_key(bool& first, std::string& key) {
   if (*next == '}') return std::unexpected(peek_error("trailing comma"));
   if (*next != '"') return std::unexpected(peek_error("key must be a string"));
   eat();
+  return true;
+}
+
+Result<bool> Reader::next_key(bool& first, std::string& key) {
+  auto more = next_entry(first);
+  if (!more || !*more) return more;
   key.clear();
   if (auto ok = scan_string(key); !ok) return std::unexpected(ok.error());
   return true;
 }
 
 Result<bool> Reader::next_numeric_key(bool& first, std::uint32_t& key) {
-  auto next = peek();
-  if (!next) return std::unexpected(peek_error("EOF while parsing an object"));
-  if (*next == '}') return false;
-  if (!first) {
-    if (*next != ',') return std::unexpected(peek_error("expected `,` or `}`"));
-    eat();
-    next = peek();
-  }
-  first = false;
-  if (!next) return std::unexpected(peek_error("EOF while parsing a value"));
-  if (*next == '}') return std::unexpected(peek_error("trailing comma"));
-  if (*next != '"') return std::unexpected(peek_error("key must be a string"));
-  eat();
+  auto more = next_entry(first);
+  if (!more || !*more) return more;
   if (pos_ == text_.size() || !(is_digit(text_[pos_]) || text_[pos_] == '-'))
     return std::unexpected(error("invalid value: expected key to be a number in quotes"));
   auto value = read_u32();

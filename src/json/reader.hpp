@@ -69,6 +69,7 @@ class Reader {
     bool integral = true;  // no fraction and no exponent
   };
 
+  Result<bool> next_entry(bool& first);
   Result<Number> scan_number();
   Result<double> number_value(const Number& number) const;
   std::string describe_number(const Number& number) const;
