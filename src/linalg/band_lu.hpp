@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "linalg/huge_page_allocator.hpp"
 #include "linalg/types.hpp"
 
 namespace velm::linalg {
@@ -15,7 +16,7 @@ namespace velm::linalg {
 struct BandStorage {
   std::size_t size = 0;
   std::size_t bandwidth = 0;
-  std::vector<double> values;
+  std::vector<double, HugePageAllocator<double>> values;
 
   std::size_t leading_dimension() const { return 3 * bandwidth + 1; }
   std::size_t offset(std::size_t row, std::size_t col) const {
