@@ -22,16 +22,6 @@ Result<void> read_value(Reader& reader, T& out);
 
 namespace detail {
 
-template <class T>
-struct IsVector : std::false_type {};
-template <class T>
-struct IsVector<std::vector<T>> : std::true_type {};
-
-template <class T>
-struct IsOrderedMap : std::false_type {};
-template <class K, class V>
-struct IsOrderedMap<model::OrderedMap<K, V>> : std::true_type {};
-
 inline Result<void> fail(ReadError error) {
   return std::unexpected(std::move(error));
 }
@@ -285,9 +275,9 @@ Result<void> read_value(Reader& reader, T& out) {
       return {};
     }
     return read_value(reader, out.emplace());
-  } else if constexpr (detail::IsVector<T>::value) {
+  } else if constexpr (IsVector<T>::value) {
     return detail::read_list(reader, out);
-  } else if constexpr (detail::IsOrderedMap<T>::value) {
+  } else if constexpr (KeyedMap<T>) {
     return detail::read_map(reader, out);
   } else if constexpr (UnitEnum<T>) {
     return detail::read_enum(reader, out);

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string_view>
 #include <tuple>
+#include <vector>
 
 namespace velm::json {
 
@@ -47,6 +48,18 @@ template <class T>
 struct IsOptional : std::false_type {};
 template <class T>
 struct IsOptional<std::optional<T>> : std::true_type {};
+
+template <class T>
+struct IsVector : std::false_type {};
+template <class T>
+struct IsVector<std::vector<T>> : std::true_type {};
+
+// The document-ordered maps of the model (model/ordered_map.hpp): key-value entries in order.
+template <class T>
+concept KeyedMap = requires {
+  typename T::Entry;
+  typename T::Entry::first_type;
+};
 
 template <class T>
 constexpr std::size_t field_count = std::tuple_size_v<std::decay_t<decltype(Schema<T>::fields)>>;

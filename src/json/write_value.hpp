@@ -16,20 +16,6 @@ namespace velm::json {
 template <class T>
 void write_value(Writer& writer, const T& value);
 
-namespace detail {
-
-template <class T>
-struct IsWrittenVector : std::false_type {};
-template <class T>
-struct IsWrittenVector<std::vector<T>> : std::true_type {};
-
-template <class T>
-struct IsWrittenMap : std::false_type {};
-template <class K, class V>
-struct IsWrittenMap<model::OrderedMap<K, V>> : std::true_type {};
-
-}  // namespace detail
-
 template <class T>
 void write_value(Writer& writer, const T& value) {
   if constexpr (std::is_same_v<T, std::uint32_t> || std::is_same_v<T, std::uint64_t>) {
@@ -45,15 +31,14 @@ void write_value(Writer& writer, const T& value) {
       write_value(writer, *value);
     else
       writer.null();
-  } else if constexpr (std::is_same_v<T, std::array<double, 3>> ||
-                       detail::IsWrittenVector<T>::value) {
+  } else if constexpr (std::is_same_v<T, std::array<double, 3>> || IsVector<T>::value) {
     writer.begin_array();
     for (const auto& element : value) {
       writer.element();
       write_value(writer, element);
     }
     writer.end_array();
-  } else if constexpr (detail::IsWrittenMap<T>::value) {
+  } else if constexpr (KeyedMap<T>) {
     writer.begin_object();
     for (const auto& [key, entry] : value) {
       if constexpr (std::is_same_v<std::decay_t<decltype(key)>, std::string>)

@@ -7,14 +7,6 @@
 #include "linalg/lapack.hpp"
 
 namespace velm::linalg {
-namespace {
-
-int lapack_int(std::size_t value) {
-  if (value > INT_MAX) throw InternalFault("Matrix too large for the LU decomposition.");
-  return static_cast<int>(value);
-}
-
-}  // namespace
 
 BandLu::BandLu(BandStorage matrix) : lu_(std::move(matrix)) {
   const int n = lapack_int(lu_.size);

@@ -10,18 +10,9 @@
 
 namespace velm::linalg {
 
-namespace {
-
-int lapack_size(Eigen::Index size) {
-  if (size > INT_MAX) throw InternalFault("Matrix too large for the LU decomposition.");
-  return static_cast<int>(size);
-}
-
-}  // namespace
-
 DenseLu::DenseLu(DenseMatrix matrix) : lu_(std::move(matrix)) {
   if (lu_.rows() != lu_.cols()) throw InternalFault(kIndexOutOfBounds);
-  const int n = lapack_size(lu_.rows());
+  const int n = lapack_int(lu_.rows());
   pivots_.resize(static_cast<std::size_t>(n));
   if (n == 0) return;
   int info = 0;
@@ -45,7 +36,7 @@ std::optional<Vector> DenseLu::solve(const Vector& rhs) const {
   if (singular_) return std::nullopt;
   if (rhs.size() != lu_.rows()) throw InternalFault(kIndexOutOfBounds);
   Vector x = rhs;
-  const int n = lapack_size(lu_.rows());
+  const int n = lapack_int(lu_.rows());
   if (n == 0) return x;
   const int nrhs = 1;
   const char trans = 'N';

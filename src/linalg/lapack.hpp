@@ -1,7 +1,10 @@
 // The LAPACK routines of the engine (LP64 Fortran interface of the linked OpenBLAS).
 #pragma once
 
+#include <climits>
 #include <cstddef>
+
+#include "base/internal_fault.hpp"
 
 extern "C" {
 // LU factorisation with partial pivoting, A = P * L * U, in place; info > 0 marks an exactly
@@ -17,3 +20,13 @@ void dgbtrs_(const char* trans, const int* n, const int* kl, const int* ku, cons
              const double* ab, const int* ldab, const int* ipiv, double* b, const int* ldb,
              int* info, std::size_t trans_length);
 }
+
+namespace velm::linalg {
+
+// LAPACK counts in int: a larger matrix could never have been allocated within the memory check.
+inline int lapack_int(std::size_t value) {
+  if (value > INT_MAX) throw InternalFault("Matrix too large for the LU decomposition.");
+  return static_cast<int>(value);
+}
+
+}  // namespace velm::linalg
