@@ -131,9 +131,9 @@ class InitialisationTest(WorkingDirectoryTest):
             import velm_calculations
             first = velm_calculations
             del sys.modules["velm_calculations"]
-            spec = importlib.util.spec_from_file_location("velm_calculations", first.__file__)
+            found = importlib.util.spec_from_file_location("velm_calculations", first.__file__)
             try:
-                importlib.util.module_from_spec(spec)
+                importlib.util.module_from_spec(found)
             except ImportError as error:
                 print("ImportError:", error)
             else:
