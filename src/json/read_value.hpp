@@ -11,9 +11,9 @@
 
 #include <fmt/format.h>
 
+#include "base/ordered_map.hpp"
 #include "json/reader.hpp"
 #include "json/schema.hpp"
-#include "model/ordered_map.hpp"
 
 namespace velm::json {
 
@@ -219,7 +219,7 @@ inline Result<void> read_triple(Reader& reader, std::array<double, 3>& out) {
 }
 
 template <class K, class V>
-Result<void> read_map(Reader& reader, model::OrderedMap<K, V>& out) {
+Result<void> read_map(Reader& reader, OrderedMap<K, V>& out) {
   const auto next = reader.peek();
   if (!next) return fail(reader.peek_error("EOF while parsing a value"));
   if (*next != '{') return fail(reader.invalid_type("a map"));

@@ -54,7 +54,7 @@ struct IsVector : std::false_type {};
 template <class T>
 struct IsVector<std::vector<T>> : std::true_type {};
 
-// The document-ordered maps of the model (model/ordered_map.hpp): key-value entries in order.
+// The document-ordered maps of the model (base/ordered_map.hpp): key-value entries in order.
 template <class T>
 concept KeyedMap = requires {
   typename T::Entry;

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "base/ordered_map.hpp"
 #include "json/schema.hpp"
 #include "json/writer.hpp"
-#include "model/ordered_map.hpp"
 
 namespace velm::json {
 

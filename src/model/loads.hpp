@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "base/ordered_map.hpp"
 #include "json/schema.hpp"
 #include "model/imperfections.hpp"
 #include "model/member.hpp"
-#include "model/ordered_map.hpp"
 #include "model/vector3.hpp"
 
 namespace velm::model {

@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "base/ordered_map.hpp"
 #include "json/schema.hpp"
-#include "model/ordered_map.hpp"
 
 namespace velm::model {
 

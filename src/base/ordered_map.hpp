@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-namespace velm::model {
+namespace velm {
 
 template <class Key, class Value>
 class OrderedMap {
@@ -39,4 +39,4 @@ class OrderedMap {
   std::vector<Entry> entries_;
 };
 
-}  // namespace velm::model
+}  // namespace velm
