@@ -15,6 +15,7 @@
 #include <fmt/format.h>
 
 #include "analysis/driver.hpp"
+#include "linalg/blas_threads.hpp"
 
 namespace {
 
@@ -39,6 +40,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: stage_timer <model.json> [auto|band|dense]\n");
     return 2;
   }
+  // As the module does: one BLAS thread.
+  velm::linalg::use_single_threaded_blas();
   const std::string_view mode = argc > 2 ? argv[2] : "auto";
   const auto storage = mode == "band"    ? velm::solver::Storage::band
                        : mode == "dense" ? velm::solver::Storage::dense

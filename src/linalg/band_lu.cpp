@@ -16,9 +16,6 @@ BandLu::BandLu(BandStorage matrix) : lu_(std::move(matrix)) {
     throw InternalFault(kIndexOutOfBounds);
   pivots_.resize(lu_.size);
   if (n == 0) return;
-  // The band LU gains nothing from a second thread (its updates are narrow) and loses time to
-  // the hand-over when the machine is busy.
-  openblas_set_num_threads(1);
   int info = 0;
   dgbtrf_(&n, &n, &b, &b, lu_.values.data(), &ldab, pivots_.data(), &info);
   if (info < 0) throw InternalFault("Invalid argument to the band LU factorisation.");

@@ -15,8 +15,6 @@ DenseLu::DenseLu(DenseMatrix matrix) : lu_(std::move(matrix)) {
   const int n = lapack_int(lu_.rows());
   pivots_.resize(static_cast<std::size_t>(n));
   if (n == 0) return;
-  // The dense LU is dominated by matrix products, which scale with the cores.
-  openblas_set_num_threads(2);
   int info = 0;
   dgetrf_(&n, &n, lu_.data(), &n, pivots_.data(), &info);
   if (info < 0) throw InternalFault("Invalid argument to the LU factorisation.");

@@ -14,6 +14,7 @@
 
 #include "analysis/driver.hpp"
 #include "base/internal_fault.hpp"
+#include "linalg/blas_threads.hpp"
 #include "report/console.hpp"
 #include "report/output.hpp"
 #include "report/sink.hpp"
@@ -223,6 +224,9 @@ PyMODINIT_FUNC PyInit_velm_calculations() {
     return nullptr;
   }
   module_initialised = true;
+  // One thread keeps every analysis deterministic and safe when several Python threads analyse
+  // at once; the two cores are used by analysing two models at once.
+  velm::linalg::use_single_threaded_blas();
 
   PyObject* module = PyModule_Create(&module_def);
   if (module == nullptr) return nullptr;
