@@ -10,11 +10,12 @@
 
 #include <fmt/format.h>
 
+#include "analysis/save.hpp"
 #include "base/system_error.hpp"
 #include "format/numbers.hpp"
 #include "json/utf8.hpp"
 #include "model/document.hpp"
-#include "results/save.hpp"
+#include "report/console_reporter.hpp"
 #include "solver/solve.hpp"
 
 namespace velm::analysis {
@@ -78,10 +79,12 @@ Outcome calculate_from_json_internal(std::string_view json_text, report::Output&
   const std::uint32_t load_case_id = model->load_cases.front().id;
   std::expected<solver::Solution, std::string> solution;
   try {
-    solution = solver::solve_for_load_case(*model, load_case_id, output, storage);
+    report::ConsoleReporter reporter(output);
+    solution = solver::solve_for_load_case(*model, load_case_id, reporter, storage);
   } catch (const std::bad_alloc&) {
     solution = std::unexpected("not enough memory to complete the analysis.");
   }
+  output.console.flush();
   if (!solution)
     return failure(
         fmt::format("Error during analysis for Load Case {}: {}", load_case_id, solution.error()));
@@ -89,10 +92,11 @@ Outcome calculate_from_json_internal(std::string_view json_text, report::Output&
   print_readable_vector(output.console, solution->displacements, "Displacements");
   print_readable_vector(output.console, solution->reactions, "Reactions");
   output.mark("listing");
+  model->results = std::move(solution->results);
 
   std::expected<void, std::string> saved;
   try {
-    saved = results::save_results_to_json(*model, output.file(std::string(kResultsFileName)));
+    saved = save_results_to_json(*model, output.file(std::string(kResultsFileName)));
   } catch (const std::bad_alloc&) {
     saved = std::unexpected("not enough memory to build the results document");
   }

@@ -7,9 +7,9 @@
 #include "model/loads.hpp"
 #include "model/material.hpp"
 #include "model/member.hpp"
+#include "model/results.hpp"
 #include "model/shape_path.hpp"
 #include "model/support.hpp"
-#include "results/results.hpp"
 
 namespace velm::model {
 
@@ -19,7 +19,7 @@ struct VELM {
   std::vector<LoadCase> load_cases;
   std::vector<LoadCombination> load_combinations;
   std::vector<ImperfectionCase> imperfection_cases;
-  std::optional<results::Results> results;
+  std::optional<Results> results;
   std::optional<std::vector<MemberHinge>> memberhinges;
   std::vector<Material> materials;
   std::vector<Section> sections;

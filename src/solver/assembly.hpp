@@ -1,16 +1,17 @@
-// Assembly of the global stiffness matrix from the members' element matrices, with the
-// printout and the transformation-matrix export of every member.
+// Assembly of the global stiffness matrix from the members' element matrices.
 #pragma once
 
 #include <expected>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "linalg/types.hpp"
 #include "model/velm.hpp"
-#include "report/output.hpp"
 #include "solver/global_matrix.hpp"
+#include "solver/lookup_maps.hpp"
+#include "solver/observer.hpp"
 
 namespace velm::solver {
 
@@ -20,17 +21,18 @@ struct ElementMatrices {
 };
 
 struct Assembly {
-  GlobalMatrix stiffness;
+  std::unique_ptr<GlobalMatrix> stiffness;
   // One entry per member in document order; nothing for members left out of the analysis
   // (section or material not found).
   std::vector<std::optional<ElementMatrices>> elements;
 };
 
-// Prints "Assembling global stiffness matrix...", checks the node numbering, node id 0 and the
-// memory for the global matrices, then for each member whose section and material are found:
-// prints k and det(k), forms T (coincident end points fail here), prints and exports T, forms
-// Ke = T^T k T, prints it and adds it into K.
+// For a model whose node ids have been validated: reports "Assembling global stiffness
+// matrix...", checks node id 0 and the memory for the global matrices, then for each member
+// whose section and material are found: forms k and T (coincident end points fail here, after
+// k is reported), Ke = T^T k T, reports the three and adds Ke into K.
 std::expected<Assembly, std::string> assemble_global_stiffness_matrix(
-    const model::VELM& model, report::Output& output, Storage storage = Storage::automatic);
+    const model::VELM& model, const LookupMaps& maps, Observer& observer,
+    Storage storage = Storage::automatic);
 
 }  // namespace velm::solver

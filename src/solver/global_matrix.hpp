@@ -1,96 +1,89 @@
 // The global stiffness matrix of one load case: 6 dofs per node (UX, UY, UZ, RX, RY, RZ), node n
-// owning rows and columns 6(n-1) .. 6(n-1)+5. The stages of the solve see only these
-// operations, never the storage behind them.
-//
-// Storage: node numbering of real frames makes K a band matrix (a member couples only the dofs
-// of its two nodes), so K is held as a band of half-bandwidth b found from the member node ids
-// before anything is allocated, and factorised by the banded LU with partial pivoting. When the
-// band is not much narrower than the matrix (badly numbered models) a dense column-major matrix
-// and the dense LU are faster. What a model prints and returns does not depend on the choice.
+// owning rows and columns 6(n-1) .. 6(n-1)+5. The stages of the solve see only this interface,
+// never the storage behind it; each storage is one type (dense_global_matrix.hpp,
+// band_global_matrix.hpp). What a model prints and returns does not depend on the storage.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
-#include <string_view>
-#include <variant>
+#include <utility>
 #include <vector>
 
-#include "linalg/band_lu.hpp"
-#include "linalg/dense_lu.hpp"
 #include "linalg/types.hpp"
 #include "model/member.hpp"
-#include "report/console.hpp"
 
 namespace velm::solver {
 
 // Value put on the diagonal of a fixed dof once its row and column are cleared.
 inline constexpr double kConstrainedDiagonal = 1e20;
 
-enum class Storage { automatic, dense, band };
+// Global row of each of an element's 12 dofs (start node UX..RZ, end node UX..RZ), or kNoDof for
+// a dof that is not an unknown.
+using ElementDofs = std::array<std::int64_t, 12>;
+inline constexpr std::int64_t kNoDof = -1;
 
-// The LU factor of a global matrix: its determinant and the solve, from one factorisation.
+// The factorisation of a global matrix: its determinant and any number of solves.
 class GlobalFactor {
  public:
-  explicit GlobalFactor(linalg::DenseLu lu) : lu_(std::move(lu)) {}
-  explicit GlobalFactor(linalg::BandLu lu) : lu_(std::move(lu)) {}
-  double determinant() const {
-    return std::visit([](const auto& lu) { return lu.determinant(); }, lu_);
-  }
-  // Nothing when the factorisation met an exactly zero pivot.
-  std::optional<linalg::Vector> solve(const linalg::Vector& rhs) const {
-    return std::visit([&](const auto& lu) { return lu.solve(rhs); }, lu_);
-  }
-
- private:
-  std::variant<linalg::DenseLu, linalg::BandLu> lu_;
+  virtual ~GlobalFactor() = default;
+  // A zero pivot was met.
+  virtual bool singular() const = 0;
+  virtual double determinant() const = 0;
+  // The solution x of K x = rhs; nothing when singular.
+  virtual std::optional<linalg::Vector> solve(const linalg::Vector& rhs) const = 0;
 };
 
 class GlobalMatrix {
  public:
-  // Zero-filled, 6N x 6N, dense.
-  explicit GlobalMatrix(std::uint32_t node_count)
-      : GlobalMatrix(node_count, UINT64_MAX, Storage::dense) {}
-  // Zero-filled, 6N x 6N, for entries at most `half_bandwidth` off the diagonal.
-  GlobalMatrix(std::uint32_t node_count, std::uint64_t half_bandwidth, Storage storage);
+  virtual ~GlobalMatrix() = default;
 
-  // Bytes that the dense matrices alive at once during a solve would need (the assembled
-  // matrix, its constrained copy and the factor); nothing when the count overflows 64 bits.
-  // The verdict on a model is the same whatever storage is chosen.
-  static std::optional<std::uint64_t> bytes_needed(std::uint64_t node_count);
+  // The order of the matrix (rows = columns).
+  virtual std::size_t size() const = 0;
 
-  std::uint32_t node_count() const { return node_count_; }
-  Eigen::Index size() const { return static_cast<Eigen::Index>(size_); }
-  bool is_band() const { return band_.has_value(); }
-  std::uint64_t half_bandwidth() const { return bandwidth_; }
-  double operator()(Eigen::Index row, Eigen::Index col) const;
-
-  // Adds a member's 12 x 12 global-axes matrix (start node dofs first) into the blocks of its
-  // two nodes. Both ids must lie in 1..N.
-  void add_element(const linalg::Matrix12& element, std::uint32_t start_node,
-                   std::uint32_t end_node);
+  // Adds an element's 12 x 12 global-axes matrix: entry (a, b) into (dofs[a], dofs[b]), row by
+  // row, skipping kNoDof. A member whose two ends share a node adds its four blocks into one.
+  virtual void add_element(const linalg::Matrix12& element, const ElementDofs& dofs) = 0;
 
   // Fixes one dof: its row and column become zero and its diagonal 1e20, so the solve gives it
   // a displacement of (its load) / 1e20.
-  void constrain(std::uint64_t dof);
+  virtual void constrain(std::size_t dof) = 0;
 
-  void print(report::Console& console, std::string_view title) const;
+  // One entry, 0 where the storage holds none.
+  virtual double at(std::size_t row, std::size_t col) const = 0;
 
-  linalg::Vector multiply(const linalg::Vector& vector) const;
+  // For printing without knowing the storage: the first and last column (inclusive) that row may
+  // hold non-zeros in, and a copy of rows first_row..last_row, columns first_col..last_col (all
+  // inclusive) into a row-major tile of (last_row - first_row + 1) x (last_col - first_col + 1)
+  // values, zeros included.
+  virtual std::pair<std::size_t, std::size_t> row_extent(std::size_t row) const = 0;
+  virtual void copy_rows(std::size_t first_row, std::size_t last_row, std::size_t first_col,
+                         std::size_t last_col, double* tile) const = 0;
 
-  // LU decomposition with partial pivoting; consumes the matrix to spare a copy.
-  GlobalFactor factorise() &&;
+  // K v.
+  virtual linalg::Vector multiply(const linalg::Vector& v) const = 0;
 
- private:
-  double& band_entry(std::size_t row, std::size_t col) {
-    return band_->values[band_->offset(row, col)];
-  }
+  virtual std::unique_ptr<GlobalMatrix> clone() const = 0;
 
-  std::uint32_t node_count_;
-  std::size_t size_;
-  std::uint64_t bandwidth_;
-  linalg::DenseMatrix dense_;
-  std::optional<linalg::BandStorage> band_;
+  // Consumes the matrix to spare a copy; the matrix is left empty.
+  virtual std::unique_ptr<GlobalFactor> factorise() && = 0;
 };
+
+enum class Storage { automatic, dense, band };
+
+// The storage a matrix of this order and half-bandwidth gets: the one asked for, or for
+// `automatic` the band when it is narrow enough to pay off. A matrix of order 0 is dense.
+Storage chosen_storage(std::size_t size, std::uint64_t half_bandwidth, Storage requested);
+
+// A zero matrix of the given order in the chosen storage, for entries at most `half_bandwidth`
+// off the diagonal.
+std::unique_ptr<GlobalMatrix> make_global_matrix(std::size_t size, std::uint64_t half_bandwidth,
+                                                 Storage requested);
+
+// The dofs of a member between nodes start_node and end_node (both 1..N).
+ElementDofs member_dofs(std::uint32_t start_node, std::uint32_t end_node);
 
 // Half-bandwidth of K for the members' node ids: 6 |start - end| + 5 at the widest member.
 std::uint64_t half_bandwidth(const std::vector<model::MemberSet>& member_sets);

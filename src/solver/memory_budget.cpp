@@ -7,6 +7,8 @@
 #include <charconv>
 #include <fstream>
 
+#include "solver/dense_global_matrix.hpp"
+
 namespace velm::solver {
 
 namespace {
@@ -42,6 +44,16 @@ std::optional<std::uint64_t> available_memory() {
   const std::optional<std::uint64_t> cgroup = cgroup_limit();
   if (physical && cgroup) return std::min(*physical, *cgroup);
   return physical ? physical : cgroup;
+}
+
+std::optional<std::uint64_t> dense_analysis_bytes(std::uint64_t node_count) {
+  constexpr std::uint64_t kDofsPerNode = 6;
+  constexpr std::uint64_t kMatricesAlive = 3;
+  std::uint64_t dofs = 0, total = 0;
+  if (__builtin_mul_overflow(node_count, kDofsPerNode, &dofs)) return std::nullopt;
+  const std::optional<std::uint64_t> one = DenseGlobalMatrix::bytes_needed(dofs);
+  if (!one || __builtin_mul_overflow(*one, kMatricesAlive, &total)) return std::nullopt;
+  return total;
 }
 
 std::expected<void, std::string> check_memory_budget(std::uint32_t node_count,

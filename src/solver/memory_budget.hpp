@@ -14,6 +14,12 @@ namespace velm::solver {
 // neither can be read.
 std::optional<std::uint64_t> available_memory();
 
+// Bytes that three dense 6N x 6N matrices need (the assembled matrix, its constrained copy and
+// the factor of a dense solve); nothing when the count overflows 64 bits. The analysis holds a
+// model to this count whatever storage it chooses, so the verdict on a model never depends on
+// the choice.
+std::optional<std::uint64_t> dense_analysis_bytes(std::uint64_t node_count);
+
 // Fails, stating the node count and the bytes needed, when `needed` is nothing (the count
 // overflows) or more than `available`.
 std::expected<void, std::string> check_memory_budget(std::uint32_t node_count,

@@ -23,15 +23,15 @@ std::array<double, 6> node_values(const linalg::Vector& v, std::uint32_t node_id
   return values;
 }
 
-results::NodeForces node_forces(const linalg::Vector12& f, Eigen::Index first) {
+model::NodeForces node_forces(const linalg::Vector12& f, Eigen::Index first) {
   return {f(first), f(first + 1), f(first + 2), f(first + 3), f(first + 4), f(first + 5)};
 }
 
 }  // namespace
 
-std::vector<results::NodeDisplacement> extract_displacements(
+std::vector<model::NodeDisplacement> extract_displacements(
     const std::vector<model::MemberSet>& sets, const linalg::Vector& u) {
-  std::vector<results::NodeDisplacement> nodes;
+  std::vector<model::NodeDisplacement> nodes;
   for (const model::MemberSet& set : sets) {
     for (const model::Member& member : set.members) {
       for (const std::uint32_t id : {member.start_node.id, member.end_node.id}) {
@@ -43,11 +43,11 @@ std::vector<results::NodeDisplacement> extract_displacements(
   return nodes;
 }
 
-std::vector<results::ReactionForce> support_reactions(
+std::vector<model::ReactionForce> support_reactions(
     const std::vector<model::NodalSupport>& supports,
     const std::vector<std::vector<std::uint32_t>>& applied_nodes, const linalg::Vector& residual) {
   if (applied_nodes.size() != supports.size()) throw InternalFault(kIndexOutOfBounds);
-  std::vector<results::ReactionForce> reactions;
+  std::vector<model::ReactionForce> reactions;
   reactions.reserve(supports.size());
   for (std::size_t i = 0; i < supports.size(); ++i) {
     const std::array<bool, 6> fixed = fixed_dofs(supports[i]);
@@ -62,17 +62,17 @@ std::vector<results::ReactionForce> support_reactions(
   return reactions;
 }
 
-std::vector<results::MemberForce> member_end_forces(
+std::vector<model::MemberForce> member_end_forces(
     const std::vector<model::MemberSet>& sets,
     const std::vector<std::optional<ElementMatrices>>& elements, const linalg::Vector& u) {
-  std::vector<results::MemberForce> forces;
+  std::vector<model::MemberForce> forces;
   forces.reserve(elements.size());
   std::size_t index = 0;
   for (const model::MemberSet& set : sets) {
     for (const model::Member& member : set.members) {
       if (index >= elements.size()) throw InternalFault(kIndexOutOfBounds);
       const std::optional<ElementMatrices>& element = elements[index++];
-      results::MemberForce force{member.id, {}, {}};
+      model::MemberForce force{member.id, {}, {}};
       if (element) {
         linalg::Vector12 u_global;
         const std::array<double, 6> start = node_values(u, member.start_node.id);

@@ -7,27 +7,27 @@
 #include <vector>
 
 #include "linalg/types.hpp"
+#include "model/results.hpp"
 #include "model/velm.hpp"
-#include "results/results.hpp"
 #include "solver/assembly.hpp"
 
 namespace velm::solver {
 
 // One entry per member end in document order (start node, then end node), no de-duplication.
-std::vector<results::NodeDisplacement> extract_displacements(
+std::vector<model::NodeDisplacement> extract_displacements(
     const std::vector<model::MemberSet>& sets, const linalg::Vector& u);
 
 // One entry per support record, in list order: the support reactions K*u - F at the dofs the
 // record fixes, summed over the distinct nodes it was applied to (applied_nodes from
 // apply_supports); 0 at the dofs it leaves free and for records never applied.
-std::vector<results::ReactionForce> support_reactions(
+std::vector<model::ReactionForce> support_reactions(
     const std::vector<model::NodalSupport>& supports,
     const std::vector<std::vector<std::uint32_t>>& applied_nodes, const linalg::Vector& residual);
 
 // End forces of each member in its local axes, f = k * (T * u_e) with u_e the 12 global end
 // displacements: the forces the nodes exert on the member, start end then end end, each as
 // fx (axial), fy, fz, mx (torsion), my, mz. Zeros for members left out of the analysis.
-std::vector<results::MemberForce> member_end_forces(
+std::vector<model::MemberForce> member_end_forces(
     const std::vector<model::MemberSet>& sets,
     const std::vector<std::optional<ElementMatrices>>& elements, const linalg::Vector& u);
 

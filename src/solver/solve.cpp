@@ -3,7 +3,6 @@
 #include <cmath>
 #include <new>
 
-#include "report/matrix_print.hpp"
 #include "solver/assembly.hpp"
 #include "solver/load_vector.hpp"
 #include "solver/lookup_maps.hpp"
@@ -21,12 +20,12 @@ std::uint64_t member_count(const std::vector<model::MemberSet>& sets) {
   return count;
 }
 
-std::optional<std::string> find_non_finite_force(const std::vector<results::MemberForce>& forces) {
-  const auto finite = [](const results::NodeForces& f) {
+std::optional<std::string> find_non_finite_force(const std::vector<model::MemberForce>& forces) {
+  const auto finite = [](const model::NodeForces& f) {
     return std::isfinite(f.fx) && std::isfinite(f.fy) && std::isfinite(f.fz) &&
            std::isfinite(f.mx) && std::isfinite(f.my) && std::isfinite(f.mz);
   };
-  for (const results::MemberForce& force : forces) {
+  for (const model::MemberForce& force : forces) {
     if (!finite(force.start_node_forces) || !finite(force.end_node_forces))
       return "The end forces of member " + std::to_string(force.member_id) +
              " are not finite: the stiffness or load values of the model are out of range.";
@@ -34,56 +33,55 @@ std::optional<std::string> find_non_finite_force(const std::vector<results::Memb
   return std::nullopt;
 }
 
-std::expected<Solution, std::string> run(model::VELM& model, std::uint32_t load_case_id,
-                                         report::Output& output, Storage storage) {
-  report::Console& console = output.console;
-  console.progress("Validating node IDs...\n");
+std::expected<Solution, std::string> run(const model::VELM& model, std::uint32_t load_case_id,
+                                         Observer& observer, Storage storage) {
+  observer.progress("Validating node IDs...\n");
   if (auto valid = validate_node_ids(model.member_sets); !valid)
     return std::unexpected(valid.error());
-
-  output.mark("validation");
-  auto assembly = assemble_global_stiffness_matrix(model, output, storage);
-  if (!assembly) return std::unexpected(assembly.error());
-  output.mark("assembly");
-  const GlobalMatrix& k_orig = assembly->stiffness;
-  const std::uint32_t n = k_orig.node_count();
-
-  GlobalMatrix k_bc = k_orig;
-  k_bc.print(console, "Global Stiffness Matrix");
-  console.progress("Applying boundary conditions...\n");
   const LookupMaps maps = build_lookup_maps(model);
-  const auto applied_nodes = apply_supports(k_bc, model, maps.supports);
-  k_bc.print(console, "Global Stiffness Matrix after Boundary Conditions");
-  output.mark("boundary conditions");
+  observer.stage_end("validation");
+
+  auto assembly = assemble_global_stiffness_matrix(model, maps, observer, storage);
+  if (!assembly) return std::unexpected(assembly.error());
+  observer.stage_end("assembly");
+  const GlobalMatrix& k_orig = *assembly->stiffness;
+  const auto n = static_cast<std::uint32_t>(k_orig.size() / 6);
+
+  std::unique_ptr<GlobalMatrix> k_bc = k_orig.clone();
+  observer.global_matrix("Global Stiffness Matrix", *k_bc);
+  observer.progress("Applying boundary conditions...\n");
+  const auto applied_nodes = apply_supports(*k_bc, model, maps.supports);
+  observer.global_matrix("Global Stiffness Matrix after Boundary Conditions", *k_bc);
+  observer.stage_end("boundary conditions");
 
   const std::string case_id = std::to_string(load_case_id);
-  console.progress("Assembling load vector for load case ID: " + case_id + "\n");
+  observer.progress("Assembling load vector for load case ID: " + case_id + "\n");
   auto f = build_load_vector(model, load_case_id, n);
   if (!f) return std::unexpected(f.error());
-  report::print_matrix(console, *f, "Load Vector for Load Case " + case_id);
-  output.mark("load vector");
+  observer.vector("Load Vector for Load Case " + case_id, *f);
+  observer.stage_end("load vector");
 
-  // One factorisation gives both the printed determinant and the solve.
-  const GlobalFactor factor = std::move(k_bc).factorise();
-  output.mark("factorisation");
-  report::print_determinant(console,
-                            "Determinant of global stiffness matrix: ", factor.determinant());
-  console.progress("Solving for displacements...\n");
-  const std::optional<linalg::Vector> u = factor.solve(*f);
+  // One factorisation gives both the reported determinant and the solve.
+  const std::unique_ptr<GlobalFactor> factor = std::move(*k_bc).factorise();
+  k_bc.reset();
+  observer.stage_end("factorisation");
+  observer.determinant("Determinant of global stiffness matrix: ", factor->determinant());
+  observer.progress("Solving for displacements...\n");
+  const std::optional<linalg::Vector> u = factor->solve(*f);
   if (!u)
     return std::unexpected(std::string("Global stiffness matrix is singular or near-singular."));
   if (auto fault = find_non_finite(*u, "displacement")) return std::unexpected(*fault);
-  report::print_matrix(console, *u, "Displacement Vector");
-  output.mark("solve");
+  observer.vector("Displacement Vector", *u);
+  observer.stage_end("solve");
 
-  console.progress("Calculating reaction forces...\n");
+  observer.progress("Calculating reaction forces...\n");
   linalg::Vector r = k_orig.multiply(*u);
   if (auto fault = find_non_finite(r, "reaction vector")) return std::unexpected(*fault);
-  report::print_matrix(console, r, "Reaction Forces");
-  output.mark("reactions");
+  observer.vector("Reaction Forces", r);
+  observer.stage_end("reactions");
 
-  console.progress("Storing results...\n");
-  results::Results record;
+  observer.progress("Storing results...\n");
+  model::Results record;
   record.name = "Load Case " + case_id;
   record.result_type = record.name;
   record.displacement_nodes = extract_displacements(model.member_sets, *u);
@@ -94,26 +92,21 @@ std::expected<Solution, std::string> run(model::VELM& model, std::uint32_t load_
   record.summary.total_displacements = record.displacement_nodes.size();
   record.summary.total_reaction_forces = record.reaction_forces.size();
   record.summary.total_member_forces = member_count(model.member_sets);
-  model.results = std::move(record);
-  output.mark("results");
-  return Solution{*u, std::move(r)};
+  observer.stage_end("results");
+  return Solution{*u, std::move(r), std::move(record)};
 }
 
 }  // namespace
 
-std::expected<Solution, std::string> solve_for_load_case(model::VELM& model,
+std::expected<Solution, std::string> solve_for_load_case(const model::VELM& model,
                                                          std::uint32_t load_case_id,
-                                                         report::Output& output,
-                                                         Storage storage) {
-  std::expected<Solution, std::string> outcome;
+                                                         Observer& observer, Storage storage) {
   try {
-    outcome = run(model, load_case_id, output, storage);
+    return run(model, load_case_id, observer, storage);
   } catch (const std::bad_alloc&) {
-    outcome = std::unexpected(std::string(
+    return std::unexpected(std::string(
         "Not enough memory for the analysis: an allocation failed while solving the load case."));
   }
-  output.console.flush();
-  return outcome;
 }
 
 }  // namespace velm::solver

@@ -1,4 +1,4 @@
-// Analysis of one load case: from the model to displacements, reactions and the stored results.
+// Analysis of one load case: from the model to displacements, reactions and the results record.
 #pragma once
 
 #include <cstdint>
@@ -6,22 +6,24 @@
 #include <string>
 
 #include "linalg/types.hpp"
+#include "model/results.hpp"
 #include "model/velm.hpp"
-#include "report/output.hpp"
 #include "solver/global_matrix.hpp"
+#include "solver/observer.hpp"
 
 namespace velm::solver {
 
 struct Solution {
   linalg::Vector displacements;  // 6N rows: UX, UY, UZ, RX, RY, RZ of node 1, then node 2, ...
   linalg::Vector reactions;      // K_orig * u, same layout
+  model::Results results;        // the record of the load case, for the results document
 };
 
-// Prints its progress and matrices to output.console, writes the CSV exports into
-// output.directory, and on success replaces model.results.
-std::expected<Solution, std::string> solve_for_load_case(model::VELM& model,
+// Validates the node numbering, assembles K, applies the supports, builds F, solves K u = F and
+// forms the reactions and the results record, reporting every stage to the observer.
+std::expected<Solution, std::string> solve_for_load_case(const model::VELM& model,
                                                          std::uint32_t load_case_id,
-                                                         report::Output& output,
+                                                         Observer& observer,
                                                          Storage storage = Storage::automatic);
 
 }  // namespace velm::solver

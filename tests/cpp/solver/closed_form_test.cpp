@@ -94,7 +94,7 @@ TEST(ClosedForm, PortalFrameSwaysBetweenItsBounds) {
   // The beam pushes about half the load across: it shortens by about (P/2) L / EA.
   const double shortening = sway - dof(s.displacements, 3, 0);
   EXPECT_NEAR(shortening, p / 2 * span / (kSection.e * kSection.area), 0.05 * shortening);
-  EXPECT_NEAR(m.results->reaction_forces[0].fx, -p, 1e-6 * p);
+  EXPECT_NEAR(run.results().reaction_forces[0].fx, -p, 1e-6 * p);
 }
 
 TEST(ClosedForm, CantileverEndForcesMatchStatics) {
@@ -103,8 +103,8 @@ TEST(ClosedForm, CantileverEndForcesMatchStatics) {
                         {load(1, 2, p, {0, -1, 0}), load(2, 2, 2 * p, {0, 0, -1})}, kSection);
   SolveRun run;
   run.solve(m);
-  ASSERT_EQ(m.results->member_forces.size(), 1u);
-  const results::MemberForce& f = m.results->member_forces[0];
+  ASSERT_EQ(run.results().member_forces.size(), 1u);
+  const model::MemberForce& f = run.results().member_forces[0];
   EXPECT_EQ(f.member_id, 7u);
   // Forces the nodes exert on the member, local axes (= global here).
   EXPECT_NEAR(f.end_node_forces.fy, -p, 1e-6);
@@ -117,7 +117,7 @@ TEST(ClosedForm, CantileverEndForcesMatchStatics) {
   EXPECT_NEAR(f.start_node_forces.my, -2 * p * l, 1e-6);
   EXPECT_NEAR(f.start_node_forces.fx, 0.0, 1e-6);
   // The support holds the same forces.
-  const results::ReactionForce& r = m.results->reaction_forces[0];
+  const model::ReactionForce& r = run.results().reaction_forces[0];
   EXPECT_NEAR(r.fy, p, 1e-6);
   EXPECT_NEAR(r.fz, 2 * p, 1e-6);
   EXPECT_NEAR(r.mz, p * l, 1e-6);
@@ -131,7 +131,7 @@ TEST(ClosedForm, EndForcesAreInLocalAxesOfRotatedMembers) {
                              {load(1, 2, p, {-1, 0, 0})}, kSection);
   SolveRun run;
   run.solve(column);
-  const results::MemberForce& f = column.results->member_forces[0];
+  const model::MemberForce& f = run.results().member_forces[0];
   EXPECT_NEAR(f.end_node_forces.fz, -p, 1e-6);
   EXPECT_NEAR(f.start_node_forces.fz, p, 1e-6);
   EXPECT_NEAR(f.start_node_forces.my, -p * l, 1e-6);
@@ -143,7 +143,7 @@ TEST(ClosedForm, EndForcesAreInLocalAxesOfRotatedMembers) {
                           {load(1, 2, p, {0.6, 0.8, 0})}, kSection);
   SolveRun run_bar;
   run_bar.solve(bar);
-  const results::MemberForce& t = bar.results->member_forces[0];
+  const model::MemberForce& t = run_bar.results().member_forces[0];
   EXPECT_NEAR(t.end_node_forces.fx, p, 1e-6);
   EXPECT_NEAR(t.start_node_forces.fx, -p, 1e-6);
   EXPECT_NEAR(t.end_node_forces.fy, 0.0, 1e-6);

@@ -52,7 +52,7 @@ TEST(Reactions, SpaceFrameIsInEquilibrium) {
     add(position[l.node - 1],
         {l.magnitude * l.direction[0], l.magnitude * l.direction[1], l.magnitude * l.direction[2]},
         {0, 0, 0});
-  const auto& reactions = m.results->reaction_forces;
+  const auto& reactions = run.results().reaction_forces;
   ASSERT_EQ(reactions.size(), 4u);
   for (std::size_t i = 0; i < 4; ++i) {
     EXPECT_EQ(reactions[i].support_id, 11 + i);
@@ -71,7 +71,7 @@ TEST(Reactions, IncludeALoadAppliedAtTheSupport) {
                         {load(1, 2, 100, {0, -1, 0}), load(2, 1, 40, {0, -1, 0})});
   SolveRun run;
   const Solution& s = run.solve(m);
-  EXPECT_NEAR(m.results->reaction_forces[0].fy, 140.0, 1e-6);
+  EXPECT_NEAR(run.results().reaction_forces[0].fy, 140.0, 1e-6);
   // The returned vector stays K*u: at the support it misses the load standing on it.
   EXPECT_NEAR(s.reactions(1), 100.0, 1e-6);
   EXPECT_NEAR(s.reactions(7), -100.0, 1e-6);
@@ -85,15 +85,15 @@ TEST(Reactions, ShadowedAndUnusedRecordsGetZeros) {
                         {load(1, 2, 100, {0, -1, 0}), load(2, 3, 100, {0, -1, 0})});
   SolveRun run;
   run.solve(m);
-  const auto& r = m.results->reaction_forces;
+  const auto& r = run.results().reaction_forces;
   ASSERT_EQ(r.size(), 4u);
-  EXPECT_EQ(r[0], (results::ReactionForce{1, 0, 0, 0, 0, 0, 0}));
-  EXPECT_EQ(r[2], (results::ReactionForce{5, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(r[0], (model::ReactionForce{1, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(r[2], (model::ReactionForce{5, 0, 0, 0, 0, 0, 0}));
   // The record applied to nodes 1 and 2 (no rotation restraint about Z) and the fixed node 3
   // share the 200 between them.
   EXPECT_NEAR(r[1].fy + r[3].fy, 200.0, 1e-6);
   EXPECT_EQ(r[1].mz, 0.0);
-  EXPECT_EQ(m.results->summary.total_reaction_forces, 4u);
+  EXPECT_EQ(run.results().summary.total_reaction_forces, 4u);
 }
 
 TEST(Results, RecordListsEveryMemberEndAndSkippedMembersToo) {
@@ -102,7 +102,7 @@ TEST(Results, RecordListsEveryMemberEndAndSkippedMembersToo) {
                         {fixed_support(1)}, {load(1, 2, 10, {0, 0, 1})});
   SolveRun run;
   const Solution& s = run.solve(m, 1);
-  const results::Results& r = *m.results;
+  const model::Results& r = run.results();
   EXPECT_EQ(r.name, "Load Case 1");
   EXPECT_EQ(r.result_type, "Load Case 1");
   ASSERT_EQ(r.displacement_nodes.size(), 4u);
@@ -110,9 +110,9 @@ TEST(Results, RecordListsEveryMemberEndAndSkippedMembersToo) {
   EXPECT_EQ(r.displacement_nodes[2].node_id, 2u);
   EXPECT_EQ(r.displacement_nodes[1].dz, s.displacements(8));
   ASSERT_EQ(r.member_forces.size(), 2u);
-  EXPECT_EQ(r.member_forces[1], (results::MemberForce{2, {}, {}}));
+  EXPECT_EQ(r.member_forces[1], (model::MemberForce{2, {}, {}}));
   EXPECT_NE(r.member_forces[0].start_node_forces.fz, 0.0);
-  EXPECT_EQ(r.summary, (results::ResultsSummary{4, 1, 2}));
+  EXPECT_EQ(r.summary, (model::ResultsSummary{4, 1, 2}));
   // Member 2 (section 99 does not exist) prints and exports nothing, but its end node is
   // still held by the support it names: without that, node 3 would have no stiffness at all.
   EXPECT_EQ(run.out.text.find("Member 2"), std::string::npos);

@@ -97,9 +97,9 @@ TEST(SolveErrors, ModelTooLargeForMemory) {
 }
 
 TEST(MemoryBudget, CountsThreeDenseMatricesAndCatchesOverflow) {
-  EXPECT_EQ(GlobalMatrix::bytes_needed(0), 0u);
-  EXPECT_EQ(GlobalMatrix::bytes_needed(50000), 3ull * 300000 * 300000 * 8);
-  EXPECT_FALSE(GlobalMatrix::bytes_needed(4294967295ull).has_value());
+  EXPECT_EQ(dense_analysis_bytes(0), 0u);
+  EXPECT_EQ(dense_analysis_bytes(50000), 3ull * 300000 * 300000 * 8);
+  EXPECT_FALSE(dense_analysis_bytes(4294967295ull).has_value());
   EXPECT_TRUE(check_memory_budget(10, 100, 100));
   EXPECT_EQ(check_memory_budget(7, 2000000000, 1000000000).error(),
             "The model has 7 nodes; its global stiffness matrices would need 2.0 GB (2000000000 "

@@ -7,44 +7,38 @@
 #include <string>
 
 #include "report/console.hpp"
+#include "report/console_reporter.hpp"
 #include "report/output.hpp"
 #include "report/sink.hpp"
 #include "solver/solve.hpp"
+#include "temporary_folder.hpp"
 
 namespace velm::testing {
 
 struct SolveRun {
   report::StringSink out;
   report::StringSink err;
-  std::filesystem::path directory;
+  TemporaryFolder folder;
+  const std::filesystem::path& directory = folder.path;
   std::expected<solver::Solution, std::string> outcome;
 
-  SolveRun() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "velm-solve-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    directory = pattern;
-  }
-  ~SolveRun() {
-    std::error_code ignored;
-    std::filesystem::remove_all(directory, ignored);
-  }
-  SolveRun(const SolveRun&) = delete;
-  SolveRun& operator=(const SolveRun&) = delete;
-
-  const solver::Solution& solve(model::VELM& model, std::uint32_t load_case_id = 1) {
+  const solver::Solution& solve(const model::VELM& model, std::uint32_t load_case_id = 1) {
     {
       report::Console console(out, err);
-      report::Output output{console, directory};
-      outcome = solver::solve_for_load_case(model, load_case_id, output);
+      report::ConsoleReporter reporter(report::Output{console, directory});
+      outcome = solver::solve_for_load_case(model, load_case_id, reporter);
     }
     if (!outcome) throw std::runtime_error("analysis failed: " + outcome.error());
     return *outcome;
   }
 
-  std::string error(model::VELM& model, std::uint32_t load_case_id = 1) {
+  // The results record of the last successful solve.
+  const model::Results& results() const { return outcome.value().results; }
+
+  std::string error(const model::VELM& model, std::uint32_t load_case_id = 1) {
     report::Console console(out, err);
-    report::Output output{console, directory};
-    outcome = solver::solve_for_load_case(model, load_case_id, output);
+    report::ConsoleReporter reporter(report::Output{console, directory});
+    outcome = solver::solve_for_load_case(model, load_case_id, reporter);
     return outcome ? std::string("<success>") : outcome.error();
   }
 };

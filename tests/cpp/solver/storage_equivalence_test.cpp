@@ -2,15 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <filesystem>
 
+#include "report/console_reporter.hpp"
+#include "solver/global_matrix.hpp"
 #include "solver/model_builder.hpp"
-#include "solver/solve.hpp"
+#include "solver/solve_harness.hpp"
 
 namespace velm::testing {
 namespace {
-
-namespace fs = std::filesystem;
 
 // A building frame numbered floor by floor: (nx+1)(ny+1) nodes per floor, columns fixed at the
 // base, beams in X and Y, gravity on every free node and wind at the roof.
@@ -48,22 +47,18 @@ model::VELM building(int nx, int ny, int storeys) {
 
 struct Analysis {
   std::expected<solver::Solution, std::string> solution;
-  model::VELM model;
   std::string printed;
 };
 
-Analysis analyse(model::VELM model, solver::Storage storage) {
+Analysis analyse(const model::VELM& model, solver::Storage storage) {
   report::StringSink out, err;
-  const fs::path dir = fs::temp_directory_path() / "velm_storage_equivalence";
-  fs::create_directories(dir);
+  const TemporaryFolder folder;
   Analysis run;
   {
     report::Console console(out, err);
-    report::Output output{console, dir};
-    run.solution = solver::solve_for_load_case(model, 1, output, storage);
+    report::ConsoleReporter reporter(report::Output{console, folder.path});
+    run.solution = solver::solve_for_load_case(model, 1, reporter, storage);
   }
-  fs::remove_all(dir);
-  run.model = std::move(model);
   run.printed = std::move(out.text);
   return run;
 }
@@ -88,8 +83,8 @@ TEST(StorageEquivalence, BuildingFrameGivesTheSameResults) {
   ASSERT_TRUE(dense.solution) << dense.solution.error();
   expect_close(band.solution->displacements, dense.solution->displacements);
   expect_close(band.solution->reactions, dense.solution->reactions);
-  const auto& rb = band.model.results->reaction_forces[0];
-  const auto& rd = dense.model.results->reaction_forces[0];
+  const auto& rb = band.solution->results.reaction_forces[0];
+  const auto& rd = dense.solution->results.reaction_forces[0];
   EXPECT_NEAR(rb.fz, rd.fz, 1e-10 * std::abs(rd.fz));
   EXPECT_NEAR(rb.mx, rd.mx, 1e-10 * std::abs(rd.mx));
   // The global matrices are the same numbers, so they print the same bytes.
@@ -101,8 +96,11 @@ TEST(StorageEquivalence, BuildingFrameGivesTheSameResults) {
 
 TEST(StorageEquivalence, AutomaticChoiceFollowsTheBandwidth) {
   const model::VELM model = building(3, 2, 4);  // 60 nodes, half-bandwidth 6 * 12 + 5 = 77
-  EXPECT_TRUE(solver::GlobalMatrix(60, 77, solver::Storage::automatic).is_band());
-  EXPECT_FALSE(solver::GlobalMatrix(60, 200, solver::Storage::automatic).is_band());
+  using solver::Storage;
+  EXPECT_EQ(solver::chosen_storage(360, 77, Storage::automatic), Storage::band);
+  EXPECT_EQ(solver::chosen_storage(360, 200, Storage::automatic), Storage::dense);
+  EXPECT_EQ(solver::chosen_storage(360, 200, Storage::band), Storage::band);
+  EXPECT_EQ(solver::chosen_storage(0, 0, Storage::band), Storage::dense);
   EXPECT_EQ(solver::half_bandwidth(model.member_sets), 77u);
 }
 

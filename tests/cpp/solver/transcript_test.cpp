@@ -45,7 +45,7 @@ TEST(Transcript, ModelWithoutMembers) {
             "Calculating reaction forces...\n"
             "Reaction Forces (0x1):\n\n"
             "Storing results...\n");
-  EXPECT_EQ(m.results->summary, (results::ResultsSummary{0, 0, 0}));
+  EXPECT_EQ(run.results().summary, (model::ResultsSummary{0, 0, 0}));
 }
 
 // One member of simple properties along X, fixed at its start, loaded at its free end.

@@ -1,4 +1,4 @@
-#include "results/save.hpp"
+#include "analysis/save.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -13,7 +13,7 @@
 #include "base/system_error.hpp"
 #include "model/document.hpp"
 
-namespace velm::results {
+namespace velm::analysis {
 namespace {
 
 namespace fs = std::filesystem;
@@ -91,4 +91,4 @@ std::expected<void, std::string> save_results_to_json(const model::VELM& model,
   return replace_file(file_name, model::write_model(model));
 }
 
-}  // namespace velm::results
+}  // namespace velm::analysis

@@ -1,3 +1,4 @@
+// The results of one analysed load case, as the results document holds them.
 #pragma once
 
 #include <cstdint>
@@ -6,7 +7,7 @@
 
 #include "json/schema.hpp"
 
-namespace velm::results {
+namespace velm::model {
 
 // Displacements of one node in global axes.
 struct NodeDisplacement {
@@ -55,31 +56,33 @@ struct Results {
   bool operator==(const Results&) const = default;
 };
 
-}  // namespace velm::results
+}  // namespace velm::model
 
 template <>
-struct velm::json::Schema<velm::results::NodeDisplacement> {
-  using T = velm::results::NodeDisplacement;
+struct velm::json::Schema<velm::model::NodeDisplacement> {
+  using T = velm::model::NodeDisplacement;
   static constexpr std::string_view name = "NodeDisplacement";
-  static constexpr auto fields =
-      std::tuple{field("node_id", &T::node_id), field("dx", &T::dx), field("dy", &T::dy),
-                 field("dz", &T::dz),           field("rx", &T::rx), field("ry", &T::ry),
-                 field("rz", &T::rz)};
+  static constexpr auto fields = std::tuple{
+      field("node_id", &T::node_id), field("dx", &T::dx), field("dy", &T::dy), field("dz", &T::dz),
+      field("rx", &T::rx),           field("ry", &T::ry), field("rz", &T::rz)};
 };
 
 template <>
-struct velm::json::Schema<velm::results::ReactionForce> {
-  using T = velm::results::ReactionForce;
+struct velm::json::Schema<velm::model::ReactionForce> {
+  using T = velm::model::ReactionForce;
   static constexpr std::string_view name = "ReactionForce";
-  static constexpr auto fields =
-      std::tuple{field("support_id", &T::support_id), field("fx", &T::fx), field("fy", &T::fy),
-                 field("fz", &T::fz),                 field("mx", &T::mx), field("my", &T::my),
-                 field("mz", &T::mz)};
+  static constexpr auto fields = std::tuple{field("support_id", &T::support_id),
+                                            field("fx", &T::fx),
+                                            field("fy", &T::fy),
+                                            field("fz", &T::fz),
+                                            field("mx", &T::mx),
+                                            field("my", &T::my),
+                                            field("mz", &T::mz)};
 };
 
 template <>
-struct velm::json::Schema<velm::results::NodeForces> {
-  using T = velm::results::NodeForces;
+struct velm::json::Schema<velm::model::NodeForces> {
+  using T = velm::model::NodeForces;
   static constexpr std::string_view name = "NodeForces";
   static constexpr auto fields =
       std::tuple{field("fx", &T::fx), field("fy", &T::fy), field("fz", &T::fz),
@@ -87,18 +90,17 @@ struct velm::json::Schema<velm::results::NodeForces> {
 };
 
 template <>
-struct velm::json::Schema<velm::results::MemberForce> {
-  using T = velm::results::MemberForce;
+struct velm::json::Schema<velm::model::MemberForce> {
+  using T = velm::model::MemberForce;
   static constexpr std::string_view name = "MemberForce";
-  static constexpr auto fields =
-      std::tuple{field("member_id", &T::member_id),
-                 field("start_node_forces", &T::start_node_forces),
-                 field("end_node_forces", &T::end_node_forces)};
+  static constexpr auto fields = std::tuple{field("member_id", &T::member_id),
+                                            field("start_node_forces", &T::start_node_forces),
+                                            field("end_node_forces", &T::end_node_forces)};
 };
 
 template <>
-struct velm::json::Schema<velm::results::ResultsSummary> {
-  using T = velm::results::ResultsSummary;
+struct velm::json::Schema<velm::model::ResultsSummary> {
+  using T = velm::model::ResultsSummary;
   static constexpr std::string_view name = "ResultsSummary";
   static constexpr auto fields =
       std::tuple{field("total_displacements", &T::total_displacements),
@@ -107,14 +109,13 @@ struct velm::json::Schema<velm::results::ResultsSummary> {
 };
 
 template <>
-struct velm::json::Schema<velm::results::Results> {
-  using T = velm::results::Results;
+struct velm::json::Schema<velm::model::Results> {
+  using T = velm::model::Results;
   static constexpr std::string_view name = "Results";
-  static constexpr auto fields =
-      std::tuple{field("name", &T::name),
-                 field("result_type", &T::result_type),
-                 field("displacement_nodes", &T::displacement_nodes),
-                 field("reaction_forces", &T::reaction_forces),
-                 field("member_forces", &T::member_forces),
-                 field("summary", &T::summary)};
+  static constexpr auto fields = std::tuple{field("name", &T::name),
+                                            field("result_type", &T::result_type),
+                                            field("displacement_nodes", &T::displacement_nodes),
+                                            field("reaction_forces", &T::reaction_forces),
+                                            field("member_forces", &T::member_forces),
+                                            field("summary", &T::summary)};
 };

@@ -7,7 +7,7 @@
 
 #include "model/velm.hpp"
 
-namespace velm::results {
+namespace velm::analysis {
 
 // Writes the whole model, results included, as the pretty-printed document. The text is built
 // in memory, written to a new file beside the target and renamed over it, so a failure at any
@@ -20,4 +20,4 @@ std::expected<void, std::string> save_results_to_json(const model::VELM& model,
 std::expected<void, std::string> replace_file(const std::filesystem::path& file_name,
                                               std::string_view contents);
 
-}  // namespace velm::results
+}  // namespace velm::analysis

@@ -8,9 +8,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "results/save.hpp"
+#include "analysis/save.hpp"
 
-namespace velm::results {
+namespace velm::analysis {
 namespace {
 
 namespace fs = std::filesystem;
@@ -90,4 +90,4 @@ TEST_F(SaveResults, MissingFolder) {
 }
 
 }  // namespace
-}  // namespace velm::results
+}  // namespace velm::analysis
