@@ -8,3 +8,10 @@ endif()
 if(VELM_BUILD_TESTS)
   find_package(GTest REQUIRED)
 endif()
+# The sparse direct solver of the engineering analysis: the sequential MUMPS build, whose
+# stand-in MPI header lives in its own folder.
+find_path(VELM_MUMPS_INCLUDE dmumps_c.h REQUIRED)
+find_path(VELM_MUMPS_SEQ_INCLUDE mpi.h PATHS /usr/include/mumps_seq NO_DEFAULT_PATH REQUIRED)
+find_library(VELM_DMUMPS NAMES dmumps_seq REQUIRED)
+find_library(VELM_MUMPS_COMMON NAMES mumps_common_seq REQUIRED)
+find_library(VELM_MPISEQ NAMES mpiseq_seq REQUIRED)

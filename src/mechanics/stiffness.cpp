@@ -18,18 +18,22 @@ std::optional<linalg::Matrix12> calculate_stiffness_matrix_3d(const model::Membe
   const model::Node& q = member.end_node;
   const double l =
       std::sqrt((p.X - q.X) * (p.X - q.X) + (p.Y - q.Y) * (p.Y - q.Y) + (p.Z - q.Z) * (p.Z - q.Z));
-  const double e = material.e_mod;
+  return frame_stiffness(
+      {material.e_mod, material.g_mod, section.area, section.i_y, section.i_z, section.j}, l);
+}
 
-  const double a = e * section.area / l;
-  const double t = material.g_mod * section.j / l;
-  const double z12 = 12.0 * e * section.i_z / (l * l * l);
-  const double z6 = 6.0 * e * section.i_z / (l * l);
-  const double z4 = 4.0 * e * section.i_z / l;
-  const double z2 = 2.0 * e * section.i_z / l;
-  const double y12 = 12.0 * e * section.i_y / (l * l * l);
-  const double y6 = 6.0 * e * section.i_y / (l * l);
-  const double y4 = 4.0 * e * section.i_y / l;
-  const double y2 = 2.0 * e * section.i_y / l;
+linalg::Matrix12 frame_stiffness(const FrameProperties& properties, double l) {
+  const double e = properties.e_mod;
+  const double a = e * properties.area / l;
+  const double t = properties.g_mod * properties.j / l;
+  const double z12 = 12.0 * e * properties.i_z / (l * l * l);
+  const double z6 = 6.0 * e * properties.i_z / (l * l);
+  const double z4 = 4.0 * e * properties.i_z / l;
+  const double z2 = 2.0 * e * properties.i_z / l;
+  const double y12 = 12.0 * e * properties.i_y / (l * l * l);
+  const double y6 = 6.0 * e * properties.i_y / (l * l);
+  const double y4 = 4.0 * e * properties.i_y / l;
+  const double y2 = 2.0 * e * properties.i_y / l;
 
   linalg::Matrix12 k = linalg::Matrix12::Zero();
   // Axial: UX1, UX2.

@@ -9,6 +9,16 @@
 
 namespace velm::mechanics {
 
+// What the element stiffness reads of a member's material and section.
+struct FrameProperties {
+  double e_mod = 0.0;  // E
+  double g_mod = 0.0;  // G
+  double area = 0.0;   // A
+  double i_y = 0.0;    // bending in the local x-z plane
+  double i_z = 0.0;    // bending in the local x-y plane
+  double j = 0.0;      // torsion constant
+};
+
 // The 12 x 12 stiffness k of a two-node Euler-Bernoulli frame element in its local axes (see
 // calculate_transformation_matrix_3d), f = k * u with the dofs
 //   start UX UY UZ RX RY RZ, end UX UY UZ RX RY RZ   (UX along the member).
@@ -25,5 +35,8 @@ namespace velm::mechanics {
 std::optional<linalg::Matrix12> calculate_stiffness_matrix_3d(const model::Member& member,
                                                               const MaterialMap& materials,
                                                               const SectionMap& sections);
+
+// The same matrix from the properties and the length L.
+linalg::Matrix12 frame_stiffness(const FrameProperties& properties, double length);
 
 }  // namespace velm::mechanics

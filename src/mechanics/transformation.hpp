@@ -33,4 +33,12 @@ inline constexpr const char* kCoincidentEndsMessage =
 std::expected<linalg::Matrix12, std::string> calculate_transformation_matrix_3d(
     const model::Member& member);
 
+// lambda alone (rows x, y, z as above) for the two end points; fails as above.
+std::expected<linalg::Matrix3, std::string> local_axes(const linalg::Vector3& start,
+                                                       const linalg::Vector3& end);
+
+// T^T k T for a local element matrix k, formed block by block from lambda: the 16 blocks of
+// 3 x 3 each become lambda^T k_ij lambda (a quarter of the work of the full products).
+linalg::Matrix12 to_global_axes(const linalg::Matrix12& local, const linalg::Matrix3& lambda);
+
 }  // namespace velm::mechanics

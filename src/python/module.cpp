@@ -13,8 +13,10 @@
 #include <string_view>
 
 #include "analysis/driver.hpp"
+#include "analysis/engineering.hpp"
 #include "base/internal_fault.hpp"
 #include "linalg/blas_threads.hpp"
+#include "python/result_types.hpp"
 #include "report/console.hpp"
 #include "report/output.hpp"
 #include "report/sink.hpp"
@@ -22,6 +24,9 @@
 namespace {
 
 constexpr const char* kModuleName = "velm_calculations";
+// Far more than a member's internal forces need, and small enough that the arrays' sizes stay
+// well inside every integer type on the way.
+constexpr int kMaxStations = 1000000;
 
 // The module's only process-wide state: set by the first initialisation so that a second one
 // (a sub-interpreter, or a re-import after removal from sys.modules) can be refused.
@@ -29,6 +34,8 @@ bool module_initialised = false;
 
 struct ModuleState {
   PyObject* engine_fault;
+  PyObject* analysis_error;
+  velm::python::ResultTypes types;
 };
 
 ModuleState* state_of(PyObject* module) {
@@ -141,6 +148,172 @@ PyObject* calculate_from_file(PyObject* module, PyObject* const* args, Py_ssize_
   return run_analysis(module, velm::analysis::calculate_from_file_internal, path);
 }
 
+// The arguments of analyze and analyze_file: one positional-or-keyword argument `name`, then
+// the keyword-only `stations`.
+struct AnalyzeArguments {
+  PyObject* subject = nullptr;  // borrowed
+  int stations = 11;
+};
+
+int unpack_analyze(const char* function, const char* name, PyObject* const* args, Py_ssize_t nargs,
+                   PyObject* kwnames, AnalyzeArguments& out) {
+  if (nargs > 1) {
+    PyErr_Format(PyExc_TypeError, "%s() takes exactly 1 positional argument (%zd given)", function,
+                 nargs);
+    return -1;
+  }
+  if (nargs == 1) out.subject = args[0];
+  PyObject* stations = nullptr;
+  const Py_ssize_t nkw = kwnames == nullptr ? 0 : PyTuple_GET_SIZE(kwnames);
+  for (Py_ssize_t i = 0; i < nkw; ++i) {
+    PyObject* key = PyTuple_GET_ITEM(kwnames, i);
+    PyObject* value = args[nargs + i];
+    if (PyUnicode_CompareWithASCIIString(key, name) == 0) {
+      if (out.subject != nullptr) {
+        PyErr_Format(PyExc_TypeError, "argument for %s() given by name ('%s') and position (1)",
+                     function, name);
+        return -1;
+      }
+      out.subject = value;
+    } else if (PyUnicode_CompareWithASCIIString(key, "stations") == 0) {
+      stations = value;
+    } else {
+      PyErr_Format(PyExc_TypeError, "%s() got an unexpected keyword argument '%U'", function, key);
+      return -1;
+    }
+  }
+  if (out.subject == nullptr) {
+    PyErr_Format(PyExc_TypeError, "%s() missing required argument '%s' (pos 1)", function, name);
+    return -1;
+  }
+  if (stations != nullptr) {
+    if (!PyLong_Check(stations) || PyBool_Check(stations)) {
+      PyErr_Format(PyExc_TypeError, "%s() argument 'stations' must be int, not %.200s", function,
+                   Py_TYPE(stations)->tp_name);
+      return -1;
+    }
+    int overflow = 0;
+    const long value = PyLong_AsLongAndOverflow(stations, &overflow);
+    if (value == -1 && PyErr_Occurred()) return -1;
+    if (overflow < 0 || (overflow == 0 && value < 2)) {
+      PyErr_Format(PyExc_ValueError, "%s() argument 'stations' must be at least 2, not %S",
+                   function, stations);
+      return -1;
+    }
+    if (overflow > 0 || value > kMaxStations) {
+      PyErr_Format(PyExc_ValueError, "%s() argument 'stations' must be at most %d, not %S",
+                   function, kMaxStations, stations);
+      return -1;
+    }
+    out.stations = static_cast<int>(value);
+  }
+  return 0;
+}
+
+// The one place where outcomes of the engineering analysis become Python results and
+// exceptions. The interpreter lock is released while the document is read and analysed: no
+// Python object is touched then.
+PyObject* run_engineering(PyObject* module, bool from_file, std::string_view subject,
+                          int stations) {
+  ModuleState* state = state_of(module);
+  std::expected<velm::solver::StaticAnalysis, std::string> outcome;
+  std::string fault;
+  bool out_of_memory = false;
+  velm::solver::AnalysisOptions options;
+  options.stations = stations;
+  Py_BEGIN_ALLOW_THREADS try {
+    outcome = from_file ? velm::analysis::analyze_file(subject, options)
+                        : velm::analysis::analyze_json(subject, options);
+  } catch (const std::bad_alloc&) {
+    out_of_memory = true;
+  } catch (const std::exception& error) {  // velm::InternalFault and anything else thrown
+    try {
+      fault = error.what();
+    } catch (...) {
+      fault = "internal fault";
+    }
+    if (fault.empty()) fault = "internal fault";
+  }
+  Py_END_ALLOW_THREADS if (out_of_memory) return PyErr_NoMemory();
+  if (!fault.empty()) {
+    PyErr_SetString(state->engine_fault, fault.c_str());
+    return nullptr;
+  }
+  if (!outcome) {
+    PyObject* message = text_to_str(outcome.error());
+    if (message == nullptr) return nullptr;
+    PyErr_SetObject(state->analysis_error, message);
+    Py_DECREF(message);
+    return nullptr;
+  }
+  return velm::python::make_analysis(state->types, std::move(*outcome));
+}
+
+PyObject* analyze(PyObject* module, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  AnalyzeArguments arguments;
+  if (unpack_analyze("analyze", "json_data", args, nargs, kwnames, arguments) < 0) return nullptr;
+  if (!PyUnicode_Check(arguments.subject)) {
+    PyErr_Format(PyExc_TypeError, "analyze() argument 'json_data' must be str, not %.200s",
+                 Py_TYPE(arguments.subject)->tp_name);
+    return nullptr;
+  }
+  Py_ssize_t size = 0;
+  const char* data = PyUnicode_AsUTF8AndSize(arguments.subject, &size);
+  if (data == nullptr) return nullptr;
+  return run_engineering(module, false, std::string_view(data, static_cast<std::size_t>(size)),
+                         arguments.stations);
+}
+
+PyObject* analyze_file(PyObject* module, PyObject* const* args, Py_ssize_t nargs,
+                       PyObject* kwnames) {
+  AnalyzeArguments arguments;
+  if (unpack_analyze("analyze_file", "path", args, nargs, kwnames, arguments) < 0) return nullptr;
+  PyObject* path = PyOS_FSPath(arguments.subject);
+  if (path == nullptr) {
+    if (PyErr_ExceptionMatches(PyExc_TypeError)) {
+      PyErr_Clear();
+      PyErr_Format(PyExc_TypeError,
+                   "analyze_file() argument 'path' must be str or os.PathLike, not %.200s",
+                   Py_TYPE(arguments.subject)->tp_name);
+    }
+    return nullptr;
+  }
+  PyObject* encoded = PyUnicode_Check(path) ? PyUnicode_EncodeFSDefault(path) : Py_NewRef(path);
+  Py_DECREF(path);
+  if (encoded == nullptr) return nullptr;
+  PyObject* result =
+      run_engineering(module, true,
+                      std::string_view(PyBytes_AS_STRING(encoded),
+                                       static_cast<std::size_t>(PyBytes_GET_SIZE(encoded))),
+                      arguments.stations);
+  Py_DECREF(encoded);
+  return result;
+}
+
+PyDoc_STRVAR(analyze_doc,
+             "analyze(json_data, *, stations=11)\n--\n\n"
+             "Analyse every load case and every load combination of a model document (a str) "
+             "and return an Analysis.\n\n"
+             "Nothing is printed and no file is written. `stations` (an int of at least 2) is "
+             "the number of equally spaced points along every member, ends included, at which "
+             "internal forces are given.\n\n"
+             "The interpreter lock is released while the document is read and the model is "
+             "analysed, so several threads can analyse different models at the same time; the "
+             "results do not depend on which thread runs them or how many run at once.\n\n"
+             "Raises AnalysisError (a RuntimeError) when the model cannot be analysed: the text "
+             "names the record concerned, e.g. 'The structure is unstable: node 12 is free to "
+             "move in RX.'; a document that does not read gives the same 'JSON was not "
+             "well-formatted: ...' text as calculate_from_json. Raises TypeError or ValueError "
+             "for wrong arguments.");
+
+PyDoc_STRVAR(analyze_file_doc,
+             "analyze_file(path, *, stations=11)\n--\n\n"
+             "The same as analyze() for the model document in a file: `path` is a str or an "
+             "os.PathLike. A file that cannot be read raises AnalysisError with 'Failed to read "
+             "JSON file: ' and the system's text.\n\n"
+             "The interpreter lock is released while the file is read and the model is "
+             "analysed, so several threads can analyse different models at the same time.");
+
 PyDoc_STRVAR(calculate_from_json_doc,
              "calculate_from_json(json_data)\n--\n\n"
              "This function is what Python code will call: "
@@ -153,6 +326,10 @@ PyDoc_STRVAR(calculate_from_file_doc,
              "(Optional) Another Python function that accepts a file path.");
 
 PyDoc_STRVAR(module_doc, "This is the Python module called \"velm_calculations\".");
+
+PyDoc_STRVAR(analysis_error_doc,
+             "The model cannot be analysed by analyze() or analyze_file(); the text says why and "
+             "names the record concerned.");
 
 PyDoc_STRVAR(engine_fault_doc,
              "An internal fault of the analysis engine (a broken invariant, never bad input).");
@@ -168,17 +345,16 @@ PyMethodDef calculate_from_file_def = {
     reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(calculate_from_file)),
     METH_FASTCALL | METH_KEYWORDS, calculate_from_file_doc};
 
-// Adds the function to the module and appends its name to __all__.
-int add_function(PyObject* module, PyMethodDef* def) {
-  PyObject* module_name = PyModule_GetNameObject(module);
-  if (module_name == nullptr) return -1;
-  PyObject* function = PyCFunction_NewEx(def, module, module_name);
-  Py_DECREF(module_name);
-  if (function == nullptr) return -1;
-  const int added = PyModule_AddObjectRef(module, def->ml_name, function);
-  Py_DECREF(function);
-  if (added < 0) return -1;
+PyMethodDef analyze_def = {"analyze",
+                           reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(analyze)),
+                           METH_FASTCALL | METH_KEYWORDS, analyze_doc};
 
+PyMethodDef analyze_file_def = {
+    "analyze_file", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(analyze_file)),
+    METH_FASTCALL | METH_KEYWORDS, analyze_file_doc};
+
+// Appends a name to __all__, creating the list if needed.
+int add_to_all(PyObject* module, const char* name_text) {
   PyObject* all = PyObject_GetAttrString(module, "__all__");
   if (all == nullptr) {
     if (!PyErr_ExceptionMatches(PyExc_AttributeError)) return -1;
@@ -190,20 +366,49 @@ int add_function(PyObject* module, PyMethodDef* def) {
       return -1;
     }
   }
-  PyObject* name = PyUnicode_FromString(def->ml_name);
+  PyObject* name = PyUnicode_FromString(name_text);
   const int appended = name == nullptr ? -1 : PyList_Append(all, name);
   Py_XDECREF(name);
   Py_DECREF(all);
   return appended;
 }
 
+// Adds a type or an exception under its name and to __all__.
+int add_public(PyObject* module, const char* name, PyObject* object) {
+  if (PyModule_AddObjectRef(module, name, object) < 0) return -1;
+  return add_to_all(module, name);
+}
+
+// Adds the function to the module and appends its name to __all__.
+int add_function(PyObject* module, PyMethodDef* def) {
+  PyObject* module_name = PyModule_GetNameObject(module);
+  if (module_name == nullptr) return -1;
+  PyObject* function = PyCFunction_NewEx(def, module, module_name);
+  Py_DECREF(module_name);
+  if (function == nullptr) return -1;
+  const int added = PyModule_AddObjectRef(module, def->ml_name, function);
+  Py_DECREF(function);
+  if (added < 0) return -1;
+  return add_to_all(module, def->ml_name);
+}
+
 int module_traverse(PyObject* module, visitproc visit, void* arg) {
-  Py_VISIT(state_of(module)->engine_fault);
+  ModuleState* state = state_of(module);
+  Py_VISIT(state->engine_fault);
+  Py_VISIT(state->analysis_error);
+  Py_VISIT(state->types.array);
+  Py_VISIT(state->types.result_set);
+  Py_VISIT(state->types.analysis);
   return 0;
 }
 
 int module_clear(PyObject* module) {
-  Py_CLEAR(state_of(module)->engine_fault);
+  ModuleState* state = state_of(module);
+  Py_CLEAR(state->engine_fault);
+  Py_CLEAR(state->analysis_error);
+  Py_CLEAR(state->types.array);
+  Py_CLEAR(state->types.result_set);
+  Py_CLEAR(state->types.analysis);
   return 0;
 }
 
@@ -237,6 +442,17 @@ PyMODINIT_FUNC PyInit_velm_calculations() {
       PyModule_AddObjectRef(module, "EngineFault", state->engine_fault) < 0 ||
       add_function(module, &calculate_from_json_def) < 0 ||
       add_function(module, &calculate_from_file_def) < 0) {
+    Py_DECREF(module);
+    return nullptr;
+  }
+  state->analysis_error = PyErr_NewExceptionWithDoc(
+      "velm_calculations.AnalysisError", analysis_error_doc, PyExc_RuntimeError, nullptr);
+  if (state->analysis_error == nullptr || add_function(module, &analyze_def) < 0 ||
+      add_function(module, &analyze_file_def) < 0 ||
+      velm::python::add_result_types(module, state->types) < 0 ||
+      add_public(module, "Analysis", state->types.analysis) < 0 ||
+      add_public(module, "ResultSet", state->types.result_set) < 0 ||
+      add_public(module, "AnalysisError", state->analysis_error) < 0) {
     Py_DECREF(module);
     return nullptr;
   }

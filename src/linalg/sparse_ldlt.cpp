@@ -1,0 +1,195 @@
+#include "linalg/sparse_ldlt.hpp"
+
+#include <dmumps_c.h>
+
+#include <algorithm>
+#include <cmath>
+#include <mutex>
+
+#include "base/internal_fault.hpp"
+
+namespace velm::linalg {
+
+namespace {
+
+// The sequential solver library keeps Fortran module variables (load balancing, buffers,
+// low-rank data) for the call in progress, so two calls may never run at once, even on
+// different instances. Every call goes through this lock; an instance's own state lives in its
+// structure, so calls of different instances may interleave.
+std::mutex& library_lock() {
+  static std::mutex lock;
+  return lock;
+}
+
+constexpr int kUseCommWorld = -987654;  // the sequential library's stand-in communicator
+constexpr int kJobInit = -1, kJobEnd = -2, kJobAnalyse = 1, kJobFactorise = 2, kJobSolve = 3;
+
+// Error codes of INFO(1) that mean the memory ran out.
+bool is_memory_failure(int code) {
+  return code == -7 || code == -8 || code == -9 || code == -11 || code == -13 || code == -14 ||
+         code == -15 || code == -17 || code == -19 || code == -20;
+}
+
+// The control parameters are one-based in the library's documentation.
+int& icntl(DMUMPS_STRUC_C& id, int i) {
+  return id.icntl[i - 1];
+}
+double& cntl(DMUMPS_STRUC_C& id, int i) {
+  return id.cntl[i - 1];
+}
+
+}  // namespace
+
+struct SparseLdlt::Instance {
+  DMUMPS_STRUC_C id{};
+  bool alive = false;
+
+  void call(int job) {
+    id.job = job;
+    const std::lock_guard<std::mutex> guard(library_lock());
+    dmumps_c(&id);
+  }
+  ~Instance() {
+    if (alive) call(kJobEnd);
+  }
+};
+
+SparseLdlt::SparseLdlt(SparseSymmetricMatrix matrix)
+    : matrix_(std::move(matrix)), instance_(std::make_unique<Instance>()) {
+  DMUMPS_STRUC_C& id = instance_->id;
+  // General symmetric LDL^T with threshold pivoting: its null-pivot detection reports the rows
+  // of a singular (mechanism) matrix, where the positive definite mode only fails as a whole.
+  // On stiffness matrices it keeps the diagonal pivots and costs the same.
+  id.sym = 2;
+  id.par = 1;
+  id.comm_fortran = kUseCommWorld;
+  instance_->call(kJobInit);
+  if (id.infog[0] < 0)
+    throw InternalFault("The sparse solver could not be initialised (code " +
+                        std::to_string(id.infog[0]) + ").");
+  instance_->alive = true;
+  // Quiet: no message, diagnostic or statistics stream.
+  icntl(id, 1) = -1;
+  icntl(id, 2) = -1;
+  icntl(id, 3) = -1;
+  icntl(id, 4) = 0;
+}
+
+SparseLdlt::~SparseLdlt() = default;
+
+std::expected<void, SparseSolverError> SparseLdlt::analyse() {
+  DMUMPS_STRUC_C& id = instance_->id;
+  id.n = matrix_.size;
+  id.nnz = matrix_.entries();
+  id.irn = matrix_.rows.data();
+  id.jcn = matrix_.cols.data();
+  icntl(id, 5) = 0;  // assembled matrix
+  // Approximate minimum fill: on building frames of 10^4 nodes it left 8% less fill than
+  // approximate minimum degree. The library's multisection ordering left 10% less again but
+  // ends the process on some small graphs, and the graph partitioner linked beside it keeps
+  // process-wide random state; this one is deterministic and self-contained.
+  icntl(id, 7) = 2;
+  icntl(id, 8) = 0;  // no scaling of the library's own: the factorisation scales to a unit diagonal
+  icntl(id, 28) = 1;  // sequential analysis
+  instance_->call(kJobAnalyse);
+  if (id.infog[0] < 0) {
+    const int code = id.infog[0];
+    if (is_memory_failure(code))
+      return std::unexpected(SparseSolverError{SparseSolverError::Kind::out_of_memory,
+                                               "not enough memory to order the matrix"});
+    return std::unexpected(
+        SparseSolverError{SparseSolverError::Kind::failed,
+                          "the ordering of the matrix failed (code " + std::to_string(code) + ")"});
+  }
+  return {};
+}
+
+std::uint64_t SparseLdlt::estimated_bytes() const {
+  // INFOG(17): megabytes (10^6 bytes) of the in-core factorisation.
+  return static_cast<std::uint64_t>(std::max(0, instance_->id.infog[16])) * 1000000u;
+}
+
+std::uint64_t SparseLdlt::estimated_factor_entries() const {
+  // INFOG(3): entries of the factor, or minus millions of entries when negative.
+  const int value = instance_->id.infog[2];
+  return value >= 0 ? static_cast<std::uint64_t>(value)
+                    : static_cast<std::uint64_t>(-static_cast<std::int64_t>(value)) * 1000000u;
+}
+
+std::expected<void, SparseSolverError> SparseLdlt::factorise(double null_pivot_threshold) {
+  DMUMPS_STRUC_C& id = instance_->id;
+  const auto n = static_cast<std::size_t>(matrix_.size);
+  scale_.assign(n, 1.0);
+  for (std::size_t k = 0; k < matrix_.values.size(); ++k) {
+    if (matrix_.rows[k] != matrix_.cols[k]) continue;
+    const double diagonal = matrix_.values[k];
+    if (diagonal > 0.0 && std::isfinite(diagonal))
+      scale_[static_cast<std::size_t>(matrix_.rows[k] - 1)] = 1.0 / std::sqrt(diagonal);
+  }
+  for (std::size_t k = 0; k < matrix_.values.size(); ++k)
+    matrix_.values[k] *= scale_[static_cast<std::size_t>(matrix_.rows[k] - 1)] *
+                         scale_[static_cast<std::size_t>(matrix_.cols[k] - 1)];
+  id.a = matrix_.values.data();
+  icntl(id, 24) = 1;                    // detect null pivots
+  icntl(id, 33) = 1;                    // and form the determinant, as mantissa and exponent
+  cntl(id, 3) = -null_pivot_threshold;  // negative: an absolute threshold
+  cntl(id, 5) = 0.0;
+  instance_->call(kJobFactorise);
+  if (id.infog[0] < 0) {
+    const int code = id.infog[0];
+    if (is_memory_failure(code))
+      return std::unexpected(SparseSolverError{SparseSolverError::Kind::out_of_memory,
+                                               "not enough memory to factorise the matrix"});
+    return std::unexpected(
+        SparseSolverError{SparseSolverError::Kind::failed,
+                          "the factorisation failed (code " + std::to_string(code) + ")"});
+  }
+  null_pivots_.clear();
+  for (int i = 0; i < id.infog[27]; ++i) null_pivots_.push_back(id.pivnul_list[i] - 1);
+  std::sort(null_pivots_.begin(), null_pivots_.end());
+  return {};
+}
+
+double SparseLdlt::determinant() const {
+  // RINFOG(12) * 2^INFOG(34) is the determinant of the scaled matrix S A S; det(A) divides it
+  // by the product of the squared scale factors. Mantissa and exponent are kept apart on the
+  // way, so that no intermediate product leaves the range of a double.
+  const DMUMPS_STRUC_C& id = instance_->id;
+  if (matrix_.size == 0) return 1.0;
+  int exponent = id.infog[33];
+  double mantissa = id.rinfog[11];
+  for (const double s : scale_) {
+    int e = 0;
+    mantissa = std::frexp(mantissa / (s * s), &e);
+    exponent += e;
+  }
+  return std::ldexp(mantissa, exponent);
+}
+
+std::expected<void, SparseSolverError> SparseLdlt::solve(double* rhs, std::int32_t count) {
+  DMUMPS_STRUC_C& id = instance_->id;
+  const auto n = static_cast<std::size_t>(matrix_.size);
+  if (n == 0 || count == 0) return {};
+  // A x = b  <=>  (S A S) (S^-1 x) = S b with S = D^-1/2.
+  for (std::int32_t c = 0; c < count; ++c)
+    for (std::size_t i = 0; i < n; ++i) rhs[static_cast<std::size_t>(c) * n + i] *= scale_[i];
+  id.rhs = rhs;
+  id.nrhs = count;
+  id.lrhs = matrix_.size;
+  icntl(id, 20) = 0;  // dense right-hand sides
+  icntl(id, 21) = 0;  // solution in place of the right-hand sides
+  instance_->call(kJobSolve);
+  if (id.infog[0] < 0) {
+    const int code = id.infog[0];
+    if (is_memory_failure(code))
+      return std::unexpected(
+          SparseSolverError{SparseSolverError::Kind::out_of_memory, "not enough memory to solve"});
+    return std::unexpected(SparseSolverError{
+        SparseSolverError::Kind::failed, "the solve failed (code " + std::to_string(code) + ")"});
+  }
+  for (std::int32_t c = 0; c < count; ++c)
+    for (std::size_t i = 0; i < n; ++i) rhs[static_cast<std::size_t>(c) * n + i] *= scale_[i];
+  return {};
+}
+
+}  // namespace velm::linalg

@@ -1,0 +1,62 @@
+// Direct solution of sparse symmetric positive (semi-)definite systems: a multifrontal LDL^T
+// factorisation (threshold pivoting) after a fill-reducing ordering, one factorisation serving
+// any number of right-hand sides. The solver library behind it is used through this class
+// alone, so that a distributed build of the same library can take its place.
+#pragma once
+
+#include <cstdint>
+#include <expected>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "linalg/sparse_matrix.hpp"
+
+namespace velm::linalg {
+
+struct SparseSolverError {
+  enum class Kind { out_of_memory, failed };
+  Kind kind;
+  std::string text;
+};
+
+class SparseLdlt {
+ public:
+  // Takes the matrix over; it stays with the factorisation until both are dropped.
+  explicit SparseLdlt(SparseSymmetricMatrix matrix);
+  ~SparseLdlt();
+  SparseLdlt(const SparseLdlt&) = delete;
+  SparseLdlt& operator=(const SparseLdlt&) = delete;
+
+  // Fill-reducing ordering and symbolic factorisation.
+  std::expected<void, SparseSolverError> analyse();
+
+  // After analyse: the solver's estimate of the memory the factorisation needs.
+  std::uint64_t estimated_bytes() const;
+  std::uint64_t estimated_factor_entries() const;
+
+  // Numerical factorisation of D^-1/2 A D^-1/2, D = diag(A) (a zero diagonal counts as 1), so
+  // that every diagonal entry is 1 and every off-diagonal at most 1 in magnitude for a
+  // positive semi-definite matrix. A pivot whose row of the remaining matrix is no larger than
+  // `null_pivot_threshold` in that scaling is a null pivot: the row is listed, not solved for.
+  std::expected<void, SparseSolverError> factorise(double null_pivot_threshold);
+
+  // The determinant of the matrix (after factorise): infinite or zero where it leaves the
+  // range of a double.
+  double determinant() const;
+
+  // Zero-based rows of the null pivots met by the factorisation, ascending.
+  const std::vector<std::int64_t>& null_pivots() const { return null_pivots_; }
+
+  // Solves A X = B in place for `count` right-hand sides stored column after column.
+  std::expected<void, SparseSolverError> solve(double* rhs, std::int32_t count);
+
+ private:
+  struct Instance;
+  SparseSymmetricMatrix matrix_;
+  std::vector<double> scale_;
+  std::vector<std::int64_t> null_pivots_;
+  std::unique_ptr<Instance> instance_;
+};
+
+}  // namespace velm::linalg

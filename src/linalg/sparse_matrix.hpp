@@ -1,0 +1,28 @@
+// A sparse symmetric matrix held as its upper triangle in coordinate form.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace velm::linalg {
+
+// Entry k is A(rows[k], cols[k]) = values[k] with rows[k] <= cols[k]; each position appears
+// once. Indices are one-based, as the sparse solver reads them, so that the matrix is handed
+// over without a copy. The entry count is 64-bit; the order of the matrix fits 32 bits.
+struct SparseSymmetricMatrix {
+  std::int32_t size = 0;
+  std::vector<std::int32_t> rows;
+  std::vector<std::int32_t> cols;
+  std::vector<double> values;
+
+  std::int64_t entries() const { return static_cast<std::int64_t>(values.size()); }
+  // Bytes of the three arrays.
+  std::uint64_t bytes() const {
+    return static_cast<std::uint64_t>(values.size()) * (2 * sizeof(std::int32_t) + sizeof(double));
+  }
+};
+
+// y = A x for the symmetric matrix (both triangles).
+std::vector<double> multiply(const SparseSymmetricMatrix& matrix, const std::vector<double>& x);
+
+}  // namespace velm::linalg

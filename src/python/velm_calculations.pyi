@@ -1,0 +1,116 @@
+"""This is the Python module called "velm_calculations"."""
+
+import os
+from typing import Any, Final
+
+__all__: list[str]
+
+def calculate_from_json(json_data: str) -> str:
+    """This function is what Python code will call: `velm_calculations.calculate_from_json`.
+    It wraps the internal `analysis::calculate_from_json_internal` so that its outcome becomes a Python result."""
+
+def calculate_from_file(path: str) -> str:
+    """(Optional) Another Python function that accepts a file path."""
+
+def analyze(json_data: str, *, stations: int = 11) -> Analysis:
+    """Analyse every load case and every load combination of a model document (a str) and
+    return an Analysis.
+
+    Nothing is printed and no file is written. `stations` (an int of at least 2) is the number
+    of equally spaced points along every member, ends included, at which internal forces are
+    given.
+
+    The interpreter lock is released while the document is read and the model is analysed, so
+    several threads can analyse different models at the same time; the results do not depend on
+    which thread runs them or how many run at once.
+
+    Raises AnalysisError (a RuntimeError) when the model cannot be analysed: the text names the
+    record concerned, e.g. 'The structure is unstable: node 12 is free to move in RX.'; a
+    document that does not read gives the same 'JSON was not well-formatted: ...' text as
+    calculate_from_json. Raises TypeError or ValueError for wrong arguments.
+    """
+
+def analyze_file(path: str | os.PathLike[str], *, stations: int = 11) -> Analysis:
+    """The same as analyze() for the model document in a file. A file that cannot be read
+    raises AnalysisError with 'Failed to read JSON file: ' and the system's text.
+
+    The interpreter lock is released while the file is read and the model is analysed, so
+    several threads can analyse different models at the same time.
+    """
+
+class AnalysisError(RuntimeError):
+    """The model cannot be analysed by analyze() or analyze_file(); the text says why and names
+    the record concerned."""
+
+class EngineFault(BaseException):
+    """An internal fault of the analysis engine (a broken invariant, never bad input)."""
+
+class ResultSet:
+    """The results of one load case or one load combination of an Analysis. Its arrays are
+    read-only memoryviews of float64 in C order (numpy.asarray reads them without a copy)."""
+
+    @property
+    def id(self) -> int:
+        """Id of the load case, or load_combination_id of the combination."""
+    @property
+    def name(self) -> str:
+        """Its name."""
+    @property
+    def displacements(self) -> memoryview:
+        """(N, 6): UX, UY, UZ, RX, RY, RZ of node node_ids[k], global axes."""
+    @property
+    def reactions(self) -> memoryview:
+        """(S, 6): FX, FY, FZ, MX, MY, MZ of support record support_ids[k], global axes: K u - F
+        at the dofs the record fixes, summed over its nodes; 0 at the others."""
+    @property
+    def end_forces(self) -> memoryview:
+        """(M, 12): forces and moments the nodes exert on member member_ids[k], start then end,
+        local axes (fx, fy, fz, mx, my, mz)."""
+    @property
+    def internal_forces(self) -> memoryview:
+        """(M, stations, 6): N (tension positive), Vy, Vz, T, My, Mz at x_j = j L / (stations - 1),
+        local axes: what the part beyond x_j exerts on the part before it."""
+    def to_dict(self) -> dict[str, Any]:
+        """The result set as plain Python values (lists of floats)."""
+
+class Analysis:
+    """The engineering analysis of a model: its geometry and one ResultSet per load case and per
+    load combination. Read-only."""
+
+    @property
+    def node_ids(self) -> tuple[int, ...]:
+        """The node ids, 1..N."""
+    @property
+    def member_ids(self) -> tuple[int, ...]:
+        """The member ids in document order (member sets in order, their members in order)."""
+    @property
+    def support_ids(self) -> tuple[int, ...]:
+        """The ids of nodal_supports, in order."""
+    @property
+    def coordinates(self) -> memoryview:
+        """(N, 3) float64: X, Y, Z of each node."""
+    @property
+    def member_nodes(self) -> tuple[tuple[int, int], ...]:
+        """(start id, end id) per member."""
+    @property
+    def member_axes(self) -> memoryview:
+        """(M, 3, 3) float64: rows local x, y, z of each member in global components."""
+    @property
+    def member_lengths(self) -> memoryview:
+        """(M,) float64: length of each member."""
+    @property
+    def restraints(self) -> memoryview:
+        """(N, 6) bool: True where a support fixes the dof (UX, UY, UZ, RX, RY, RZ)."""
+    @property
+    def load_cases(self) -> dict[int, ResultSet]:
+        """Load case id to ResultSet, in document order (a new dict on each access)."""
+    @property
+    def combinations(self) -> dict[int, ResultSet]:
+        """load_combination_id to ResultSet, in document order: each the sum of its load cases'
+        results times their factors (a new dict on each access)."""
+    @property
+    def stations(self) -> int:
+        """Points along every member at which internal forces are given, ends included."""
+    def to_dict(self) -> dict[str, Any]:
+        """Everything as plain Python values (ints, floats, strs, lists, dicts), so that
+        json.dumps(analysis.to_dict()) works."""

@@ -1,0 +1,95 @@
+// The global matrix of the engineering analysis: over the unknowns only (fixed dofs are
+// eliminated, not penalised), sparse and symmetric, its upper triangle held once per position,
+// factorised by the sparse LDL^T. The positions are laid out node pair by node pair from the
+// member connectivity before any value is added, so assembly is a scatter into fixed slots and
+// the entry order (and with it every result) depends on nothing but the model.
+#pragma once
+
+#include <cstdint>
+#include <expected>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "linalg/sparse_ldlt.hpp"
+#include "linalg/sparse_matrix.hpp"
+#include "solver/dof_numbering.hpp"
+#include "solver/global_matrix.hpp"
+#include "solver/observer.hpp"
+#include "solver/structure.hpp"
+
+namespace velm::solver {
+
+class SparseGlobalMatrix final : public GlobalMatrix {
+ public:
+  // Zero-filled, with a position for every pair of unknowns that a member couples.
+  SparseGlobalMatrix(const DofNumbering& dofs, const std::vector<StructureMember>& members);
+
+  // Bytes of the positions and values held (the factor is estimated by its own type).
+  std::uint64_t bytes() const { return matrix_.bytes(); }
+
+  std::size_t size() const override { return static_cast<std::size_t>(matrix_.size); }
+  // Entries in the lower triangle are the mirror of the upper one and are skipped.
+  void add_element(const linalg::Matrix12& element, const ElementDofs& dofs) override;
+  void constrain(std::size_t dof) override;
+  double at(std::size_t row, std::size_t col) const override;
+  std::pair<std::size_t, std::size_t> row_extent(std::size_t row) const override;
+  void copy_rows(std::size_t first_row, std::size_t last_row, std::size_t first_col,
+                 std::size_t last_col, double* tile) const override;
+  linalg::Vector multiply(const linalg::Vector& v) const override;
+  std::unique_ptr<GlobalMatrix> clone() const override;
+  // Fails (std::bad_alloc, or an internal fault) only where the checked form below fails.
+  std::unique_ptr<GlobalFactor> factorise() && override;
+
+  linalg::SparseSymmetricMatrix release() && { return std::move(matrix_); }
+
+ private:
+  // Index of the first entry of the block of nodes a, b (zero-based, a before b, or a == b).
+  std::int64_t block_start(std::size_t a, std::size_t b) const;
+  // The position of (row, col), row <= col, or -1 when the pattern has none.
+  std::int64_t position(std::size_t row, std::size_t col) const;
+
+  const DofNumbering* dofs_;
+  std::vector<std::int64_t> neighbour_starts_;  // per node: first of the neighbours after it
+  std::vector<std::uint32_t> neighbours_;       // zero-based, ascending within a node
+  std::vector<std::int64_t> block_starts_;      // per neighbour entry: first entry of its block
+  std::vector<std::int64_t> diagonal_starts_;   // per node: first entry of its diagonal block
+  linalg::SparseSymmetricMatrix matrix_;
+};
+
+// Why a sparse factorisation did not come about.
+struct FactorFailure {
+  enum class Kind { too_large, out_of_memory, failed };
+  Kind kind;
+  std::string text;
+  std::uint64_t estimated_bytes = 0;  // too_large: what the factorisation would need
+};
+
+class SparseGlobalFactor final : public GlobalFactor {
+ public:
+  // Orders the matrix, which gives the solver's estimate of the factorisation's memory; refuses
+  // it when that exceeds `available_bytes`; then factorises, listing the unknowns that nothing
+  // holds (null pivots) rather than failing on them. Reports "order" and "factorise" as stages.
+  static std::expected<std::unique_ptr<SparseGlobalFactor>, FactorFailure> create(
+      linalg::SparseSymmetricMatrix matrix, std::optional<std::uint64_t> available_bytes,
+      Observer* observer);
+
+  // The solver's estimate of the memory the factorisation needs.
+  std::uint64_t estimated_bytes() const { return ldlt_.estimated_bytes(); }
+  // Unknowns with a null pivot, ascending.
+  const std::vector<std::int64_t>& null_pivots() const { return ldlt_.null_pivots(); }
+
+  bool singular() const override { return !null_pivots().empty(); }
+  double determinant() const override { return ldlt_.determinant(); }
+  std::optional<linalg::Vector> solve(const linalg::Vector& rhs) const override;
+  // Solves for `count` right-hand sides at once, stored column after column, in place.
+  std::expected<void, linalg::SparseSolverError> solve_in_place(double* rhs,
+                                                                std::int32_t count) const;
+
+ private:
+  explicit SparseGlobalFactor(linalg::SparseSymmetricMatrix matrix) : ldlt_(std::move(matrix)) {}
+  mutable linalg::SparseLdlt ldlt_;
+};
+
+}  // namespace velm::solver
