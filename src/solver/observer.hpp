@@ -11,6 +11,9 @@
 
 namespace velm::solver {
 
+// The failure of an analysis that an observer stopped.
+inline constexpr const char* kCancelled = "The analysis was cancelled.";
+
 // A member's matrices as assembly forms them: the local stiffness k always; the transformation T
 // (local = T * global) and the global-axes matrix Ke = T^T k T once T could be formed. Members
 // whose end points coincide have no T, and the analysis stops after reporting their k.
@@ -34,6 +37,13 @@ class Observer {
   virtual void determinant(std::string_view /*label*/, double /*value*/) {}
   // The stage that ran since the previous one ended ("assembly", "solve", ...).
   virtual void stage_end(std::string_view /*stage*/) {}
+  // How far the stage now running has come, from 0 to 1. Called often: an observer that shows
+  // it throttles it itself.
+  virtual void stage_progress(std::string_view /*stage*/, double /*fraction*/) {}
+  // Polled while the analysis runs, between stages and inside its long loops (at least every
+  // 0.1 s of work where the work allows it): true stops the analysis, which then fails with
+  // kCancelled and writes nothing.
+  virtual bool stop_requested() { return false; }
 };
 
 }  // namespace velm::solver
