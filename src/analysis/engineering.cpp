@@ -9,6 +9,7 @@ namespace velm::analysis {
 
 std::expected<solver::StaticAnalysis, std::string> analyze_json(
     std::string_view json_text, const solver::AnalysisOptions& options) {
+  if (options.observer != nullptr) options.observer->stage_progress("read", 0.0);
   std::expected<model::VELM, std::string> model;
   try {
     model = model::parse_model(json_text);
@@ -24,6 +25,7 @@ std::expected<solver::StaticAnalysis, std::string> analyze_json(
 
 std::expected<solver::StaticAnalysis, std::string> analyze_file(
     std::string_view path, const solver::AnalysisOptions& options) {
+  if (options.observer != nullptr) options.observer->stage_progress("read", 0.0);
   std::expected<std::string, std::string> text;
   try {
     text = read_text_file(path);

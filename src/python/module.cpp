@@ -16,6 +16,7 @@
 #include "analysis/engineering.hpp"
 #include "base/internal_fault.hpp"
 #include "linalg/blas_threads.hpp"
+#include "python/monitored_run.hpp"
 #include "python/result_types.hpp"
 #include "report/console.hpp"
 #include "report/output.hpp"
@@ -149,10 +150,11 @@ PyObject* calculate_from_file(PyObject* module, PyObject* const* args, Py_ssize_
 }
 
 // The arguments of analyze and analyze_file: one positional-or-keyword argument `name`, then
-// the keyword-only `stations`.
+// the keyword-only `stations` and `progress`.
 struct AnalyzeArguments {
   PyObject* subject = nullptr;  // borrowed
   int stations = 11;
+  PyObject* progress = nullptr;  // borrowed; None or a callable
 };
 
 int unpack_analyze(const char* function, const char* name, PyObject* const* args, Py_ssize_t nargs,
@@ -177,6 +179,14 @@ int unpack_analyze(const char* function, const char* name, PyObject* const* args
       out.subject = value;
     } else if (PyUnicode_CompareWithASCIIString(key, "stations") == 0) {
       stations = value;
+    } else if (PyUnicode_CompareWithASCIIString(key, "progress") == 0) {
+      if (value != Py_None && !PyCallable_Check(value)) {
+        PyErr_Format(PyExc_TypeError,
+                     "%s() argument 'progress' must be None or callable, not %.200s", function,
+                     Py_TYPE(value)->tp_name);
+        return -1;
+      }
+      out.progress = value;
     } else {
       PyErr_Format(PyExc_TypeError, "%s() got an unexpected keyword argument '%U'", function, key);
       return -1;
@@ -214,39 +224,35 @@ int unpack_analyze(const char* function, const char* name, PyObject* const* args
 // exceptions. The interpreter lock is released while the document is read and analysed: no
 // Python object is touched then.
 PyObject* run_engineering(PyObject* module, bool from_file, std::string_view subject,
-                          int stations) {
+                          const AnalyzeArguments& arguments) {
   ModuleState* state = state_of(module);
-  std::expected<velm::solver::StaticAnalysis, std::string> outcome;
-  std::string fault;
-  bool out_of_memory = false;
   velm::solver::AnalysisOptions options;
-  options.stations = stations;
-  Py_BEGIN_ALLOW_THREADS try {
-    outcome = from_file ? velm::analysis::analyze_file(subject, options)
-                        : velm::analysis::analyze_json(subject, options);
-  } catch (const std::bad_alloc&) {
-    out_of_memory = true;
-  } catch (const std::exception& error) {  // velm::InternalFault and anything else thrown
-    try {
-      fault = error.what();
-    } catch (...) {
-      fault = "internal fault";
-    }
-    if (fault.empty()) fault = "internal fault";
+  options.stations = arguments.stations;
+  velm::python::MonitoredOutcome outcome = velm::python::run_monitored(
+      [&](const velm::solver::AnalysisOptions& with_observer) {
+        return from_file ? velm::analysis::analyze_file(subject, with_observer)
+                         : velm::analysis::analyze_json(subject, with_observer);
+      },
+      options, arguments.progress);
+  switch (outcome.kind) {
+    case velm::python::MonitoredOutcome::Kind::python_exception:
+      return nullptr;
+    case velm::python::MonitoredOutcome::Kind::out_of_memory:
+      return PyErr_NoMemory();
+    case velm::python::MonitoredOutcome::Kind::fault:
+      PyErr_SetString(state->engine_fault, outcome.fault.c_str());
+      return nullptr;
+    case velm::python::MonitoredOutcome::Kind::finished:
+      break;
   }
-  Py_END_ALLOW_THREADS if (out_of_memory) return PyErr_NoMemory();
-  if (!fault.empty()) {
-    PyErr_SetString(state->engine_fault, fault.c_str());
-    return nullptr;
-  }
-  if (!outcome) {
-    PyObject* message = text_to_str(outcome.error());
+  if (!outcome.analysis) {
+    PyObject* message = text_to_str(outcome.analysis.error());
     if (message == nullptr) return nullptr;
     PyErr_SetObject(state->analysis_error, message);
     Py_DECREF(message);
     return nullptr;
   }
-  return velm::python::make_analysis(state->types, std::move(*outcome));
+  return velm::python::make_analysis(state->types, std::move(*outcome.analysis));
 }
 
 PyObject* analyze(PyObject* module, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
@@ -261,7 +267,7 @@ PyObject* analyze(PyObject* module, PyObject* const* args, Py_ssize_t nargs, PyO
   const char* data = PyUnicode_AsUTF8AndSize(arguments.subject, &size);
   if (data == nullptr) return nullptr;
   return run_engineering(module, false, std::string_view(data, static_cast<std::size_t>(size)),
-                         arguments.stations);
+                         arguments);
 }
 
 PyObject* analyze_file(PyObject* module, PyObject* const* args, Py_ssize_t nargs,
@@ -285,21 +291,28 @@ PyObject* analyze_file(PyObject* module, PyObject* const* args, Py_ssize_t nargs
       run_engineering(module, true,
                       std::string_view(PyBytes_AS_STRING(encoded),
                                        static_cast<std::size_t>(PyBytes_GET_SIZE(encoded))),
-                      arguments.stations);
+                      arguments);
   Py_DECREF(encoded);
   return result;
 }
 
 PyDoc_STRVAR(analyze_doc,
-             "analyze(json_data, *, stations=11)\n--\n\n"
+             "analyze(json_data, *, stations=11, progress=None)\n--\n\n"
              "Analyse every load case and every load combination of a model document (a str) "
              "and return an Analysis.\n\n"
              "Nothing is printed and no file is written. `stations` (an int of at least 2) is "
              "the number of equally spaced points along every member, ends included, at which "
              "internal forces are given.\n\n"
+             "`progress`, when given, is called as progress(stage, fraction) on the calling "
+             "thread, with the interpreter lock held, at most about ten times a second: stage is "
+             "one of 'read', 'check', 'assemble', 'order', 'factorise', 'solve', 'results', and "
+             "fraction runs from 0.0 to 1.0 within it. An exception it raises stops the analysis "
+             "and propagates, and so does one raised by a signal handler (Ctrl-C).\n\n"
              "The interpreter lock is released while the document is read and the model is "
              "analysed, so several threads can analyse different models at the same time; the "
              "results do not depend on which thread runs them or how many run at once.\n\n"
+             "Hinge types and the max_tension / max_moment limits of member hinges are stored "
+             "with the model but not used: the analysis is linear.\n\n"
              "Raises AnalysisError (a RuntimeError) when the model cannot be analysed: the text "
              "names the record concerned, e.g. 'The structure is unstable: node 12 is free to "
              "move in RX.'; a document that does not read gives the same 'JSON was not "
@@ -307,10 +320,10 @@ PyDoc_STRVAR(analyze_doc,
              "for wrong arguments.");
 
 PyDoc_STRVAR(analyze_file_doc,
-             "analyze_file(path, *, stations=11)\n--\n\n"
+             "analyze_file(path, *, stations=11, progress=None)\n--\n\n"
              "The same as analyze() for the model document in a file: `path` is a str or an "
              "os.PathLike. A file that cannot be read raises AnalysisError with 'Failed to read "
-             "JSON file: ' and the system's text.\n\n"
+             "JSON file: ' and the system's text. `stations` and `progress` as for analyze().\n\n"
              "The interpreter lock is released while the file is read and the model is "
              "analysed, so several threads can analyse different models at the same time.");
 

@@ -1,7 +1,7 @@
 """This is the Python module called "velm_calculations"."""
 
 import os
-from typing import Any, Final
+from typing import Any, Callable
 
 __all__: list[str]
 
@@ -12,13 +12,24 @@ def calculate_from_json(json_data: str) -> str:
 def calculate_from_file(path: str) -> str:
     """(Optional) Another Python function that accepts a file path."""
 
-def analyze(json_data: str, *, stations: int = 11) -> Analysis:
+def analyze(
+    json_data: str,
+    *,
+    stations: int = 11,
+    progress: Callable[[str, float], object] | None = None,
+) -> Analysis:
     """Analyse every load case and every load combination of a model document (a str) and
     return an Analysis.
 
     Nothing is printed and no file is written. `stations` (an int of at least 2) is the number
     of equally spaced points along every member, ends included, at which internal forces are
     given.
+
+    `progress`, when given, is called as progress(stage, fraction) on the calling thread, with
+    the interpreter lock held, at most about ten times a second: stage is one of 'read',
+    'check', 'assemble', 'order', 'factorise', 'solve', 'results', and fraction runs from 0.0 to
+    1.0 within it. An exception it raises stops the analysis and propagates, and so does one
+    raised by a signal handler (Ctrl-C).
 
     The interpreter lock is released while the document is read and the model is analysed, so
     several threads can analyse different models at the same time; the results do not depend on
@@ -30,9 +41,15 @@ def analyze(json_data: str, *, stations: int = 11) -> Analysis:
     calculate_from_json. Raises TypeError or ValueError for wrong arguments.
     """
 
-def analyze_file(path: str | os.PathLike[str], *, stations: int = 11) -> Analysis:
+def analyze_file(
+    path: str | os.PathLike[str],
+    *,
+    stations: int = 11,
+    progress: Callable[[str, float], object] | None = None,
+) -> Analysis:
     """The same as analyze() for the model document in a file. A file that cannot be read
-    raises AnalysisError with 'Failed to read JSON file: ' and the system's text.
+    raises AnalysisError with 'Failed to read JSON file: ' and the system's text. `stations`
+    and `progress` as for analyze().
 
     The interpreter lock is released while the file is read and the model is analysed, so
     several threads can analyse different models at the same time.

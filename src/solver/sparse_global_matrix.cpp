@@ -227,8 +227,14 @@ std::expected<std::unique_ptr<SparseGlobalFactor>, FactorFailure> SparseGlobalFa
         memory ? FactorFailure::Kind::out_of_memory : FactorFailure::Kind::failed, error.text});
   };
   std::unique_ptr<SparseGlobalFactor> factor(new SparseGlobalFactor(std::move(matrix)));
+  if (observer != nullptr) observer->stage_progress("order", 0.0);
   if (auto ordered = factor->ldlt_.analyse(); !ordered) return failure(ordered.error());
-  if (observer != nullptr) observer->stage_end("order");
+  if (observer != nullptr) {
+    observer->stage_end("order");
+    if (observer->stop_requested())
+      return std::unexpected(FactorFailure{FactorFailure::Kind::cancelled, kCancelled});
+    observer->stage_progress("factorise", 0.0);
+  }
   if (available_bytes && factor->estimated_bytes() > *available_bytes)
     return std::unexpected(
         FactorFailure{FactorFailure::Kind::too_large, "", factor->estimated_bytes()});

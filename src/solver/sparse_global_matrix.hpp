@@ -60,7 +60,7 @@ class SparseGlobalMatrix final : public GlobalMatrix {
 
 // Why a sparse factorisation did not come about.
 struct FactorFailure {
-  enum class Kind { too_large, out_of_memory, failed };
+  enum class Kind { too_large, out_of_memory, failed, cancelled };
   Kind kind;
   std::string text;
   std::uint64_t estimated_bytes = 0;  // too_large: what the factorisation would need
@@ -70,7 +70,9 @@ class SparseGlobalFactor final : public GlobalFactor {
  public:
   // Orders the matrix, which gives the solver's estimate of the factorisation's memory; refuses
   // it when that exceeds `available_bytes`; then factorises, listing the unknowns that nothing
-  // holds (null pivots) rather than failing on them. Reports "order" and "factorise" as stages.
+  // holds (null pivots) rather than failing on them. Reports "order" and "factorise" as stages,
+  // and stops between the two when the observer asks (the library's own steps cannot be
+  // interrupted).
   static std::expected<std::unique_ptr<SparseGlobalFactor>, FactorFailure> create(
       linalg::SparseSymmetricMatrix matrix, std::optional<std::uint64_t> available_bytes,
       Observer* observer);

@@ -30,6 +30,34 @@ void stage(const AnalysisOptions& options, std::string_view name) {
   if (options.observer != nullptr) options.observer->stage_end(name);
 }
 
+// Tells the observer how far a stage has come and asks it whether to stop, once every
+// kStride items of a loop (a few milliseconds of work at most).
+class StageMonitor {
+ public:
+  StageMonitor(Observer* observer, std::string_view stage, std::size_t total)
+      : observer_(observer), stage_(stage), total_(total) {
+    if (observer_ != nullptr) observer_->stage_progress(stage_, 0.0);
+  }
+  // False when the observer asks to stop.
+  bool keep_going(std::size_t done) {
+    if (observer_ == nullptr || done % kStride != 0) return true;
+    observer_->stage_progress(
+        stage_, total_ == 0 ? 1.0 : static_cast<double>(done) / static_cast<double>(total_));
+    return !observer_->stop_requested();
+  }
+  bool finish() {
+    if (observer_ == nullptr) return true;
+    observer_->stage_progress(stage_, 1.0);
+    return !observer_->stop_requested();
+  }
+
+ private:
+  static constexpr std::size_t kStride = 1024;
+  Observer* observer_;
+  std::string_view stage_;
+  std::size_t total_;
+};
+
 // The unknowns of a member's 12 dofs.
 ElementDofs unknowns_of(const DofNumbering& dofs, const StructureMember& member) {
   ElementDofs element{};
@@ -55,9 +83,10 @@ std::string gigabytes(std::uint64_t bytes) {
 
 // Displacements, end forces, internal forces and reactions of every load case from the
 // solutions (one column of `solution` per case, over the unknowns).
-void load_case_results(const Structure& structure, const DofNumbering& dofs,
+// False when the observer stopped the work.
+bool load_case_results(const Structure& structure, const DofNumbering& dofs,
                        const std::vector<double>& solution, int stations,
-                       std::vector<ResultSet>& sets) {
+                       std::vector<ResultSet>& sets, Observer* observer) {
   const std::size_t nodes = structure.node_count;
   const std::size_t members = structure.members.size();
   const auto unknowns = static_cast<std::size_t>(dofs.count());
@@ -75,7 +104,9 @@ void load_case_results(const Structure& structure, const DofNumbering& dofs,
     nodal_sums[c].assign(6 * nodes, 0.0);
   }
 
+  StageMonitor monitor(observer, "results", members);
   for (std::size_t m = 0; m < members; ++m) {
+    if (!monitor.keep_going(m)) return false;
     const StructureMember& member = structure.members[m];
     const linalg::Matrix12 k = mechanics::frame_stiffness(member.properties, member.length);
     const std::size_t s = 6 * (member.start - 1), e = 6 * (member.end - 1);
@@ -119,6 +150,7 @@ void load_case_results(const Structure& structure, const DofNumbering& dofs,
           if (structure.support_dofs[r][k])
             set.reactions[6 * r + k] += residual[6 * (node - 1) + k];
   }
+  return monitor.finish();
 }
 
 void add_scaled(std::vector<double>& target, const std::vector<double>& source, double factor) {
@@ -203,8 +235,10 @@ std::expected<void, std::string> check_result_memory(const model::VELM& model,
 
 std::expected<StaticAnalysis, std::string> run(const model::VELM& model,
                                                const AnalysisOptions& options) {
+  if (options.observer != nullptr) options.observer->stage_progress("check", 0.0);
   auto built = build_structure(model);
   if (!built) return failure(built.error());
+  if (options.observer != nullptr && options.observer->stop_requested()) return failure(kCancelled);
   const Structure& structure = *built;
   if (auto fits = check_result_memory(model, structure, options.stations); !fits)
     return failure(fits.error());
@@ -212,7 +246,10 @@ std::expected<StaticAnalysis, std::string> run(const model::VELM& model,
   const auto unknowns = static_cast<std::size_t>(dofs.count());
 
   SparseGlobalMatrix stiffness(dofs, structure.members);
-  for (const StructureMember& member : structure.members) {
+  StageMonitor assembly(options.observer, "assemble", structure.members.size());
+  for (std::size_t m = 0; m < structure.members.size(); ++m) {
+    if (!assembly.keep_going(m)) return failure(kCancelled);
+    const StructureMember& member = structure.members[m];
     const linalg::Matrix12 k = mechanics::frame_stiffness(member.properties, member.length);
     stiffness.add_element(mechanics::to_global_axes(k, member.axes), unknowns_of(dofs, member));
   }
@@ -228,6 +265,7 @@ std::expected<StaticAnalysis, std::string> run(const model::VELM& model,
           if (const std::int64_t unknown = dofs.index[6 * (load.node - 1) + axis]; unknown >= 0)
             solution[c * unknowns + static_cast<std::size_t>(unknown)] +=
                 load.direction[axis] * load.magnitude;
+  if (!assembly.finish()) return failure(kCancelled);
   stage(options, "assemble");
 
   if (unknowns > 0) {
@@ -246,19 +284,26 @@ std::expected<StaticAnalysis, std::string> run(const model::VELM& model,
           return failure("Not enough memory for the analysis: " + factor.error().text + ".");
         case FactorFailure::Kind::failed:
           return failure("The sparse solver failed: " + factor.error().text + ".");
+        case FactorFailure::Kind::cancelled:
+          return failure(kCancelled);
       }
     }
+    if (options.observer != nullptr && options.observer->stop_requested())
+      return failure(kCancelled);
     if ((*factor)->singular()) {
       const auto [node, dof] = node_dof(dofs, (*factor)->null_pivots().front());
       return failure(fmt::format("The structure is unstable: node {} is free to move in {}.", node,
                                  kDofNames[dof]));
     }
+    if (options.observer != nullptr) options.observer->stage_progress("solve", 0.0);
     if (auto solved = (*factor)->solve_in_place(solution.data(), static_cast<std::int32_t>(cases));
         !solved)
       return failure((solved.error().kind == linalg::SparseSolverError::Kind::out_of_memory
                           ? "Not enough memory for the analysis: "
                           : "The sparse solver failed: ") +
                      solved.error().text + ".");
+    if (options.observer != nullptr && options.observer->stop_requested())
+      return failure(kCancelled);
     stage(options, "solve");
   }
 
@@ -287,7 +332,9 @@ std::expected<StaticAnalysis, std::string> run(const model::VELM& model,
     analysis.load_cases[c].id = model.load_cases[c].id;
     analysis.load_cases[c].name = model.load_cases[c].name;
   }
-  load_case_results(structure, dofs, solution, options.stations, analysis.load_cases);
+  if (!load_case_results(structure, dofs, solution, options.stations, analysis.load_cases,
+                         options.observer))
+    return failure(kCancelled);
   solution = {};
   if (!analysis.load_cases.empty())
     analysis.combinations = combination_results(model, analysis.load_cases);

@@ -83,7 +83,10 @@ class AnalyzeSurfaceTest(unittest.TestCase):
         self.assertEqual(vc.AnalysisError.__bases__, (RuntimeError,))
         self.assertIn("interpreter lock is released", vc.analyze.__doc__)
         self.assertIn("interpreter lock is released", vc.analyze_file.__doc__)
-        self.assertEqual(vc.analyze.__text_signature__, "(json_data, *, stations=11)")
+        self.assertEqual(vc.analyze.__text_signature__,
+                         "(json_data, *, stations=11, progress=None)")
+        self.assertEqual(vc.analyze_file.__text_signature__,
+                         "(path, *, stations=11, progress=None)")
         with self.assertRaises(TypeError):
             vc.Analysis()
 
@@ -100,6 +103,7 @@ class AnalyzeSurfaceTest(unittest.TestCase):
             (lambda: vc.analyze(text, stations=-10**30), ValueError, "'stations'"),
             (lambda: vc.analyze(text, stations=10**30), ValueError, "'stations'"),
             (lambda: vc.analyze_file(3), TypeError, "'path' must be str or os.PathLike"),
+            (lambda: vc.analyze(text, progress=3), TypeError, "'progress' must be None or callable"),
         ]
         for call, kind, words in cases:
             with self.subTest(words), self.assertRaises(kind) as raised:
@@ -146,6 +150,58 @@ class AnalyzeSurfaceTest(unittest.TestCase):
                 cwd=folder, capture_output=True, text=True, env=dict(os.environ), timeout=120)
             self.assertEqual((finished.returncode, finished.stdout, finished.stderr), (0, "", ""))
             self.assertEqual(os.listdir(folder), [])
+
+
+def large_building_text():
+    """About 3,000 nodes: an analysis of a second or so."""
+    import sys
+    sys.path.insert(0, str(REPO / "scripts"))
+    try:
+        import make_examples
+    finally:
+        sys.path.pop(0)
+    return json.dumps(make_examples.make_building(9, 9, 29))
+
+
+class AnalyzeProgressTest(unittest.TestCase):
+    def test_progress_reports_the_stages_in_order_and_ends_complete(self):
+        calls = []
+        vc.analyze(large_building_text(), progress=lambda stage, f: calls.append((stage, f)))
+        order = ["read", "check", "assemble", "order", "factorise", "solve", "results"]
+        stages = [stage for stage, _ in calls]
+        self.assertTrue(set(stages) <= set(order), stages)
+        self.assertEqual(stages, sorted(stages, key=order.index))
+        self.assertTrue(all(0.0 <= f <= 1.0 for _, f in calls))
+        self.assertEqual(calls[-1], ("results", 1.0))
+
+    def test_an_exception_from_progress_stops_the_analysis_and_propagates(self):
+        class Stop(Exception):
+            pass
+
+        def progress(stage, fraction):
+            raise Stop(stage)
+
+        for text in (cantilever_text(), large_building_text()):
+            with self.assertRaises(Stop):
+                vc.analyze(text, progress=progress)
+
+    def test_ctrl_c_stops_an_analysis_with_keyboard_interrupt(self):
+        import subprocess
+        import sys
+        code = (
+            "import _thread, json, sys, threading, time\n"
+            f"sys.path.insert(0, {str(REPO / 'scripts')!r})\n"
+            "import make_examples, velm_calculations as v\n"
+            "text = json.dumps(make_examples.make_building(14, 14, 50))\n"
+            "threading.Timer(0.3, _thread.interrupt_main).start()\n"
+            "try:\n"
+            "    v.analyze(text)\n"
+            "    print('finished')\n"
+            "except KeyboardInterrupt:\n"
+            "    print('interrupted')\n")
+        finished = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True,
+                                  env=dict(os.environ), timeout=300)
+        self.assertEqual(finished.stdout.strip(), "interrupted", finished.stderr)
 
 
 class AnalyzeArraysTest(unittest.TestCase):

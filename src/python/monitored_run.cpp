@@ -1,0 +1,132 @@
+#include "python/monitored_run.hpp"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <new>
+#include <string_view>
+#include <system_error>
+#include <thread>
+
+namespace velm::python {
+
+namespace {
+
+// Shared between the worker, which reports, and the calling thread, which reads and may ask the
+// worker to stop.
+class Monitor final : public solver::Observer {
+ public:
+  void stage_progress(std::string_view stage, double fraction) override {
+    const std::lock_guard<std::mutex> guard(lock_);
+    if (stage_ != stage) stage_.assign(stage);
+    fraction_ = fraction;
+    changed_ = true;
+  }
+  bool stop_requested() override { return stop_.load(std::memory_order_relaxed); }
+
+  void request_stop() { stop_.store(true, std::memory_order_relaxed); }
+  // The latest stage and fraction, if they changed since the last call.
+  bool take(std::string& stage, double& fraction) {
+    const std::lock_guard<std::mutex> guard(lock_);
+    if (!changed_) return false;
+    changed_ = false;
+    stage = stage_;
+    fraction = fraction_;
+    return true;
+  }
+
+ private:
+  std::atomic<bool> stop_{false};
+  std::mutex lock_;
+  std::string stage_;
+  double fraction_ = 0.0;
+  bool changed_ = false;
+};
+
+void run_guarded(const AnalysisWork& work, const solver::AnalysisOptions& options,
+                 MonitoredOutcome& out) {
+  try {
+    out.analysis = work(options);
+  } catch (const std::bad_alloc&) {
+    out.kind = MonitoredOutcome::Kind::out_of_memory;
+  } catch (const std::exception& error) {  // velm::InternalFault and anything else thrown
+    out.kind = MonitoredOutcome::Kind::fault;
+    try {
+      out.fault = error.what();
+    } catch (...) {
+    }
+    if (out.fault.empty()) out.fault = "internal fault";
+  }
+}
+
+// Calls progress(stage, fraction) with the lock held; -1 with the exception set on failure.
+int report(PyObject* progress, const std::string& stage, double fraction) {
+  PyObject* result = PyObject_CallFunction(progress, "s#d", stage.data(),
+                                           static_cast<Py_ssize_t>(stage.size()), fraction);
+  if (result == nullptr) return -1;
+  Py_DECREF(result);
+  return 0;
+}
+
+}  // namespace
+
+MonitoredOutcome run_monitored(const AnalysisWork& work, solver::AnalysisOptions options,
+                               PyObject* progress) {
+  MonitoredOutcome out;
+  Monitor monitor;
+  options.observer = &monitor;
+  std::mutex lock;
+  std::condition_variable finished;
+  bool done = false;
+  bool python_failed = false;
+  std::string stage;
+  double fraction = 0.0;
+  const bool with_progress = progress != nullptr && progress != Py_None;
+
+  Py_BEGIN_ALLOW_THREADS;
+  std::thread worker;
+  try {
+    worker = std::thread([&] {
+      run_guarded(work, options, out);
+      const std::lock_guard<std::mutex> guard(lock);
+      done = true;
+      finished.notify_one();
+    });
+  } catch (const std::system_error&) {
+    // No thread to be had: analyse here, without checks.
+    options.observer = nullptr;
+    run_guarded(work, options, out);
+    done = true;
+  }
+  std::unique_lock<std::mutex> guard(lock);
+  while (!done) {
+    finished.wait_for(guard, std::chrono::milliseconds(100), [&] { return done; });
+    if (done || python_failed) continue;
+    guard.unlock();
+    Py_BLOCK_THREADS;
+    if (PyErr_CheckSignals() < 0 ||
+        (with_progress && monitor.take(stage, fraction) && report(progress, stage, fraction) < 0)) {
+      // The exception stays set while the worker winds down at its next check.
+      python_failed = true;
+      monitor.request_stop();
+    }
+    Py_UNBLOCK_THREADS;
+    guard.lock();
+  }
+  guard.unlock();
+  if (worker.joinable()) worker.join();
+  Py_END_ALLOW_THREADS;
+
+  if (python_failed) {
+    out.kind = MonitoredOutcome::Kind::python_exception;
+    return out;
+  }
+  // A last report, so that a caller sees the work end at 1.0.
+  if (with_progress && out.kind == MonitoredOutcome::Kind::finished && out.analysis &&
+      monitor.take(stage, fraction) && report(progress, stage, fraction) < 0)
+    out.kind = MonitoredOutcome::Kind::python_exception;
+  return out;
+}
+
+}  // namespace velm::python
