@@ -105,8 +105,10 @@ std::expected<void, SparseSolverError> SparseLdlt::analyse() {
 }
 
 std::uint64_t SparseLdlt::estimated_bytes() const {
-  // INFOG(17): megabytes (10^6 bytes) of the in-core factorisation.
-  return static_cast<std::uint64_t>(std::max(0, instance_->id.infog[16])) * 1000000u;
+  // INFOG(17): whole megabytes (10^6 bytes) of the in-core factorisation, which rounds a small
+  // one down to nothing; the factor's own entries set the floor.
+  const auto megabytes = static_cast<std::uint64_t>(std::max(0, instance_->id.infog[16]));
+  return std::max(megabytes * 1000000u, estimated_factor_entries() * sizeof(double));
 }
 
 std::uint64_t SparseLdlt::estimated_factor_entries() const {
