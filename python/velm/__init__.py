@@ -1,0 +1,10 @@
+"""Frame analysis from Python and from the command line, over the velm_calculations engine.
+
+    velm MODEL.json --svg frame.svg        # or: python3 -m velm MODEL.json ...
+
+draw_svg(analysis, result_set) draws an Analysis of velm_calculations as an SVG picture.
+"""
+
+from velm.svg import draw_svg
+
+__all__ = ["draw_svg"]

@@ -1,0 +1,199 @@
+"""velm MODEL.json: analyse a frame and print a summary that fits a screen.
+
+Exit status: 0 on success, 1 when the model cannot be analysed or a file cannot be written,
+2 for wrong usage, 130 when interrupted.
+"""
+
+from __future__ import annotations
+
+import argparse
+import json
+import os
+import pathlib
+import sys
+import tempfile
+import threading
+import time
+
+from velm.progress import ProgressLine
+from velm.summary import format_summary, result_sets
+from velm.svg import draw_svg
+
+
+class Failure(Exception):
+    """A failure the user is told about in one line, without a traceback."""
+
+
+def parse_arguments(argv):
+    parser = argparse.ArgumentParser(
+        prog="velm", description="Analyse a frame model (a JSON document) for every load case "
+        "and combination, and print a summary: the model's size, and per result set the "
+        "largest displacement, the largest bending moment and the support reactions.")
+    parser.add_argument("model", metavar="MODEL.json", help="the model document")
+    parser.add_argument("--case", metavar="ID", type=int, action="append",
+                        help="summarise this load case (repeatable)")
+    parser.add_argument("--combination", metavar="ID", type=int, action="append",
+                        help="summarise this load combination (repeatable)")
+    parser.add_argument("--stations", metavar="N", type=_stations, default=11,
+                        help="points along each member for internal forces, ends included "
+                        "(default 11)")
+    parser.add_argument("--json", metavar="OUT", type=pathlib.Path,
+                        help="write every result as JSON to OUT")
+    parser.add_argument("--svg", metavar="OUT", type=pathlib.Path,
+                        help="draw the frame and the deformed shape of the first summarised "
+                        "result set to OUT")
+    parser.add_argument("--moments", action="store_true",
+                        help="with --svg: also draw the bending moment diagram")
+    parser.add_argument("--up", choices=("Y", "Z"), default="Z",
+                        help="the global axis pointing up in the picture (default Z)")
+    parser.add_argument("--full", metavar="DIR", type=pathlib.Path,
+                        help="also run the listing analysis in DIR: its results document and "
+                        "CSV files go there, its console text to DIR/console.txt")
+    return parser.parse_args(argv)
+
+
+def _stations(text):
+    try:
+        value = int(text)
+    except ValueError:
+        value = 0
+    if value < 2:
+        raise argparse.ArgumentTypeError(f"must be a whole number of at least 2, not {text!r}")
+    return value
+
+
+def main(argv: list[str] | None = None, engine=None) -> int:
+    """Runs the command line; returns the exit status. `engine` stands in for the
+    velm_calculations module."""
+    arguments = parse_arguments(argv)
+    try:
+        if engine is None:
+            try:
+                import velm_calculations as engine
+            except ImportError as error:
+                raise Failure(f"the engine module velm_calculations is not installed ({error})")
+        run(arguments, engine)
+    except KeyboardInterrupt:
+        return 130
+    except Failure as failure:
+        print(f"velm: {failure}", file=sys.stderr)
+        return 1
+    return 0
+
+
+def run(arguments, engine):
+    model = pathlib.Path(arguments.model)
+    faults = (RuntimeError, ValueError, OSError, getattr(engine, "EngineFault", RuntimeError))
+    try:
+        display = ProgressLine(sys.stderr)
+        started = time.perf_counter()
+        try:
+            analysis = analyze_file(engine, model, arguments.stations, display)
+        finally:
+            display.clear()
+        seconds = time.perf_counter() - started
+        chosen = result_sets(analysis, arguments.case, arguments.combination)
+    except (LookupError, *faults) as error:
+        raise Failure(error) from None
+    print(format_summary(analysis, str(model), seconds, chosen))
+
+    written = []
+    if arguments.json:
+        try:
+            write_atomically(arguments.json, json.dumps(analysis.to_dict(), indent=1) + "\n")
+        except OSError as error:
+            raise Failure(f"cannot write {arguments.json}: {error}") from None
+        written.append(("results JSON", arguments.json))
+    if arguments.svg and chosen:
+        picture = draw_svg(analysis, chosen[0][1], up=arguments.up, moments=arguments.moments)
+        try:
+            write_atomically(arguments.svg, picture)
+        except OSError as error:
+            raise Failure(f"cannot write {arguments.svg}: {error}") from None
+        written.append((f"picture ({chosen[0][0].lower()} {chosen[0][1].id})", arguments.svg))
+    if arguments.full:
+        try:
+            outcome = run_listing(engine, model, arguments.full)
+        except faults as error:
+            raise Failure(f"listing analysis: {error}") from None
+        print(f"\nListing analysis in {arguments.full}: {outcome}")
+        csv_files = len(list(arguments.full.glob("transformation_matrix_member_*.csv")))
+        written += [("listing results", arguments.full / "analysis_results.json"),
+                    ("listing console text", arguments.full / "console.txt"),
+                    ("member transformations",
+                     f"{arguments.full / 'transformation_matrix_member_*.csv'} ({csv_files} files)")]
+    if written:
+        print("\nFiles written:")
+        width = max(len(label) for label, _ in written)
+        for label, path in written:
+            print(f"  {label:<{width}}  {path}")
+
+
+def analyze_file(engine, model, stations, display):
+    """engine.analyze_file, reporting progress to `display`: through the engine's `progress`
+    keyword where it has one, otherwise as the time taken, from this thread while a worker
+    thread analyses (the engine releases the interpreter lock while it works)."""
+    if "progress" in (engine.analyze.__text_signature__ or ""):
+        return engine.analyze_file(str(model), stations=stations, progress=display)
+    if not display.enabled:
+        return engine.analyze_file(str(model), stations=stations)
+    outcome = {}
+
+    def work():
+        try:
+            outcome["analysis"] = engine.analyze_file(str(model), stations=stations)
+        except BaseException as error:  # handed to the waiting thread  # noqa: B036
+            outcome["error"] = error
+
+    worker = threading.Thread(target=work, name="velm-analysis", daemon=True)
+    worker.start()
+    try:
+        while worker.is_alive():
+            worker.join(0.1)
+            display("analysing")
+    except KeyboardInterrupt:
+        # The worker cannot be stopped inside the engine: leave without waiting for it.
+        display.clear()
+        sys.stdout.flush()
+        os._exit(130)
+    if "error" in outcome:
+        raise outcome["error"]
+    return outcome["analysis"]
+
+
+def run_listing(engine, model, folder):
+    """engine.calculate_from_file run inside `folder`, so that its results document and CSV files
+    land there; the console text it writes to file descriptor 1 goes to folder/console.txt."""
+    model = model.resolve()
+    folder.mkdir(parents=True, exist_ok=True)
+    sys.stdout.flush()
+    saved = os.dup(1)
+    previous = os.getcwd()
+    try:
+        with open(folder / "console.txt", "wb") as console:
+            os.dup2(console.fileno(), 1)
+        os.chdir(folder)
+        return engine.calculate_from_file(str(model))
+    finally:
+        os.chdir(previous)
+        os.dup2(saved, 1)
+        os.close(saved)
+
+
+def write_atomically(path, text):
+    """Writes text to path through a temporary file in the same folder and os.replace, so that
+    path holds either its old contents or all of the new ones."""
+    path = pathlib.Path(path)
+    path.parent.mkdir(parents=True, exist_ok=True)
+    handle, temporary = tempfile.mkstemp(prefix=f".{path.name}.", suffix=".tmp",
+                                         dir=path.parent)
+    try:
+        with os.fdopen(handle, "w", encoding="utf-8") as f:
+            f.write(text)
+        umask = os.umask(0)
+        os.umask(umask)
+        os.chmod(temporary, 0o666 & ~umask)
+        os.replace(temporary, path)
+    except BaseException:
+        os.unlink(temporary)
+        raise

@@ -1,0 +1,96 @@
+"""The short text summary of an analysis that the command line prints."""
+
+import math
+
+TRANSLATIONS = ("UX", "UY", "UZ")
+REACTIONS = ("FX", "FY", "FZ", "MX", "MY", "MZ")
+MOMENTS = {4: "My", 5: "Mz"}
+#: Support records listed per result set before the rest are only counted.
+MAX_SUPPORT_ROWS = 8
+
+
+def plural(count, noun):
+    return f"{count} {noun}" if count == 1 else f"{count} {noun}s"
+
+
+def largest_displacement(analysis, result_set):
+    """(value in model units, node id, "UX"|"UY"|"UZ") of the largest translation component,
+    or None for a model without nodes."""
+    rows = result_set.displacements.tolist()
+    return max(((abs(row[k]), node_id, TRANSLATIONS[k])
+                for node_id, row in zip(analysis.node_ids, rows) for k in range(3)),
+               default=None, key=lambda item: item[0])
+
+
+def largest_bending_moment(analysis, result_set):
+    """(signed value, member id, "My"|"Mz", distance from the member's start) of the bending
+    moment of largest magnitude over every station of every member, or None without members."""
+    forces = result_set.internal_forces.tolist()
+    lengths = analysis.member_lengths.tolist()
+    best = None
+    for member_id, length, stations in zip(analysis.member_ids, lengths, forces):
+        for j, station in enumerate(stations):
+            for k, name in MOMENTS.items():
+                if best is None or abs(station[k]) > abs(best[0]):
+                    best = (station[k], member_id, name, length * j / (len(stations) - 1))
+    return best
+
+
+def result_sets(analysis, cases=None, combinations=None):
+    """(label, ResultSet) of the chosen load cases and combinations, in document order: all of
+    them when neither is chosen. Raises LookupError naming an id the model lacks."""
+    chosen = []
+    everything = cases is None and combinations is None
+    for label, sets, wanted in (("Load case", analysis.load_cases, cases),
+                                ("Combination", analysis.combinations, combinations)):
+        for wanted_id in wanted or ():
+            if wanted_id not in sets:
+                known = ", ".join(map(str, sets)) or "none"
+                raise LookupError(f"the model has no {label.lower()} {wanted_id} "
+                                  f"(its {label.lower()}s: {known})")
+        chosen += [(label, result) for result_id, result in sets.items()
+                   if everything or result_id in (wanted or ())]
+    return chosen
+
+
+def format_summary(analysis, model_name, seconds, chosen):
+    """The summary text: the model's size and time taken, then per chosen result set its
+    largest displacement, largest bending moment and support reactions. Assumes SI units
+    (metres and newtons), shown as mm, kN and kN m."""
+    lines = [f"{model_name}: {plural(len(analysis.node_ids), 'node')}, "
+             f"{plural(len(analysis.member_ids), 'member')}, "
+             f"{plural(len(analysis.support_ids), 'support')}, "
+             f"{plural(len(analysis.load_cases), 'load case')}, "
+             f"{plural(len(analysis.combinations), 'combination')}",
+             f"analysed in {_duration(seconds)}; displacements in mm, forces in kN, "
+             "moments in kN m"]
+    for label, result in chosen:
+        lines += ["", f"{label} {result.id}: {result.name}"]
+        displacement = largest_displacement(analysis, result)
+        if displacement is not None:
+            value, node_id, dof = displacement
+            lines.append(f"  largest displacement    {value * 1e3:10.3f}  {dof} at node {node_id}")
+        moment = largest_bending_moment(analysis, result)
+        if moment is not None:
+            value, member_id, name, x = moment
+            lines.append(f"  largest bending moment  {value / 1e3:10.3f}  {name} in member "
+                         f"{member_id}, {x:.2f} m from its start")
+        reactions = result.reactions.tolist()
+        if reactions:
+            lines.append("  support reactions " + "".join(f"{n:>10}" for n in REACTIONS))
+            for support_id, row in list(zip(analysis.support_ids, reactions))[:MAX_SUPPORT_ROWS]:
+                lines.append(f"    {support_id:<14}" + "".join(f"{_kilo(v):10.2f}" for v in row))
+            if len(reactions) > MAX_SUPPORT_ROWS:
+                lines.append(f"    ... and {len(reactions) - MAX_SUPPORT_ROWS} more "
+                             "(all of them in the --json output)")
+    return "\n".join(lines)
+
+
+def _kilo(value):
+    # -0.00 reads as a sign error to an engineer: print zero as zero.
+    scaled = value / 1e3
+    return 0.0 if math.isclose(scaled, 0.0, abs_tol=5e-3) else scaled
+
+
+def _duration(seconds):
+    return f"{seconds * 1e3:.0f} ms" if seconds < 1.0 else f"{seconds:.2f} s"
