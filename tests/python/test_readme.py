@@ -10,6 +10,7 @@ import sys
 import unittest
 
 from helpers import RESULTS_FILE, SUCCESS, WorkingDirectoryTest, run_python
+from installation import clean_environment, installed_environment
 
 REPO = pathlib.Path(__file__).resolve().parents[2]
 README = (REPO / "README.md").read_text(encoding="utf-8")
@@ -37,7 +38,7 @@ class ReadmeTest(WorkingDirectoryTest):
         outcomes = [line for line in finished.stdout.splitlines() if line == SUCCESS]
         self.assertEqual(len(outcomes), 2, "both calls succeed")
         self.assertIn("'node_id': 2", finished.stdout.splitlines()[-1])
-        with open(RESULTS_FILE, encoding="utf-8") as f:
+        with open(os.path.join("out", "portal", RESULTS_FILE), encoding="utf-8") as f:
             self.assertEqual(json.load(f)["results"]["name"], "Load Case 1")
 
     def test_engineering_example_runs(self):
@@ -70,6 +71,52 @@ class ReadmeTest(WorkingDirectoryTest):
             document = json.load(f)
         members = [m for s in document["member_sets"] for m in s["members"]]
         self.assertEqual([m["id"] for m in members], list(range(1, len(members) + 1)))
+
+
+class QuickStartTest(WorkingDirectoryTest):
+    """The quick start in a virtual environment with the project installed as it says."""
+
+    def setUp(self):
+        super().setUp()
+        (self.shell,) = [block for block in code_blocks("sh") if "pip install" in block]
+        shutil.copytree(REPO / "examples", pathlib.Path(self.cwd, "examples"))
+
+    def run_in_environment(self, command):
+        venv = installed_environment(sys.executable)
+        env = clean_environment()
+        env["PATH"] = os.pathsep.join([str(venv / "bin"), env["PATH"]])
+        env["VIRTUAL_ENV"] = str(venv)
+        return subprocess.run(command, cwd=self.cwd, env=env, stdout=subprocess.PIPE,
+                              stderr=subprocess.PIPE, text=True, timeout=300)
+
+    def test_install_commands(self):
+        commands = [line.split("#")[0].strip() for line in self.shell.splitlines()]
+        self.assertEqual(commands[0], "scripts/install-deps")
+        self.assertIn("pip install --no-build-isolation .", commands)
+        self.assertTrue(os.access(REPO / "scripts" / "install-deps", os.X_OK))
+
+    def test_command_line(self):
+        (command,) = [line.split("#")[0].split() for line in self.shell.splitlines()
+                      if line.startswith("velm ")]
+        finished = self.run_in_environment(command)
+        self.assertEqual(finished.returncode, 0, finished.stderr)
+        self.assertTrue(finished.stdout.startswith(
+            "examples/building_frame.json: 60 nodes, 116 members, 1 support, 1 load case, "
+            "1 combination\n"), finished.stdout)
+        svg = pathlib.Path(self.cwd, command[command.index("--svg") + 1])
+        self.assertTrue(svg.read_text(encoding="utf-8").startswith("<svg"))
+
+    def test_python_example(self):
+        (snippet,) = [block for block in code_blocks("python") if "import velm\n" in block]
+        self.assertNotIn("sys.path", snippet)
+        finished = self.run_in_environment(["python", "-c", snippet])
+        self.assertEqual(finished.returncode, 0, finished.stderr)
+        lines = finished.stdout.splitlines()
+        self.assertEqual(lines[0], "<Analysis: 4 nodes, 3 members, 1 load cases, 1 combinations>")
+        # The portal sways with the 10 kN of wind at node 2: towards +X, under a millimetre.
+        self.assertRegex(lines[1], r"^Dead load and wind: node 2 moves 0\.\d\d mm along X$")
+        self.assertEqual(sorted(os.listdir(self.cwd)), ["examples", "out"])
+        self.assertEqual(os.listdir(os.path.join(self.cwd, "out")), ["portal.svg"])
 
 
 class BundledExamplesTest(unittest.TestCase):
