@@ -49,6 +49,33 @@ std::expected<linalg::Matrix12, std::string> calculate_transformation_matrix_3d(
   return t;
 }
 
+std::expected<linalg::Matrix3, std::string> oriented_axes(
+    const linalg::Vector3& start, const linalg::Vector3& end,
+    const std::optional<linalg::Vector3>& reference, double rotation_degrees) {
+  auto axes = local_axes(start, end);
+  if (!axes) return axes;
+  linalg::Matrix3 lambda = *axes;
+  if (reference) {
+    const linalg::Vector3 ex = lambda.row(0).transpose();
+    const linalg::Vector3 d = *reference - start;
+    const linalg::Vector3 normal = d - d.dot(ex) * ex;
+    if (normal.norm() <= 1e-9 * (end - start).norm())
+      return std::unexpected(std::string(kReferenceOnAxisMessage));
+    const linalg::Vector3 ey = normal / normal.norm();
+    const linalg::Vector3 ez = cross(ex, ey);
+    lambda.row(1) = ey.transpose();
+    lambda.row(2) = ez.transpose();
+  }
+  if (rotation_degrees != 0.0) {
+    const double a = rotation_degrees * (3.14159265358979323846 / 180.0);
+    const double c = std::cos(a), s = std::sin(a);
+    const linalg::Vector3 ey = lambda.row(1).transpose(), ez = lambda.row(2).transpose();
+    lambda.row(1) = (c * ey + s * ez).transpose();
+    lambda.row(2) = (-s * ey + c * ez).transpose();
+  }
+  return lambda;
+}
+
 linalg::Matrix12 to_global_axes(const linalg::Matrix12& local, const linalg::Matrix3& lambda) {
   linalg::Matrix12 global;
   for (int i = 0; i < 4; ++i) {

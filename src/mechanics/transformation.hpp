@@ -2,6 +2,7 @@
 #pragma once
 
 #include <expected>
+#include <optional>
 #include <string>
 
 #include "linalg/types.hpp"
@@ -36,6 +37,18 @@ std::expected<linalg::Matrix12, std::string> calculate_transformation_matrix_3d(
 // lambda alone (rows x, y, z as above) for the two end points; fails as above.
 std::expected<linalg::Matrix3, std::string> local_axes(const linalg::Vector3& start,
                                                        const linalg::Vector3& end);
+
+inline constexpr const char* kReferenceOnAxisMessage =
+    "the reference node lies on the member's axis";
+
+// The axes of a member whose section is oriented: with a reference point, the local x-y plane
+// contains it and local y points to its side (y = the part of (reference - start) normal to x,
+// normalised; z = x cross y); without one, y and z as above. Then `rotation_degrees` turns y
+// and z about x by the right-hand rule: y' = cos a y + sin a z, z' = -sin a y + cos a z. Fails
+// for coincident ends, and for a reference point within 1e-9 L of the axis.
+std::expected<linalg::Matrix3, std::string> oriented_axes(
+    const linalg::Vector3& start, const linalg::Vector3& end,
+    const std::optional<linalg::Vector3>& reference, double rotation_degrees);
 
 // T^T k T for a local element matrix k, formed block by block from lambda: the 16 blocks of
 // 3 x 3 each become lambda^T k_ij lambda (a quarter of the work of the full products).

@@ -147,21 +147,28 @@ int put_plain(PyObject* dict, const char* key, PyObject* value) {
 // ResultSet
 
 struct ResultSetObject {
-  PyObject_HEAD PyObject* id;
+  PyObject_HEAD
+  PyObject* id;
   PyObject* name;
   PyObject* kind;  // "load case" or "load combination", for repr
   PyObject* displacements;
   PyObject* reactions;
   PyObject* end_forces;
   PyObject* internal_forces;
+  PyObject* internal_force_extremes;
+  PyObject* inactive_members;
 };
 
-constexpr const char* kResultSetFields[] = {"id",        "name",       "displacements",
-                                            "reactions", "end_forces", "internal_forces"};
+constexpr int kResultSetFieldCount = 8;
+constexpr const char* kResultSetFields[kResultSetFieldCount] = {
+    "id",         "name",            "displacements",           "reactions",
+    "end_forces", "internal_forces", "internal_force_extremes", "inactive_members"};
 
 PyObject** result_set_field(ResultSetObject* set, int i) {
-  PyObject** fields[] = {&set->id,        &set->name,       &set->displacements,
-                         &set->reactions, &set->end_forces, &set->internal_forces};
+  PyObject** fields[kResultSetFieldCount] = {
+      &set->id,         &set->name,           &set->displacements,
+      &set->reactions,  &set->end_forces,     &set->internal_forces,
+      &set->internal_force_extremes, &set->inactive_members};
   return fields[i];
 }
 
@@ -169,14 +176,14 @@ int result_set_traverse(PyObject* self, visitproc visit, void* arg) {
   auto* set = reinterpret_cast<ResultSetObject*>(self);
   Py_VISIT(Py_TYPE(self));
   Py_VISIT(set->kind);
-  for (int i = 0; i < 6; ++i) Py_VISIT(*result_set_field(set, i));
+  for (int i = 0; i < kResultSetFieldCount; ++i) Py_VISIT(*result_set_field(set, i));
   return 0;
 }
 
 int result_set_clear(PyObject* self) {
   auto* set = reinterpret_cast<ResultSetObject*>(self);
   Py_CLEAR(set->kind);
-  for (int i = 0; i < 6; ++i) Py_CLEAR(*result_set_field(set, i));
+  for (int i = 0; i < kResultSetFieldCount; ++i) Py_CLEAR(*result_set_field(set, i));
   return 0;
 }
 
@@ -197,7 +204,7 @@ PyObject* result_set_to_dict(PyObject* self, PyObject*) {
   auto* set = reinterpret_cast<ResultSetObject*>(self);
   PyObject* dict = PyDict_New();
   if (dict == nullptr) return nullptr;
-  for (int i = 0; i < 6; ++i) {
+  for (int i = 0; i < kResultSetFieldCount; ++i) {
     if (put_plain(dict, kResultSetFields[i], *result_set_field(set, i)) < 0) {
       Py_DECREF(dict);
       return nullptr;
@@ -221,6 +228,13 @@ PyMemberDef result_set_members[] = {
     {"internal_forces", T_OBJECT_EX, offsetof(ResultSetObject, internal_forces), READONLY,
      "(M, stations, 6) float64: N (tension positive), Vy, Vz, T, My, Mz at x_j = j L / "
      "(stations - 1), local axes: what the part beyond x_j exerts on the part before it."},
+    {"internal_force_extremes", T_OBJECT_EX, offsetof(ResultSetObject, internal_force_extremes),
+     READONLY,
+     "(M, 2, 6) float64: per member the minimum, then the maximum, of N, Vy, Vz, T, My, Mz over "
+     "its whole length, exact (not from the stations)."},
+    {"inactive_members", T_OBJECT_EX, offsetof(ResultSetObject, inactive_members), READONLY,
+     "Tuple of the ids of the tension-only and compression-only members switched off, in "
+     "document order; their end and internal forces are 0."},
     {nullptr, 0, 0, 0, nullptr}};
 
 PyMethodDef result_set_methods[] = {
@@ -259,7 +273,10 @@ PyObject* make_result_set(const ResultTypes& types, solver::ResultSet&& set, con
   object->end_forces = memoryview_of(types, std::move(set.end_forces), {members, 12});
   object->internal_forces =
       memoryview_of(types, std::move(set.internal_forces), {members, stations, 6});
-  for (int i = 0; i < 6; ++i) {
+  object->internal_force_extremes =
+      memoryview_of(types, std::move(set.internal_force_extremes), {members, 2, 6});
+  object->inactive_members = int_tuple(set.inactive_members);
+  for (int i = 0; i < kResultSetFieldCount; ++i) {
     if (*result_set_field(object, i) == nullptr || object->kind == nullptr) {
       Py_DECREF(object);
       return nullptr;

@@ -87,6 +87,14 @@ class ResultSet:
     def internal_forces(self) -> memoryview:
         """(M, stations, 6): N (tension positive), Vy, Vz, T, My, Mz at x_j = j L / (stations - 1),
         local axes: what the part beyond x_j exerts on the part before it."""
+    @property
+    def internal_force_extremes(self) -> memoryview:
+        """(M, 2, 6): per member the minimum, then the maximum, of N, Vy, Vz, T, My, Mz over its
+        whole length, exact (not from the stations)."""
+    @property
+    def inactive_members(self) -> tuple[int, ...]:
+        """The ids of the tension-only and compression-only members switched off, in document
+        order; their end and internal forces are 0."""
     def to_dict(self) -> dict[str, Any]:
         """The result set as plain Python values (lists of floats)."""
 

@@ -5,12 +5,13 @@
 #include <algorithm>
 #include <cmath>
 #include <new>
-#include <unordered_map>
 
-#include "linalg/sparse_ldlt.hpp"
+#include <Eigen/Geometry>
+
 #include "mechanics/internal_forces.hpp"
-#include "mechanics/transformation.hpp"
 #include "solver/dof_numbering.hpp"
+#include "solver/load_sets.hpp"
+#include "solver/member_actions.hpp"
 #include "solver/memory_budget.hpp"
 #include "solver/sparse_global_matrix.hpp"
 #include "solver/structure.hpp"
@@ -21,13 +22,14 @@ namespace {
 
 constexpr const char* kDofNames[6] = {"UX", "UY", "UZ", "RX", "RY", "RZ"};
 constexpr const char* kForceNames[6] = {"FX", "FY", "FZ", "MX", "MY", "MZ"};
+constexpr int kMaxSwitchingRounds = 50;
 
 std::unexpected<std::string> failure(std::string text) {
   return std::unexpected(std::move(text));
 }
 
-void stage(const AnalysisOptions& options, std::string_view name) {
-  if (options.observer != nullptr) options.observer->stage_end(name);
+std::string gigabytes(std::uint64_t bytes) {
+  return fmt::format("{:.1f} GB", static_cast<double>(bytes) / 1e9);
 }
 
 // Tells the observer how far a stage has come and asks it whether to stop, once every
@@ -58,134 +60,304 @@ class StageMonitor {
   std::size_t total_;
 };
 
-// The unknowns of a member's 12 dofs.
-ElementDofs unknowns_of(const DofNumbering& dofs, const StructureMember& member) {
-  ElementDofs element{};
-  for (std::size_t k = 0; k < 6; ++k) {
-    element[k] = dofs.index[6 * (member.start - std::size_t{1}) + k];
-    element[6 + k] = dofs.index[6 * (member.end - std::size_t{1}) + k];
+void stage_end(Observer* observer, std::string_view name) {
+  if (observer != nullptr) observer->stage_end(name);
+}
+
+bool stop_requested(Observer* observer) {
+  return observer != nullptr && observer->stop_requested();
+}
+
+// Fixed dofs, the rotations that only axial members reach, and every dof of a node that a
+// rigid link makes follow another: none of them is an unknown.
+std::vector<std::uint8_t> eliminated_dofs(const Structure& structure) {
+  std::vector<std::uint8_t> eliminated = structure.restraints;
+  for (std::size_t n = 0; n < structure.node_count; ++n) {
+    if (structure.axial_only_nodes[n])
+      for (std::size_t k = 3; k < 6; ++k) eliminated[6 * n + k] = 1;
+    if (structure.root[n] != n + 1)
+      for (std::size_t k = 0; k < 6; ++k) eliminated[6 * n + k] = 1;
   }
-  return element;
+  return eliminated;
 }
 
-// The node and dof of an unknown.
-std::pair<std::uint32_t, int> node_dof(const DofNumbering& dofs, std::int64_t unknown) {
-  const std::uint32_t node = dofs.node_of[static_cast<std::size_t>(unknown)];
-  for (int k = 0; k < 6; ++k)
-    if (dofs.index[6 * (node - std::size_t{1}) + static_cast<std::size_t>(k)] == unknown)
-      return {node, k};
-  return {node, 0};
+// The refusal of a request whose result arrays alone would not fit (a huge number of
+// stations, say), before any work starts.
+std::expected<void, std::string> check_result_memory(const model::VELM& model,
+                                                     const Structure& structure, int stations) {
+  const double sets = static_cast<double>(model.load_cases.size() + model.load_combinations.size());
+  const auto supports = static_cast<double>(model.nodal_supports.size());
+  const auto members = static_cast<double>(structure.members.size());
+  const double per_set =
+      8.0 * (6.0 * structure.node_count + 6.0 * supports + (24.0 + 6.0 * stations) * members);
+  const double needed = sets * per_set;
+  const std::optional<std::uint64_t> available = available_memory();
+  if (available && needed > static_cast<double>(*available))
+    return failure(fmt::format(
+        "The results would need about {:.1f} GB of memory ({} result sets of {} members at {} "
+        "stations), more than the {} available.",
+        needed / 1e9, model.load_cases.size() + model.load_combinations.size(),
+        structure.members.size(), stations, gigabytes(*available)));
+  return {};
 }
 
-std::string gigabytes(std::uint64_t bytes) {
-  return fmt::format("{:.1f} GB", static_cast<double>(bytes) / 1e9);
-}
+// One analysis context: the structure, its unknowns, and the options.
+class Analyser {
+ public:
+  Analyser(const Structure& structure, const AnalysisOptions& options)
+      : structure_(structure),
+        dofs_(number_dofs(eliminated_dofs(structure), structure.coordinates)),
+        options_(options) {}
 
-// Displacements, end forces, internal forces and reactions of every load case from the
-// solutions (one column of `solution` per case, over the unknowns).
-// False when the observer stopped the work.
-bool load_case_results(const Structure& structure, const DofNumbering& dofs,
-                       const std::vector<double>& solution, int stations,
-                       std::vector<ResultSet>& sets, Observer* observer) {
-  const std::size_t nodes = structure.node_count;
-  const std::size_t members = structure.members.size();
-  const auto unknowns = static_cast<std::size_t>(dofs.count());
-  const std::size_t cases = sets.size();
-  const auto per_member = static_cast<std::size_t>(6 * stations);
-  std::vector<std::vector<double>> nodal_sums(cases);
-  for (std::size_t c = 0; c < cases; ++c) {
-    ResultSet& set = sets[c];
-    set.displacements.assign(6 * nodes, 0.0);
+  std::size_t unknowns() const { return static_cast<std::size_t>(dofs_.count()); }
+
+  // K over the unknowns with the members that are on.
+  std::expected<std::unique_ptr<SparseGlobalFactor>, std::string> factorise(
+      const std::vector<std::uint8_t>& active, bool report) {
+    SparseGlobalMatrix stiffness(dofs_, structure_.members);
+    StageMonitor monitor(report ? options_.observer : nullptr, "assemble",
+                         structure_.members.size());
+    for (std::size_t m = 0; m < structure_.members.size(); ++m) {
+      if (!monitor.keep_going(m)) return failure(kCancelled);
+      const StructureMember& member = structure_.members[m];
+      if (!active[m] || member.type == model::MemberType::Rigid) continue;
+      const MemberActions actions = member_actions(member, {});
+      linalg::Matrix12 global;
+      to_unknowns(structure_, member, actions.stiffness, actions.fixed_end_forces, &global,
+                  nullptr);
+      stiffness.add_element(global, member_unknowns(structure_, dofs_, member));
+    }
+    if (!monitor.finish()) return failure(kCancelled);
+    if (report) stage_end(options_.observer, "assemble");
+    if (unknowns() == 0) return std::unique_ptr<SparseGlobalFactor>();
+
+    const std::optional<std::uint64_t> available = available_memory();
+    auto factor = SparseGlobalFactor::create(std::move(stiffness).release(), available,
+                                             report ? options_.observer : nullptr);
+    if (!factor) {
+      switch (factor.error().kind) {
+        case FactorFailure::Kind::too_large:
+          return failure(fmt::format(
+              "The model is too large for this machine: the factorisation of its stiffness "
+              "matrix ({} unknowns) would need about {} of memory, more than the {} available.",
+              unknowns(), gigabytes(factor.error().estimated_bytes),
+              gigabytes(available.value_or(0))));
+        case FactorFailure::Kind::out_of_memory:
+          return failure("Not enough memory for the analysis: " + factor.error().text + ".");
+        case FactorFailure::Kind::failed:
+          return failure("The sparse solver failed: " + factor.error().text + ".");
+        case FactorFailure::Kind::cancelled:
+          return failure(kCancelled);
+      }
+    }
+    if (stop_requested(options_.observer)) return failure(kCancelled);
+    if ((*factor)->singular()) {
+      const std::int64_t unknown = (*factor)->null_pivots().front();
+      const std::uint32_t node = dofs_.node_of[static_cast<std::size_t>(unknown)];
+      int dof = 0;
+      for (int k = 0; k < 6; ++k)
+        if (dofs_.index[6 * (node - std::size_t{1}) + static_cast<std::size_t>(k)] == unknown)
+          dof = k;
+      return failure(fmt::format("The structure is unstable: node {} is free to move in {}.", node,
+                                 kDofNames[dof]));
+    }
+    return std::move(*factor);
+  }
+
+  // The right-hand side of a load set over the unknowns: nodal loads and the fixed-end forces
+  // of the line loads, moved to the nodes that loaded nodes follow.
+  std::expected<void, std::string> load_vector(const LoadSet& set, double* rhs) const {
+    for (const auto& [load, factor] : set.nodal) {
+      linalg::Vector6 f = linalg::Vector6::Zero();
+      for (int axis = 0; axis < 3; ++axis)
+        if (load->direction[static_cast<std::size_t>(axis)] != 0.0)
+          f(axis) = factor * load->direction[static_cast<std::size_t>(axis)] * load->magnitude;
+      add_at_node(load->node, f, rhs);
+    }
+    for (std::size_t i = 0; i < set.line_members.size();) {
+      const std::size_t m = set.line_members[i];
+      const std::span<const mechanics::MemberLoad> loads = set.on_member(m);
+      i += loads.size();
+      const StructureMember& member = structure_.members[m];
+      const MemberActions actions = member_actions(member, loads);
+      if (actions.load_not_carried)
+        return failure(fmt::format(
+            "Member {} cannot carry the line load of {}: its end releases leave that action "
+            "without stiffness.",
+            member.id, set.label));
+      linalg::Vector12 global;
+      to_unknowns(structure_, member, actions.stiffness, actions.fixed_end_forces, nullptr,
+                  &global);
+      const ElementDofs element = member_unknowns(structure_, dofs_, member);
+      for (std::size_t k = 0; k < 12; ++k)
+        if (element[k] >= 0) rhs[element[k]] -= global(static_cast<Eigen::Index>(k));
+    }
+    return {};
+  }
+
+  // Every result of a load set from its displacements over the unknowns.
+  std::expected<void, std::string> results(const LoadSet& set, const double* solution,
+                                           const std::vector<std::uint8_t>& active,
+                                           ResultSet& out) const {
+    const std::size_t nodes = structure_.node_count;
+    const std::size_t members = structure_.members.size();
+    const auto stations = static_cast<std::size_t>(options_.stations);
+    // Displacements: the unknowns, then every node that follows another.
+    out.displacements.assign(6 * nodes, 0.0);
     for (std::size_t i = 0; i < 6 * nodes; ++i)
-      if (const std::int64_t unknown = dofs.index[i]; unknown >= 0)
-        set.displacements[i] = solution[c * unknowns + static_cast<std::size_t>(unknown)];
-    set.end_forces.resize(12 * members);
-    set.internal_forces.resize(per_member * members);
-    nodal_sums[c].assign(6 * nodes, 0.0);
-  }
+      if (const std::int64_t unknown = dofs_.index[i]; unknown >= 0)
+        out.displacements[i] = solution[unknown];
+    for (std::size_t n = 0; n < nodes; ++n) {
+      const std::uint32_t root = structure_.root[n];
+      if (root == n + 1) continue;
+      const Eigen::Map<const linalg::Vector6> u_root(
+          &out.displacements[6 * (root - std::size_t{1})]);
+      const linalg::Vector6 u =
+          follower_map(structure_, static_cast<std::uint32_t>(n + 1)) * u_root;
+      std::copy(u.data(), u.data() + 6, &out.displacements[6 * n]);
+    }
 
-  StageMonitor monitor(observer, "results", members);
-  for (std::size_t m = 0; m < members; ++m) {
-    if (!monitor.keep_going(m)) return false;
-    const StructureMember& member = structure.members[m];
-    const linalg::Matrix12 k = mechanics::frame_stiffness(member.properties, member.length);
-    const std::size_t s = 6 * (member.start - 1), e = 6 * (member.end - 1);
-    for (std::size_t c = 0; c < cases; ++c) {
-      ResultSet& set = sets[c];
-      // f = k T u_e with T = diag(lambda, lambda, lambda, lambda).
+    out.end_forces.assign(12 * members, 0.0);
+    out.internal_forces.assign(6 * stations * members, 0.0);
+    out.internal_force_extremes.assign(12 * members, 0.0);
+    out.inactive_members.clear();
+    std::vector<double> sums(6 * nodes, 0.0);  // what each node exerts on its members
+    for (std::size_t m = 0; m < members; ++m) {
+      const StructureMember& member = structure_.members[m];
+      if (!active[m]) {
+        out.inactive_members.push_back(member.id);
+        continue;
+      }
+      if (member.type == model::MemberType::Rigid) continue;
+      const std::span<const mechanics::MemberLoad> loads = set.on_member(m);
+      const MemberActions actions = member_actions(member, loads);
       linalg::Vector12 local;
       for (int b = 0; b < 4; ++b) {
-        const double* u = set.displacements.data() + (b < 2 ? s : e) + 3 * (b % 2);
-        const linalg::Vector3 global{u[0], u[1], u[2]};
-        local.segment<3>(3 * b) = member.axes * global;
+        const double* u = &out.displacements[6 * ((b < 2 ? member.start : member.end) - 1) +
+                                             3 * static_cast<std::size_t>(b % 2)];
+        local.segment<3>(3 * b) = member.axes * linalg::Vector3{u[0], u[1], u[2]};
       }
-      const linalg::Vector12 f = k * local;
-      std::copy(f.data(), f.data() + 12, set.end_forces.data() + 12 * m);
-      mechanics::internal_forces_at_stations(f, member.length, stations,
-                                             set.internal_forces.data() + per_member * m);
-      double* sums = nodal_sums[c].data();
-      for (int b = 0; b < 4; ++b) {
-        const linalg::Vector3 global = member.axes.transpose() * f.segment<3>(3 * b);
-        double* target = sums + (b < 2 ? s : e) + 3 * (b % 2);
-        target[0] += global.x();
-        target[1] += global.y();
-        target[2] += global.z();
-      }
+      const linalg::Vector12 f = actions.stiffness * local + actions.fixed_end_forces;
+      record_member(m, f, loads, out);
+      add_member_forces(member, f, sums);
     }
-  }
+    link_forces(set, sums, out);
 
-  // Reactions: K u - F at the dofs each record fixes, summed over its nodes.
-  const model::VELM& model = *structure.model;
-  for (std::size_t c = 0; c < cases; ++c) {
-    std::vector<double>& residual = nodal_sums[c];
-    for (const model::NodalLoad& load : model.load_cases[c].nodal_loads)
+    // Reactions: K u - F at the dofs each record fixes, summed over its nodes.
+    for (const auto& [load, factor] : set.nodal)
       for (std::size_t axis = 0; axis < 3; ++axis)
-        if (load.direction[axis] != 0.0)
-          residual[6 * (load.node - 1) + axis] -= load.direction[axis] * load.magnitude;
-    ResultSet& set = sets[c];
-    set.reactions.assign(6 * structure.support_nodes.size(), 0.0);
-    for (std::size_t r = 0; r < structure.support_nodes.size(); ++r)
-      for (const std::uint32_t node : structure.support_nodes[r])
+        if (load->direction[axis] != 0.0)
+          sums[6 * (load->node - 1) + axis] -= factor * load->direction[axis] * load->magnitude;
+    out.reactions.assign(6 * structure_.support_nodes.size(), 0.0);
+    for (std::size_t r = 0; r < structure_.support_nodes.size(); ++r)
+      for (const std::uint32_t node : structure_.support_nodes[r])
         for (std::size_t k = 0; k < 6; ++k)
-          if (structure.support_dofs[r][k])
-            set.reactions[6 * r + k] += residual[6 * (node - 1) + k];
+          if (structure_.support_dofs[r][k]) out.reactions[6 * r + k] += sums[6 * (node - 1) + k];
+    return {};
   }
-  return monitor.finish();
-}
 
-void add_scaled(std::vector<double>& target, const std::vector<double>& source, double factor) {
-  for (std::size_t i = 0; i < target.size(); ++i) target[i] += factor * source[i];
-}
+  // Tension members with a compressive force, compression members with a tensile one, and
+  // switched-off members whose ends move apart (tension) or together (compression).
+  std::vector<std::uint8_t> next_active(const std::vector<std::uint8_t>& active,
+                                        const ResultSet& set) const {
+    std::vector<std::uint8_t> next = active;
+    for (std::size_t m = 0; m < structure_.members.size(); ++m) {
+      const StructureMember& member = structure_.members[m];
+      if (!member.switching()) continue;
+      double stretch = 0.0;  // tension positive
+      if (active[m]) {
+        stretch = -set.end_forces[12 * m];
+      } else {
+        const double* a = &set.displacements[6 * (member.start - 1)];
+        const double* b = &set.displacements[6 * (member.end - 1)];
+        for (int k = 0; k < 3; ++k) stretch += member.axes(0, k) * (b[k] - a[k]);
+      }
+      const bool wanted = member.type == model::MemberType::Tension ? stretch > 0.0 : stretch < 0.0;
+      next[m] = active[m] ? (stretch == 0.0 || wanted) : wanted;
+    }
+    return next;
+  }
 
-std::vector<ResultSet> combination_results(const model::VELM& model,
-                                           const std::vector<ResultSet>& cases) {
-  std::unordered_map<std::uint32_t, std::size_t> position;
-  for (std::size_t c = 0; c < cases.size(); ++c) position.emplace(cases[c].id, c);
-  std::vector<ResultSet> sets;
-  sets.reserve(model.load_combinations.size());
-  for (const model::LoadCombination& combination : model.load_combinations) {
-    ResultSet& set = sets.emplace_back();
-    set.id = combination.load_combination_id;
-    set.name = combination.name;
-    const ResultSet& shape = cases.front();
-    set.displacements.assign(shape.displacements.size(), 0.0);
-    set.reactions.assign(shape.reactions.size(), 0.0);
-    set.end_forces.assign(shape.end_forces.size(), 0.0);
-    set.internal_forces.assign(shape.internal_forces.size(), 0.0);
-    for (const auto& [case_id, factor] : combination.load_cases_factors) {
-      const ResultSet& source = cases[position.at(case_id)];
-      add_scaled(set.displacements, source.displacements, factor);
-      add_scaled(set.reactions, source.reactions, factor);
-      add_scaled(set.end_forces, source.end_forces, factor);
-      add_scaled(set.internal_forces, source.internal_forces, factor);
+ private:
+  void add_at_node(std::uint32_t node, const linalg::Vector6& f, double* rhs) const {
+    const std::uint32_t root = structure_.root[node - 1];
+    const linalg::Vector6 moved =
+        root == node ? f : (follower_map(structure_, node).transpose() * f).eval();
+    for (std::size_t k = 0; k < 6; ++k)
+      if (const std::int64_t unknown = dofs_.index[6 * (root - std::size_t{1}) + k]; unknown >= 0)
+        rhs[unknown] += moved(static_cast<Eigen::Index>(k));
+  }
+
+  void record_member(std::size_t m, const linalg::Vector12& f,
+                     std::span<const mechanics::MemberLoad> loads, ResultSet& out) const {
+    const auto stations = static_cast<std::size_t>(options_.stations);
+    std::copy(f.data(), f.data() + 12, &out.end_forces[12 * m]);
+    const mechanics::InternalForceLine line(f, structure_.members[m].length, loads);
+    line.at_stations(options_.stations, &out.internal_forces[6 * stations * m]);
+    line.extremes(&out.internal_force_extremes[12 * m]);
+  }
+
+  // Adds, in global axes at its two nodes, what the nodes exert on a member.
+  static void add_member_forces(const StructureMember& member, const linalg::Vector12& f,
+                                std::vector<double>& sums) {
+    for (int b = 0; b < 4; ++b) {
+      const linalg::Vector3 global = member.axes.transpose() * f.segment<3>(3 * b);
+      double* target = &sums[6 * ((b < 2 ? member.start : member.end) - 1) +
+                             3 * static_cast<std::size_t>(b % 2)];
+      target[0] += global.x();
+      target[1] += global.y();
+      target[2] += global.z();
     }
   }
-  return sets;
-}
 
-std::optional<std::string> find_non_finite(const ResultSet& set, std::string_view kind,
+  // The forces the rigid links carry, from the equilibrium of the nodes that follow, leaves
+  // first: a link takes at its child node what the node's loads leave over after its other
+  // members, and passes it on to its parent node moved by the link's length.
+  void link_forces(const LoadSet& set, std::vector<double>& sums, ResultSet& out) const {
+    if (structure_.links_leaves_first.empty()) return;
+    std::vector<double> loads(6 * structure_.node_count, 0.0);
+    for (const auto& [load, factor] : set.nodal)
+      for (std::size_t axis = 0; axis < 3; ++axis)
+        loads[6 * (load->node - 1) + axis] += factor * load->direction[axis] * load->magnitude;
+    for (const Structure::Link& link : structure_.links_leaves_first) {
+      const StructureMember& member = structure_.members[link.member];
+      const std::uint32_t child = link.child;
+      const std::uint32_t parent = member.start == child ? member.end : member.start;
+      double at_child[6], at_parent[6];
+      for (std::size_t k = 0; k < 6; ++k)
+        at_child[k] = loads[6 * (child - 1) + k] - sums[6 * (child - 1) + k];
+      const double* c = structure_.xyz(child);
+      const double* p = structure_.xyz(parent);
+      const linalg::Vector3 r{c[0] - p[0], c[1] - p[1], c[2] - p[2]};
+      const linalg::Vector3 force{at_child[0], at_child[1], at_child[2]};
+      const linalg::Vector3 moment =
+          -linalg::Vector3{at_child[3], at_child[4], at_child[5]} - r.cross(force);
+      for (std::size_t k = 0; k < 3; ++k) {
+        at_parent[k] = -at_child[k];
+        at_parent[3 + k] = moment(static_cast<Eigen::Index>(k));
+      }
+      for (std::size_t k = 0; k < 6; ++k) {
+        sums[6 * (child - 1) + k] += at_child[k];
+        sums[6 * (parent - 1) + k] += at_parent[k];
+      }
+      const double* start = member.start == child ? at_child : at_parent;
+      const double* end = member.start == child ? at_parent : at_child;
+      linalg::Vector12 f;
+      for (int b = 0; b < 4; ++b) {
+        const double* g = (b < 2 ? start : end) + 3 * (b % 2);
+        f.segment<3>(3 * b) = member.axes * linalg::Vector3{g[0], g[1], g[2]};
+      }
+      record_member(link.member, f, {}, out);
+    }
+  }
+
+  const Structure& structure_;
+  DofNumbering dofs_;
+  const AnalysisOptions& options_;
+};
+
+std::optional<std::string> find_non_finite(const ResultSet& set, const std::string& which,
                                            const StaticAnalysis& analysis) {
-  const std::string which = fmt::format("{} {}", kind, set.id);
   for (std::size_t i = 0; i < set.displacements.size(); ++i)
     if (!std::isfinite(set.displacements[i]))
       return fmt::format(
@@ -213,100 +385,8 @@ std::optional<std::string> find_non_finite(const ResultSet& set, std::string_vie
   return std::nullopt;
 }
 
-// The result arrays are known in size before anything is solved: refuse a request whose arrays
-// alone would not fit (a huge number of stations, say) before the work starts.
-std::expected<void, std::string> check_result_memory(const model::VELM& model,
-                                                     const Structure& structure, int stations) {
-  const double sets = static_cast<double>(model.load_cases.size() + model.load_combinations.size());
-  const auto supports = static_cast<double>(model.nodal_supports.size());
-  const auto members = static_cast<double>(structure.members.size());
-  const double per_set =
-      8.0 * (6.0 * structure.node_count + 6.0 * supports + (12.0 + 6.0 * stations) * members);
-  const double needed = sets * per_set;
-  const std::optional<std::uint64_t> available = available_memory();
-  if (available && needed > static_cast<double>(*available))
-    return failure(fmt::format(
-        "The results would need about {:.1f} GB of memory ({} result sets of {} members at {} "
-        "stations), more than the {} available.",
-        needed / 1e9, model.load_cases.size() + model.load_combinations.size(),
-        structure.members.size(), stations, gigabytes(*available)));
-  return {};
-}
-
-std::expected<StaticAnalysis, std::string> run(const model::VELM& model,
-                                               const AnalysisOptions& options) {
-  if (options.observer != nullptr) options.observer->stage_progress("check", 0.0);
-  auto built = build_structure(model);
-  if (!built) return failure(built.error());
-  if (options.observer != nullptr && options.observer->stop_requested()) return failure(kCancelled);
-  const Structure& structure = *built;
-  if (auto fits = check_result_memory(model, structure, options.stations); !fits)
-    return failure(fits.error());
-  const DofNumbering dofs = number_dofs(structure.restraints, structure.coordinates);
-  const auto unknowns = static_cast<std::size_t>(dofs.count());
-
-  SparseGlobalMatrix stiffness(dofs, structure.members);
-  StageMonitor assembly(options.observer, "assemble", structure.members.size());
-  for (std::size_t m = 0; m < structure.members.size(); ++m) {
-    if (!assembly.keep_going(m)) return failure(kCancelled);
-    const StructureMember& member = structure.members[m];
-    const linalg::Matrix12 k = mechanics::frame_stiffness(member.properties, member.length);
-    stiffness.add_element(mechanics::to_global_axes(k, member.axes), unknowns_of(dofs, member));
-  }
-
-  // One right-hand side per load case, over the unknowns; loads on fixed dofs go to the
-  // reactions alone.
-  const std::size_t cases = model.load_cases.size();
-  std::vector<double> solution(unknowns * cases, 0.0);
-  for (std::size_t c = 0; c < cases; ++c)
-    for (const model::NodalLoad& load : model.load_cases[c].nodal_loads)
-      for (std::size_t axis = 0; axis < 3; ++axis)
-        if (load.direction[axis] != 0.0)
-          if (const std::int64_t unknown = dofs.index[6 * (load.node - 1) + axis]; unknown >= 0)
-            solution[c * unknowns + static_cast<std::size_t>(unknown)] +=
-                load.direction[axis] * load.magnitude;
-  if (!assembly.finish()) return failure(kCancelled);
-  stage(options, "assemble");
-
-  if (unknowns > 0) {
-    const std::optional<std::uint64_t> available = available_memory();
-    auto factor =
-        SparseGlobalFactor::create(std::move(stiffness).release(), available, options.observer);
-    if (!factor) {
-      switch (factor.error().kind) {
-        case FactorFailure::Kind::too_large:
-          return failure(fmt::format(
-              "The model is too large for this machine: the factorisation of its stiffness "
-              "matrix ({} unknowns) would need about {} of memory, more than the {} available.",
-              unknowns, gigabytes(factor.error().estimated_bytes),
-              gigabytes(available.value_or(0))));
-        case FactorFailure::Kind::out_of_memory:
-          return failure("Not enough memory for the analysis: " + factor.error().text + ".");
-        case FactorFailure::Kind::failed:
-          return failure("The sparse solver failed: " + factor.error().text + ".");
-        case FactorFailure::Kind::cancelled:
-          return failure(kCancelled);
-      }
-    }
-    if (options.observer != nullptr && options.observer->stop_requested())
-      return failure(kCancelled);
-    if ((*factor)->singular()) {
-      const auto [node, dof] = node_dof(dofs, (*factor)->null_pivots().front());
-      return failure(fmt::format("The structure is unstable: node {} is free to move in {}.", node,
-                                 kDofNames[dof]));
-    }
-    if (options.observer != nullptr) options.observer->stage_progress("solve", 0.0);
-    if (auto solved = (*factor)->solve_in_place(solution.data(), static_cast<std::int32_t>(cases));
-        !solved)
-      return failure((solved.error().kind == linalg::SparseSolverError::Kind::out_of_memory
-                          ? "Not enough memory for the analysis: "
-                          : "The sparse solver failed: ") +
-                     solved.error().text + ".");
-    if (options.observer != nullptr && options.observer->stop_requested())
-      return failure(kCancelled);
-    stage(options, "solve");
-  }
-
+StaticAnalysis geometry(const Structure& structure, const AnalysisOptions& options) {
+  const model::VELM& model = *structure.model;
   StaticAnalysis analysis;
   analysis.node_count = structure.node_count;
   analysis.stations = options.stations;
@@ -326,23 +406,123 @@ std::expected<StaticAnalysis, std::string> run(const model::VELM& model,
       for (int j = 0; j < 3; ++j) analysis.member_axes.push_back(member.axes(i, j));
     analysis.member_lengths.push_back(member.length);
   }
+  return analysis;
+}
 
-  analysis.load_cases.resize(cases);
-  for (std::size_t c = 0; c < cases; ++c) {
-    analysis.load_cases[c].id = model.load_cases[c].id;
-    analysis.load_cases[c].name = model.load_cases[c].name;
+std::expected<StaticAnalysis, std::string> run(const model::VELM& model,
+                                               const AnalysisOptions& options) {
+  if (options.observer != nullptr) options.observer->stage_progress("check", 0.0);
+  auto built = build_structure(model);
+  if (!built) return failure(built.error());
+  const Structure& structure = *built;
+  if (stop_requested(options.observer)) return failure(kCancelled);
+  if (auto fits = check_result_memory(model, structure, options.stations); !fits)
+    return failure(fits.error());
+
+  Analyser analyser(structure, options);
+  StaticAnalysis analysis = geometry(structure, options);
+  std::vector<LoadSet> sets;
+  for (std::size_t c = 0; c < model.load_cases.size(); ++c)
+    sets.push_back(case_loads(structure, c));
+  for (const model::LoadCombination& combination : model.load_combinations)
+    sets.push_back(combination_loads(structure, combination));
+  const std::size_t cases = model.load_cases.size();
+  std::vector<ResultSet> results(sets.size());
+  for (std::size_t s = 0; s < sets.size(); ++s) {
+    const bool is_case = s < cases;
+    results[s].id =
+        is_case ? model.load_cases[s].id : model.load_combinations[s - cases].load_combination_id;
+    results[s].name = is_case ? model.load_cases[s].name : model.load_combinations[s - cases].name;
   }
-  if (!load_case_results(structure, dofs, solution, options.stations, analysis.load_cases,
-                         options.observer))
-    return failure(kCancelled);
-  solution = {};
-  if (!analysis.load_cases.empty())
-    analysis.combinations = combination_results(model, analysis.load_cases);
-  for (const ResultSet& set : analysis.load_cases)
-    if (auto fault = find_non_finite(set, "load case", analysis)) return failure(*fault);
-  for (const ResultSet& set : analysis.combinations)
-    if (auto fault = find_non_finite(set, "load combination", analysis)) return failure(*fault);
-  stage(options, "results");
+  const std::vector<std::uint8_t> all_on(structure.members.size(), 1);
+  const std::size_t unknowns = analyser.unknowns();
+
+  if (!structure.has_switching_members) {
+    // Linear: one factorisation, one solve for every load case; combinations are the factored
+    // sums of the case solutions.
+    std::vector<double> solution(unknowns * cases, 0.0);
+    for (std::size_t c = 0; c < cases; ++c)
+      if (auto loaded = analyser.load_vector(sets[c], &solution[c * unknowns]); !loaded)
+        return failure(loaded.error());
+    auto factor = analyser.factorise(all_on, true);
+    if (!factor) return failure(factor.error());
+    if (unknowns > 0) {
+      if (options.observer != nullptr) options.observer->stage_progress("solve", 0.0);
+      if (auto solved =
+              (*factor)->solve_in_place(solution.data(), static_cast<std::int32_t>(cases));
+          !solved)
+        return failure("The sparse solver failed to solve: " + solved.error().text + ".");
+    }
+    factor->reset();
+    if (stop_requested(options.observer)) return failure(kCancelled);
+    stage_end(options.observer, "solve");
+    StageMonitor monitor(options.observer, "results", sets.size());
+    std::vector<double> combined(unknowns);
+    for (std::size_t s = 0; s < sets.size(); ++s) {
+      if (!monitor.keep_going(0)) return failure(kCancelled);
+      const double* u = &solution[std::min(s, cases == 0 ? 0 : cases - 1) * unknowns];
+      if (s >= cases) {
+        std::fill(combined.begin(), combined.end(), 0.0);
+        for (const auto& [case_id, factor_value] :
+             model.load_combinations[s - cases].load_cases_factors)
+          for (std::size_t c = 0; c < cases; ++c)
+            if (model.load_cases[c].id == case_id)
+              for (std::size_t i = 0; i < unknowns; ++i)
+                combined[i] += factor_value * solution[c * unknowns + i];
+        u = combined.data();
+        // A combination's line loads must be carried as well as its cases' are.
+        std::vector<double> unused(unknowns);
+        if (auto loaded = analyser.load_vector(sets[s], unused.data()); !loaded)
+          return failure(loaded.error());
+      }
+      if (auto done = analyser.results(sets[s], u, all_on, results[s]); !done)
+        return failure(done.error());
+    }
+    if (!monitor.finish()) return failure(kCancelled);
+  } else {
+    // Tension- and compression-only members: superposition does not hold, so every load set is
+    // analysed on its own, switching members off and on until none changes.
+    for (std::size_t s = 0; s < sets.size(); ++s) {
+      std::vector<std::uint8_t> active = all_on;
+      std::vector<double> solution(unknowns);
+      bool settled = false;
+      for (int round = 0; round < kMaxSwitchingRounds && !settled; ++round) {
+        std::fill(solution.begin(), solution.end(), 0.0);
+        if (auto loaded = analyser.load_vector(sets[s], solution.data()); !loaded)
+          return failure(loaded.error());
+        auto factor = analyser.factorise(active, s == 0 && round == 0);
+        if (!factor) return failure(factor.error());
+        if (unknowns > 0)
+          if (auto solved = (*factor)->solve_in_place(solution.data(), 1); !solved)
+            return failure("The sparse solver failed to solve: " + solved.error().text + ".");
+        if (auto done = analyser.results(sets[s], solution.data(), active, results[s]); !done)
+          return failure(done.error());
+        const std::vector<std::uint8_t> next = analyser.next_active(active, results[s]);
+        settled = next == active;
+        active = next;
+      }
+      if (!settled)
+        return failure(fmt::format(
+            "The tension-only and compression-only members of {} did not settle in {} rounds of "
+            "switching members off and on.",
+            sets[s].label, kMaxSwitchingRounds));
+      if (stop_requested(options.observer)) return failure(kCancelled);
+      if (options.observer != nullptr)
+        options.observer->stage_progress(
+            "results", static_cast<double>(s + 1) / static_cast<double>(sets.size()));
+    }
+    stage_end(options.observer, "solve");
+  }
+
+  for (std::size_t s = 0; s < sets.size(); ++s)
+    if (auto fault = find_non_finite(results[s], sets[s].label, analysis)) return failure(*fault);
+  analysis.load_cases.assign(
+      std::make_move_iterator(results.begin()),
+      std::make_move_iterator(results.begin() + static_cast<std::ptrdiff_t>(cases)));
+  analysis.combinations.assign(
+      std::make_move_iterator(results.begin() + static_cast<std::ptrdiff_t>(cases)),
+      std::make_move_iterator(results.end()));
+  stage_end(options.observer, "results");
   return analysis;
 }
 

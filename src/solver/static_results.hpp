@@ -12,10 +12,12 @@ namespace velm::solver {
 struct ResultSet {
   std::uint32_t id = 0;
   std::string name;
-  std::vector<double> displacements;    // N x 6: UX UY UZ RX RY RZ, global axes
-  std::vector<double> reactions;        // S x 6: FX FY FZ MX MY MZ per support record
-  std::vector<double> end_forces;       // M x 12: start then end, local axes
-  std::vector<double> internal_forces;  // M x stations x 6: N Vy Vz T My Mz, local axes
+  std::vector<double> displacements;            // N x 6: UX UY UZ RX RY RZ, global axes
+  std::vector<double> reactions;                // S x 6: FX FY FZ MX MY MZ per support record
+  std::vector<double> end_forces;               // M x 12: start then end, local axes
+  std::vector<double> internal_forces;          // M x stations x 6: N Vy Vz T My Mz, local axes
+  std::vector<double> internal_force_extremes;  // M x 2 x 6: minima, then maxima, over L
+  std::vector<std::uint32_t> inactive_members;  // switched off, document order
 };
 
 struct StaticAnalysis {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <tuple>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -45,6 +46,49 @@ std::expected<void, std::string> reject_repeated_ids(const model::VELM& model) {
           repeated_id(model.load_combinations, [](const auto& c) { return c.load_combination_id; }))
     return failure(fmt::format("Two load combinations have the id {}.", *id));
   return {};
+}
+
+// The end connections of a member from its hinges: per local direction none (rigid), 0
+// (released) or a spring stiffness.
+std::expected<mechanics::EndConnections, std::string> member_ends(const model::Member& member,
+                                                                  const LookupMaps& maps) {
+  mechanics::EndConnections ends{};
+  if (member.member_type == model::MemberType::Truss ||
+      member.member_type == model::MemberType::Tension ||
+      member.member_type == model::MemberType::Compression) {
+    for (const std::size_t k : {3, 4, 5, 9, 10, 11}) ends[k] = 0.0;
+    return ends;
+  }
+  if (member.member_type == model::MemberType::Rigid) return ends;
+  for (const auto& [hinge_id, first, where] :
+       {std::tuple{member.start_hinge, std::size_t{0}, "start"},
+        std::tuple{member.end_hinge, std::size_t{6}, "end"}}) {
+    if (!hinge_id) continue;
+    const auto entry = maps.hinges.find(*hinge_id);
+    if (entry == maps.hinges.end())
+      return failure(
+          fmt::format("Member {} names hinge {} at its {}, which is not in memberhinges.",
+                      member.id, *hinge_id, where));
+    const model::MemberHinge& hinge = *entry->second;
+    const std::pair<const char*, std::optional<double>> values[6] = {
+        {"translational_release_vx", hinge.translational_release_vx},
+        {"translational_release_vy", hinge.translational_release_vy},
+        {"translational_release_vz", hinge.translational_release_vz},
+        {"rotational_release_mx", hinge.rotational_release_mx},
+        {"rotational_release_my", hinge.rotational_release_my},
+        {"rotational_release_mz", hinge.rotational_release_mz}};
+    for (std::size_t k = 0; k < 6; ++k) {
+      const auto& [key, value] = values[k];
+      if (!value) continue;
+      if (!std::isfinite(*value) || *value < 0.0)
+        return failure(fmt::format(
+            "Hinge {} of member {} has {} = {}, which must be 0 (released), a positive spring "
+            "stiffness, or absent (rigid).",
+            hinge.id, member.id, key, *value));
+      ends[first + k] = *value;
+    }
+  }
+  return ends;
 }
 
 std::expected<mechanics::FrameProperties, std::string> member_properties(
@@ -195,6 +239,150 @@ std::expected<void, std::string> check_loads(const model::VELM& model, std::uint
   return {};
 }
 
+const char* type_name(model::MemberType type) {
+  switch (type) {
+    case model::MemberType::Normal:
+      return "normal";
+    case model::MemberType::Truss:
+      return "truss";
+    case model::MemberType::Tension:
+      return "tension-only";
+    case model::MemberType::Compression:
+      return "compression-only";
+    case model::MemberType::Rigid:
+      return "rigid";
+  }
+  return "normal";
+}
+
+// The line loads of every load case, located on their members and turned into member axes.
+std::expected<void, std::string> index_line_loads(const model::VELM& model, Structure& structure) {
+  std::unordered_map<std::uint32_t, std::size_t> by_id;
+  by_id.reserve(structure.members.size());
+  for (std::size_t m = 0; m < structure.members.size(); ++m)
+    by_id.emplace(structure.members[m].id, m);
+  structure.line_loads.resize(model.load_cases.size());
+  for (std::size_t c = 0; c < model.load_cases.size(); ++c) {
+    const model::LoadCase& load_case = model.load_cases[c];
+    for (const model::LineLoad& line : load_case.line_loads) {
+      const std::uint32_t id = line.member.id;
+      const auto entry = by_id.find(id);
+      if (entry == by_id.end())
+        return failure(fmt::format(
+            "Load case {} has a line load on member {}, which is not a member of the model.",
+            load_case.id, id));
+      const StructureMember& m = structure.members[entry->second];
+      if (!std::isfinite(line.magnitude) || !std::isfinite(line.direction[0]) ||
+          !std::isfinite(line.direction[1]) || !std::isfinite(line.direction[2]) ||
+          !std::isfinite(line.start_pos) || !std::isfinite(line.end_pos))
+        return failure(
+            fmt::format("Load case {} has a line load on member {} with a non-finite value.",
+                        load_case.id, id));
+      if (line.start_pos > line.end_pos)
+        return failure(fmt::format(
+            "Load case {} has a line load on member {} from {} to {}: its start_pos must not "
+            "exceed its end_pos.",
+            load_case.id, id, line.start_pos, line.end_pos));
+      const double slack = 1e-9 * m.length;
+      if (line.start_pos < -slack || line.end_pos > m.length + slack)
+        return failure(fmt::format(
+            "Load case {} has a line load on member {} from {} to {}, outside the member "
+            "(length {}).",
+            load_case.id, id, line.start_pos, line.end_pos, m.length));
+      if (line.start_pos == line.end_pos) continue;
+      if (m.switching() || m.type == model::MemberType::Rigid)
+        return failure(
+            fmt::format("Member {} is a {} member and cannot carry the line load of load case {}.",
+                        id, type_name(m.type), load_case.id));
+      const linalg::Vector3 global{line.magnitude * line.direction[0],
+                                   line.magnitude * line.direction[1],
+                                   line.magnitude * line.direction[2]};
+      MemberLineLoad& load = structure.line_loads[c].emplace_back();
+      load.member = entry->second;
+      load.load.start = std::clamp(line.start_pos, 0.0, m.length);
+      load.load.end = std::clamp(line.end_pos, 0.0, m.length);
+      load.load.q = m.axes * global;
+    }
+  }
+  return {};
+}
+
+// Groups the nodes that rigid links join: each group follows one node, its root (the one with a
+// support, if any), and the links are ordered from the leaves towards the roots.
+std::expected<void, std::string> join_rigid_links(Structure& structure) {
+  const std::size_t nodes = structure.node_count;
+  structure.root.resize(nodes);
+  for (std::size_t n = 0; n < nodes; ++n) structure.root[n] = static_cast<std::uint32_t>(n + 1);
+  std::vector<std::vector<std::size_t>> links(nodes);  // per node: the rigid members at it
+  bool any = false;
+  for (std::size_t m = 0; m < structure.members.size(); ++m) {
+    const StructureMember& member = structure.members[m];
+    if (member.type != model::MemberType::Rigid) continue;
+    links[member.start - 1].push_back(m);
+    links[member.end - 1].push_back(m);
+    any = true;
+  }
+  if (!any) return {};
+  const auto supported = [&](std::size_t n) {
+    return std::any_of(&structure.restraints[6 * n], &structure.restraints[6 * n + 6],
+                       [](std::uint8_t r) { return r != 0; });
+  };
+  std::vector<std::uint8_t> seen(nodes, 0);
+  std::vector<std::size_t> group;
+  for (std::size_t first = 0; first < nodes; ++first) {
+    if (seen[first] || links[first].empty()) continue;
+    // The group, by a walk over its links.
+    group.assign(1, first);
+    seen[first] = 1;
+    for (std::size_t i = 0; i < group.size(); ++i)
+      for (const std::size_t m : links[group[i]]) {
+        const StructureMember& link = structure.members[m];
+        const std::size_t other = (link.start - 1 == group[i] ? link.end : link.start) - 1;
+        if (!seen[other]) {
+          seen[other] = 1;
+          group.push_back(other);
+        }
+      }
+    std::size_t root = group.front();
+    std::size_t supports = 0;
+    for (const std::size_t n : group)
+      if (supported(n)) {
+        if (++supports == 1)
+          root = n;
+        else
+          return failure(fmt::format(
+              "Rigid links join nodes {} and {}, which both have supports: give the supports to "
+              "one of them.",
+              root + 1, n + 1));
+      }
+    // Breadth first from the root; a link met a second time closes a loop.
+    std::vector<std::size_t> order = {root};
+    std::vector<std::uint8_t> reached(nodes, 0);
+    reached[root] = 1;
+    std::vector<Structure::Link> group_links;
+    std::vector<std::uint8_t> used(structure.members.size(), 0);
+    for (std::size_t i = 0; i < order.size(); ++i)
+      for (const std::size_t m : links[order[i]]) {
+        if (used[m]) continue;
+        used[m] = 1;
+        const StructureMember& link = structure.members[m];
+        const std::size_t other = (link.start - 1 == order[i] ? link.end : link.start) - 1;
+        if (reached[other])
+          return failure(fmt::format(
+              "Rigid member {} closes a loop of rigid links: the links of a group must form a "
+              "tree.",
+              link.id));
+        reached[other] = 1;
+        order.push_back(other);
+        group_links.push_back({m, static_cast<std::uint32_t>(other + 1)});
+        structure.root[other] = static_cast<std::uint32_t>(root + 1);
+      }
+    structure.links_leaves_first.insert(structure.links_leaves_first.end(), group_links.rbegin(),
+                                        group_links.rend());
+  }
+  return {};
+}
+
 }  // namespace
 
 std::expected<Structure, std::string> build_structure(const model::VELM& model) {
@@ -214,11 +402,17 @@ std::expected<Structure, std::string> build_structure(const model::VELM& model) 
     for (const model::Member& member : set.members) {
       auto properties = member_properties(member, maps);
       if (!properties) return failure(properties.error());
+      auto ends = member_ends(member, maps);
+      if (!ends) return failure(ends.error());
       StructureMember& m = structure.members.emplace_back();
       m.id = member.id;
       m.start = member.start_node.id;
       m.end = member.end_node.id;
       m.properties = *properties;
+      m.type = member.member_type;
+      m.ends = *ends;
+      m.released = std::any_of(ends->begin(), ends->end(), [](const auto& e) { return bool(e); });
+      structure.has_switching_members |= m.switching();
     }
   }
 
@@ -226,23 +420,50 @@ std::expected<Structure, std::string> build_structure(const model::VELM& model) 
   if (!coordinates) return failure(coordinates.error());
   structure.coordinates = std::move(*coordinates);
 
-  for (StructureMember& m : structure.members) {
-    const double* a = &structure.coordinates[3 * (m.start - 1)];
-    const double* b = &structure.coordinates[3 * (m.end - 1)];
-    const linalg::Vector3 start{a[0], a[1], a[2]}, end{b[0], b[1], b[2]};
-    const auto axes = mechanics::local_axes(start, end);
-    if (!axes)
-      return failure(fmt::format(
-          "Member {} has coincident ends (nodes {} and {}): its start and end nodes are the same "
-          "or too close to define a direction.",
-          m.id, m.start, m.end));
-    m.axes = *axes;
-    const linalg::Vector3 d = end - start;
-    m.length = std::sqrt(d.x() * d.x() + d.y() * d.y() + d.z() * d.z());
+  std::size_t index = 0;
+  for (const model::MemberSet& set : model.member_sets) {
+    for (const model::Member& member : set.members) {
+      StructureMember& m = structure.members[index++];
+      const double* a = structure.xyz(m.start);
+      const double* b = structure.xyz(m.end);
+      const linalg::Vector3 start{a[0], a[1], a[2]}, end{b[0], b[1], b[2]};
+      std::optional<linalg::Vector3> reference;
+      if (member.reference_node) {
+        const std::uint32_t r = *member.reference_node;
+        if (r == 0 || r > structure.node_count)
+          return failure(fmt::format(
+              "Member {} names reference node {}, which is not a node of the model.", m.id, r));
+        const double* p = structure.xyz(r);
+        reference = linalg::Vector3{p[0], p[1], p[2]};
+      }
+      if (!std::isfinite(member.rotation_angle))
+        return failure(fmt::format("Member {} has a non-finite rotation_angle.", m.id));
+      const auto axes = mechanics::oriented_axes(start, end, reference, member.rotation_angle);
+      if (!axes) {
+        if (reference && (end - start).norm() >= mechanics::kLengthTolerance)
+          return failure(fmt::format(
+              "The reference node {} of member {} lies on the member's axis: it cannot orient "
+              "the section.",
+              *member.reference_node, m.id));
+        return failure(fmt::format(
+            "Member {} has coincident ends (nodes {} and {}): its start and end nodes are the "
+            "same or too close to define a direction.",
+            m.id, m.start, m.end));
+      }
+      m.axes = *axes;
+      const linalg::Vector3 d = end - start;
+      m.length = std::sqrt(d.x() * d.x() + d.y() * d.y() + d.z() * d.z());
+    }
   }
 
   if (auto valid = apply_supports(model, structure); !valid) return failure(valid.error());
   if (auto valid = check_loads(model, structure.node_count); !valid) return failure(valid.error());
+  if (auto valid = index_line_loads(model, structure); !valid) return failure(valid.error());
+  structure.axial_only_nodes.assign(structure.node_count, 1);
+  for (const StructureMember& m : structure.members)
+    if (!m.axial_only())
+      structure.axial_only_nodes[m.start - 1] = structure.axial_only_nodes[m.end - 1] = 0;
+  if (auto valid = join_rigid_links(structure); !valid) return failure(valid.error());
   return structure;
 }
 

@@ -1,0 +1,36 @@
+// Member ends that are not rigidly joined to their nodes: a released direction transmits
+// nothing, an elastic one transmits through a spring.
+#pragma once
+
+#include <array>
+#include <optional>
+
+#include "linalg/types.hpp"
+
+namespace velm::mechanics {
+
+// Per local end dof (start fx fy fz mx my mz, then end): none for a rigid joint, 0 for a
+// release, a positive value for a spring (force per length, or moment per radian) between the
+// node and the member end.
+using EndConnections = std::array<std::optional<double>, 12>;
+
+struct CondensedMember {
+  linalg::Matrix12 stiffness;  // what the nodes see, local axes
+  linalg::Vector12 fixed_end_forces;
+  // The load has a part in an action that the releases leave without stiffness (torsion
+  // released at both ends, say), which the member cannot carry.
+  bool load_not_carried = false;
+};
+
+// Static condensation of the member-end dofs that are released or sprung. With u the 12 node
+// dofs and a the member-end dofs of the released or sprung directions R, the member's energy is
+//   1/2 u_m^T k u_m + 1/2 sum over R of s_i (a_i - u_i)^2,  u_m = u off R, a on R,
+// and eliminating a (K_aa a = -K_an u - f0_R) leaves
+//   k' = K_uu - K_ua K_aa^+ K_au,  f0' = f0_u - K_ua K_aa^+ f0_R.
+// K_aa^+ is the pseudo-inverse: an action that the releases leave free (both torsion ends, both
+// axial ends, the shear of a bending plane at both ends, or both moments with one shear) has a
+// zero eigenvalue with no coupling to the nodes, and simply carries nothing.
+CondensedMember condense(const linalg::Matrix12& stiffness, const linalg::Vector12& fixed_end,
+                         const EndConnections& ends);
+
+}  // namespace velm::mechanics
