@@ -42,15 +42,19 @@ class ReadmeTest(WorkingDirectoryTest):
             self.assertEqual(json.load(f)["results"]["name"], "Load Case 1")
 
     def test_engineering_example_runs(self):
-        (snippet,) = [block for block in code_blocks("py") if "analyze_file" in block]
+        (snippet,) = [block for block in code_blocks("py") if "velm_calculations.analyze(" in block]
         shutil.copytree(REPO / "examples", pathlib.Path(self.cwd, "examples"))
         finished = run_python(snippet, self.cwd)
         self.assertEqual(finished.returncode, 0, finished.stderr)
         lines = finished.stdout.splitlines()
-        self.assertEqual(lines[0], "<Analysis: 60 nodes, 116 members, 1 load cases, 1 combinations>")
+        self.assertEqual(lines[0], "<Analysis: 60 nodes, 116 members, 2 load cases, 2 combinations>")
         self.assertRegex(lines[1], r"^load case 1 \(Gravity and wind\): \d+\.\d\d mm in U[XYZ] at node \d+$")
-        # The building's one support record holds every base: its FZ carries all the gravity.
-        self.assertRegex(lines[2], r"^Characteristic, support 1: FX -?\d+, FY -40000, FZ 960000, ")
+        self.assertRegex(lines[2], r"^load case 2 \(Snow\): \d+\.\d\d mm in UZ at node \d+$")
+        # The building's one support record holds every base: its FZ carries all the gravity,
+        # 1.35 times the nodal loads and 1.5 times 4 kN/m on a 6 m beam.
+        fz = 1.35 * 960000 + 1.5 * 4000 * 6
+        self.assertRegex(lines[3], rf"^ULS, support 1: FX -?\d+, FY -54000, FZ {fz:.0f}, ")
+        self.assertRegex(lines[4], r"^beam \d+: My from -\d+\.\d to \d+\.\d kN m$")
         self.assertEqual(sorted(os.listdir(self.cwd)), ["examples"], "nothing is written")
 
     def test_named_commands_exist(self):
