@@ -16,10 +16,10 @@
 #include "analysis/text_file.hpp"
 #include "linalg/blas_threads.hpp"
 #include "linalg/sparse_ldlt.hpp"
-#include "mechanics/transformation.hpp"
 #include "model/document.hpp"
 #include "report/stage_clock.hpp"
 #include "solver/dof_numbering.hpp"
+#include "solver/member_actions.hpp"
 #include "solver/sparse_global_matrix.hpp"
 #include "solver/structure.hpp"
 
@@ -68,18 +68,23 @@ int main(int argc, char** argv) {
   const auto text = velm::analysis::read_text_file(argv[1]);
   const auto model = velm::model::parse_model(*text);
   const auto structure = velm::solver::build_structure(*model);
-  const auto dofs = velm::solver::number_dofs(structure->restraints, structure->coordinates);
+  // The same unknowns and element matrices as the analysis (eliminated dofs as it finds them).
+  std::vector<std::uint8_t> eliminated = structure->restraints;
+  for (std::size_t n = 0; n < structure->node_count; ++n) {
+    if (structure->axial_only_nodes[n])
+      for (std::size_t k = 3; k < 6; ++k) eliminated[6 * n + k] = 1;
+    if (structure->root[n] != n + 1)
+      for (std::size_t k = 0; k < 6; ++k) eliminated[6 * n + k] = 1;
+  }
+  const auto dofs = velm::solver::number_dofs(eliminated, structure->coordinates);
   velm::solver::SparseGlobalMatrix stiffness(dofs, structure->members);
   for (const auto& member : structure->members) {
-    velm::solver::ElementDofs element{};
-    for (std::size_t k = 0; k < 6; ++k) {
-      element[k] = dofs.index[6 * (member.start - 1) + k];
-      element[6 + k] = dofs.index[6 * (member.end - 1) + k];
-    }
-    stiffness.add_element(
-        velm::mechanics::to_global_axes(
-            velm::mechanics::frame_stiffness(member.properties, member.length), member.axes),
-        element);
+    if (member.type == velm::model::MemberType::Rigid) continue;
+    const auto actions = velm::solver::member_actions(member, {});
+    velm::linalg::Matrix12 global;
+    velm::solver::to_unknowns(*structure, member, actions.stiffness, actions.fixed_end_forces,
+                              &global, nullptr);
+    stiffness.add_element(global, velm::solver::member_unknowns(*structure, dofs, member));
   }
   const std::size_t cases = model->load_cases.size();
   std::vector<double> rhs(static_cast<std::size_t>(dofs.count()) * cases, 1.0);

@@ -1,5 +1,7 @@
 """Building frames for the engineering-analysis benchmark: four load cases (dead, live, wind
-along X, wind along Y) and six combinations, numbered floor by floor or shuffled."""
+along X, wind along Y) and six combinations, numbered floor by floor or shuffled. Every beam
+carries a uniform line load in the dead and the live case, and every twentieth beam is pinned
+at its start (a hinge releasing the bending about its local y axis)."""
 
 import json
 import pathlib
@@ -53,8 +55,21 @@ def building(nx, ny, storeys, shuffled=False, seed=1):
             add(3, node_id, 3e3 * n["Z"] / height, [1.0, 0.0, 0.0], "Wind")
         if n["Y"] == 0.0:
             add(4, node_id, 3e3 * n["Z"] / height, [0.0, 1.0, 0.0], "Wind")
+    line_loads = {case_id: [] for case_id, _ in CASES}
+    beams = [m for m in members if m["start_node"]["Z"] == m["end_node"]["Z"]]
+    for index, beam in enumerate(beams):
+        length = abs(beam["end_node"]["X"] - beam["start_node"]["X"]) + \
+            abs(beam["end_node"]["Y"] - beam["start_node"]["Y"])
+        for case_id, magnitude in ((1, 6e3), (2, 4e3)):
+            line_loads[case_id].append({"member": beam, "load_case": case_id,
+                                        "magnitude": magnitude, "direction": [0.0, 0.0, -1.0],
+                                        "start_pos": 0.0, "end_pos": length})
+        if index % 20 == 0:
+            beam["start_hinge"] = 1
+    model["memberhinges"] = [{"id": 1, "hinge_type": "Pinned", "rotational_release_my": 0.0}]
     model["load_cases"] = [
-        {"id": case_id, "name": name, "nodal_loads": loads[case_id], "line_loads": [],
+        {"id": case_id, "name": name, "nodal_loads": loads[case_id],
+         "line_loads": line_loads[case_id],
          "rotation_imperfections": [], "translation_imperfections": []}
         for case_id, name in CASES]
     model["load_combinations"] = [
