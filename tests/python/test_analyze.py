@@ -238,6 +238,36 @@ class AnalyzeArraysTest(unittest.TestCase):
         with self.assertRaises(AttributeError):
             a.stations = 3
 
+    def test_extremes_bound_every_station_and_linear_models_switch_nothing_off(self):
+        rs = self.analysis.load_cases[1]
+        self.assertEqual((rs.internal_force_extremes.shape, rs.inactive_members),
+                         ((116, 2, 6), ()))
+        for (low, high), stations in zip(rs.internal_force_extremes.tolist(),
+                                         rs.internal_forces.tolist()):
+            for values in stations:
+                for k in range(6):
+                    self.assertLessEqual(low[k], values[k] + 1e-9 * (1 + abs(values[k])))
+                    self.assertGreaterEqual(high[k], values[k] - 1e-9 * (1 + abs(values[k])))
+
+    def test_switched_off_members_are_listed_by_id(self):
+        def bar(member_id, start, end, kind):
+            m = member(member_id, start, end)
+            m["member_type"] = kind
+            return m
+        a, b = node(1, 0.0, 0.0, 0.0, 1), node(2, 4.0, 0.0, 0.0, 1)
+        c, d = node(3, 0.0, 0.0, 3.0, 2), node(4, 4.0, 0.0, 3.0, 2)
+        document = model([bar(1, a, c, "Truss"), bar(2, b, d, "Truss"), bar(3, c, d, "Truss"),
+                          bar(4, a, d, "Tension"), bar(5, b, c, "Tension")],
+                         [nodal_load(3, 20e3, [1.0, 0.0, 0.0])])
+        document["nodal_supports"] = [
+            {"id": 1, "displacement_conditions": {"X": "Fixed", "Y": "Fixed", "Z": "Fixed"},
+             "rotation_conditions": {}},
+            {"id": 2, "displacement_conditions": {"Y": "Fixed"}, "rotation_conditions": {}}]
+        rs = vc.analyze(json.dumps(document)).load_cases[1]
+        self.assertEqual(rs.inactive_members, (5,))
+        self.assertEqual(rs.end_forces.tolist()[4], [0.0] * 12)
+        self.assertAlmostEqual(rs.internal_forces.tolist()[3][0][0], 20e3 * 5.0 / 4.0, delta=1e-6)
+
     def test_arrays_outlive_the_objects_that_handed_them_out(self):
         view = vc.analyze_file(BUILDING).load_cases[1].displacements
         self.assertEqual(view.shape, (60, 6))
@@ -245,6 +275,9 @@ class AnalyzeArraysTest(unittest.TestCase):
 
     def test_to_dict_serialises_everything(self):
         d = json.loads(json.dumps(self.analysis.to_dict()))
+        self.assertEqual(set(d["load_cases"]["1"]),
+                         {"id", "name", "displacements", "reactions", "end_forces",
+                          "internal_forces", "internal_force_extremes", "inactive_members"})
         self.assertEqual(set(d), {"node_ids", "member_ids", "support_ids", "coordinates",
                                   "member_nodes", "member_axes", "member_lengths", "restraints",
                                   "load_cases", "combinations", "stations"})
