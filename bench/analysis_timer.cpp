@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
       for (std::size_t k = 0; k < 6; ++k) eliminated[6 * n + k] = 1;
   }
   const auto dofs = velm::solver::number_dofs(eliminated, structure->coordinates);
-  velm::solver::SparseGlobalMatrix stiffness(dofs, structure->members);
+  velm::solver::SparseGlobalMatrix stiffness(dofs, velm::solver::member_couplings(*structure));
   for (const auto& member : structure->members) {
     if (member.type == velm::model::MemberType::Rigid) continue;
     const auto actions = velm::solver::member_actions(member, {});

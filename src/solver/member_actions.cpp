@@ -32,6 +32,15 @@ linalg::Matrix6 follower_map(const Structure& structure, std::uint32_t node_id) 
   return c;
 }
 
+std::vector<std::array<std::uint32_t, 2>> member_couplings(const Structure& structure) {
+  std::vector<std::array<std::uint32_t, 2>> pairs;
+  pairs.reserve(structure.members.size());
+  for (const StructureMember& m : structure.members)
+    if (m.type != model::MemberType::Rigid)
+      pairs.push_back({structure.root[m.start - 1], structure.root[m.end - 1]});
+  return pairs;
+}
+
 ElementDofs member_unknowns(const Structure& structure, const DofNumbering& dofs,
                             const StructureMember& member) {
   ElementDofs element{};

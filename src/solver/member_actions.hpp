@@ -3,7 +3,9 @@
 // global axes at the unknowns of the nodes it hangs on (rigid links included).
 #pragma once
 
+#include <array>
 #include <span>
+#include <vector>
 
 #include "linalg/types.hpp"
 #include "mechanics/member_loads.hpp"
@@ -27,6 +29,9 @@ MemberActions member_actions(const StructureMember& member,
 // C u_root with C = [[I, -[r]x], [0, I]], r = x_node - x_root. Identity for a node that
 // follows itself.
 linalg::Matrix6 follower_map(const Structure& structure, std::uint32_t node_id);
+
+// The pairs of nodes that the members (rigid links aside) couple: the nodes their ends follow.
+std::vector<std::array<std::uint32_t, 2>> member_couplings(const Structure& structure);
 
 // The unknowns of a member's 12 dofs: those of the nodes its ends follow.
 ElementDofs member_unknowns(const Structure& structure, const DofNumbering& dofs,

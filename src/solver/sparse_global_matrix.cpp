@@ -19,24 +19,26 @@ constexpr double kNullPivotThreshold = 1e-12;
 }  // namespace
 
 SparseGlobalMatrix::SparseGlobalMatrix(const DofNumbering& dofs,
-                                       const std::vector<StructureMember>& members)
+                                       const std::vector<std::array<std::uint32_t, 2>>& couplings)
     : dofs_(&dofs) {
   const std::size_t nodes = dofs.first.size();
   if (dofs.count() > std::numeric_limits<std::int32_t>::max())
     throw InternalFault("Too many unknowns for the sparse solver.");
   // The neighbours that come after each node in the numbering: counted, placed, then sorted
   // and made unique.
-  const auto ordered = [&](const StructureMember& m) {
-    const std::size_t s = m.start - 1, e = m.end - 1;
+  const auto ordered = [&](const std::array<std::uint32_t, 2>& pair) {
+    const std::size_t s = pair[0] - std::size_t{1}, e = pair[1] - std::size_t{1};
     return dofs.before(s, e) ? std::pair{s, e} : std::pair{e, s};
   };
   std::vector<std::int64_t> starts(nodes + 1, 0);
-  for (const StructureMember& m : members) ++starts[ordered(m).first + 1];
+  for (const auto& pair : couplings)
+    if (pair[0] != pair[1]) ++starts[ordered(pair).first + 1];
   for (std::size_t n = 0; n < nodes; ++n) starts[n + 1] += starts[n];
   std::vector<std::uint32_t> all(static_cast<std::size_t>(starts[nodes]));
   std::vector<std::int64_t> fill(starts.begin(), starts.end() - 1);
-  for (const StructureMember& m : members) {
-    const auto [a, b] = ordered(m);
+  for (const auto& pair : couplings) {
+    if (pair[0] == pair[1]) continue;
+    const auto [a, b] = ordered(pair);
     all[static_cast<std::size_t>(fill[a]++)] = static_cast<std::uint32_t>(b);
   }
   neighbour_starts_.assign(nodes + 1, 0);

@@ -5,6 +5,7 @@
 // the entry order (and with it every result) depends on nothing but the model.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <expected>
 #include <memory>
@@ -23,8 +24,10 @@ namespace velm::solver {
 
 class SparseGlobalMatrix final : public GlobalMatrix {
  public:
-  // Zero-filled, with a position for every pair of unknowns that a member couples.
-  SparseGlobalMatrix(const DofNumbering& dofs, const std::vector<StructureMember>& members);
+  // Zero-filled, with a position for every pair of unknowns of the nodes that `couplings`
+  // pairs (node ids; a member couples the two nodes its ends follow).
+  SparseGlobalMatrix(const DofNumbering& dofs,
+                     const std::vector<std::array<std::uint32_t, 2>>& couplings);
 
   // Bytes of the positions and values held (the factor is estimated by its own type).
   std::uint64_t bytes() const { return matrix_.bytes(); }

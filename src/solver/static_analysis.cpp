@@ -114,7 +114,7 @@ class Analyser {
   // K over the unknowns with the members that are on.
   std::expected<std::unique_ptr<SparseGlobalFactor>, std::string> factorise(
       const std::vector<std::uint8_t>& active, bool report) {
-    SparseGlobalMatrix stiffness(dofs_, structure_.members);
+    SparseGlobalMatrix stiffness(dofs_, couplings_);
     StageMonitor monitor(report ? options_.observer : nullptr, "assemble",
                          structure_.members.size());
     for (std::size_t m = 0; m < structure_.members.size(); ++m) {
@@ -353,6 +353,7 @@ class Analyser {
 
   const Structure& structure_;
   DofNumbering dofs_;
+  std::vector<std::array<std::uint32_t, 2>> couplings_ = member_couplings(structure_);
   const AnalysisOptions& options_;
 };
 

@@ -9,6 +9,7 @@
 
 #include "mechanics/transformation.hpp"
 #include "solver/dense_global_matrix.hpp"
+#include "solver/member_actions.hpp"
 #include "solver/model_builder.hpp"
 
 namespace velm::testing {
@@ -56,7 +57,7 @@ TEST(SparseGlobalMatrix, HoldsWhatTheDenseStorageHoldsAndSolvesAlike) {
   const Frame f(space_frame());
   const auto n = static_cast<std::size_t>(f.dofs.count());
   ASSERT_EQ(n, 6u * 3 + 3);  // three free nodes, one pinned base
-  solver::SparseGlobalMatrix sparse(f.dofs, f.structure.members);
+  solver::SparseGlobalMatrix sparse(f.dofs, solver::member_couplings(f.structure));
   solver::DenseGlobalMatrix dense(n);
   f.assemble(sparse);
   f.assemble(dense);
@@ -86,7 +87,7 @@ TEST(SparseGlobalMatrix, HoldsWhatTheDenseStorageHoldsAndSolvesAlike) {
 
 TEST(SparseGlobalMatrix, AMechanismIsReportedAsNullPivotsNotSolved) {
   const Frame f(space_frame(false));
-  solver::SparseGlobalMatrix sparse(f.dofs, f.structure.members);
+  solver::SparseGlobalMatrix sparse(f.dofs, solver::member_couplings(f.structure));
   f.assemble(sparse);
   auto factor =
       solver::SparseGlobalFactor::create(std::move(sparse).release(), std::nullopt, nullptr);
@@ -99,7 +100,7 @@ TEST(SparseGlobalMatrix, AMechanismIsReportedAsNullPivotsNotSolved) {
 
 TEST(SparseGlobalMatrix, AFactorisationThatWouldNotFitIsRefusedBeforeItStarts) {
   const Frame f(space_frame());
-  solver::SparseGlobalMatrix sparse(f.dofs, f.structure.members);
+  solver::SparseGlobalMatrix sparse(f.dofs, solver::member_couplings(f.structure));
   f.assemble(sparse);
   auto factor = solver::SparseGlobalFactor::create(std::move(sparse).release(), 100, nullptr);
   ASSERT_FALSE(factor.has_value());
