@@ -204,6 +204,37 @@ class AnalyzeProgressTest(unittest.TestCase):
         self.assertEqual(finished.stdout.strip(), "interrupted", finished.stderr)
 
 
+class AnalyzeClosedFormTest(unittest.TestCase):
+    E, I_Y, I_Z, A = 210e9, 3e-4, 1e-4, 1e-2
+
+    def document(self, members, loads):
+        d = model(members, loads)
+        d["sections"][0].update(i_y=self.I_Y, i_z=self.I_Z, area=self.A)
+        return json.dumps(d)
+
+    def test_cantilever_bends_in_both_planes(self):
+        length, p = 2.0, 1000.0
+        text = self.document([member(1, node(1, 0.0, 0.0, 0.0, 1), node(2, length, 0.0, 0.0))],
+                             [nodal_load(2, p, [0.0, 1.0, -1.0])])
+        u = vc.analyze(text).load_cases[1].displacements.tolist()[1]
+        self.assertAlmostEqual(u[1] / (p * length ** 3 / (3 * self.E * self.I_Z)), 1.0, delta=1e-9)
+        self.assertAlmostEqual(u[2] / (-p * length ** 3 / (3 * self.E * self.I_Y)), 1.0, delta=1e-9)
+        self.assertAlmostEqual(u[5] / (p * length ** 2 / (2 * self.E * self.I_Z)), 1.0, delta=1e-9)
+        self.assertAlmostEqual(u[4] / (p * length ** 2 / (2 * self.E * self.I_Y)), 1.0, delta=1e-9)
+
+    def test_fixed_portal_sways_as_slope_deflection_says(self):
+        h, b, p = 4.0, 6.0, 10e3
+        self.A = 1e3  # members nearly rigid axially
+        text = self.document([member(1, node(1, 0.0, 0.0, 0.0, 1), node(2, 0.0, 0.0, h)),
+                              member(2, node(2, 0.0, 0.0, h), node(3, b, 0.0, h)),
+                              member(3, node(4, b, 0.0, 0.0, 1), node(3, b, 0.0, h))],
+                             [nodal_load(2, p, [1.0, 0.0, 0.0])])
+        k = h / b  # (I / b) / (I / h), bending in the frame's plane uses I_y throughout
+        sway = p * h ** 3 * (3 * k + 2) / (12 * self.E * self.I_Y * (6 * k + 1))
+        u = vc.analyze(text).load_cases[1].displacements.tolist()
+        self.assertAlmostEqual(u[1][0] / sway, 1.0, delta=1e-5)
+
+
 class AnalyzeArraysTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
