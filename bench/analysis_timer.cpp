@@ -69,14 +69,8 @@ int main(int argc, char** argv) {
   const auto model = velm::model::parse_model(*text);
   const auto structure = velm::solver::build_structure(*model);
   // The same unknowns and element matrices as the analysis (eliminated dofs as it finds them).
-  std::vector<std::uint8_t> eliminated = structure->restraints;
-  for (std::size_t n = 0; n < structure->node_count; ++n) {
-    if (structure->axial_only_nodes[n])
-      for (std::size_t k = 3; k < 6; ++k) eliminated[6 * n + k] = 1;
-    if (structure->root[n] != n + 1)
-      for (std::size_t k = 0; k < 6; ++k) eliminated[6 * n + k] = 1;
-  }
-  const auto dofs = velm::solver::number_dofs(eliminated, structure->coordinates);
+  const auto dofs =
+      velm::solver::number_dofs(velm::solver::eliminated_dofs(*structure), structure->coordinates);
   velm::solver::SparseGlobalMatrix stiffness(dofs, velm::solver::member_couplings(*structure));
   for (const auto& member : structure->members) {
     if (member.type == velm::model::MemberType::Rigid) continue;

@@ -25,7 +25,8 @@ struct DofNumbering {
   }
 };
 
-// From the restraints (6 per node, non-zero where fixed) and the coordinates (3 per node).
+// From the dofs that are no unknowns (6 per node, non-zero where eliminated) and the
+// coordinates (3 per node).
 DofNumbering number_dofs(const std::vector<std::uint8_t>& restraints,
                          const std::vector<double>& coordinates);
 

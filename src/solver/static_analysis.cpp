@@ -68,19 +68,6 @@ bool stop_requested(Observer* observer) {
   return observer != nullptr && observer->stop_requested();
 }
 
-// Fixed dofs, the rotations that only axial members reach, and every dof of a node that a
-// rigid link makes follow another: none of them is an unknown.
-std::vector<std::uint8_t> eliminated_dofs(const Structure& structure) {
-  std::vector<std::uint8_t> eliminated = structure.restraints;
-  for (std::size_t n = 0; n < structure.node_count; ++n) {
-    if (structure.axial_only_nodes[n])
-      for (std::size_t k = 3; k < 6; ++k) eliminated[6 * n + k] = 1;
-    if (structure.root[n] != n + 1)
-      for (std::size_t k = 0; k < 6; ++k) eliminated[6 * n + k] = 1;
-  }
-  return eliminated;
-}
-
 // The refusal of a request whose result arrays alone would not fit (a huge number of
 // stations, say), before any work starts.
 std::expected<void, std::string> check_result_memory(const model::VELM& model,

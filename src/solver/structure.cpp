@@ -467,4 +467,15 @@ std::expected<Structure, std::string> build_structure(const model::VELM& model) 
   return structure;
 }
 
+std::vector<std::uint8_t> eliminated_dofs(const Structure& structure) {
+  std::vector<std::uint8_t> eliminated = structure.restraints;
+  for (std::size_t n = 0; n < structure.node_count; ++n) {
+    if (structure.axial_only_nodes[n])
+      for (std::size_t k = 3; k < 6; ++k) eliminated[6 * n + k] = 1;
+    if (structure.root[n] != n + 1)
+      for (std::size_t k = 0; k < 6; ++k) eliminated[6 * n + k] = 1;
+  }
+  return eliminated;
+}
+
 }  // namespace velm::solver

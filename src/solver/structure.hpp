@@ -85,4 +85,8 @@ struct Structure {
 // two supported nodes.
 std::expected<Structure, std::string> build_structure(const model::VELM& model);
 
+// The dofs that are no unknowns (6 per node, 1 where eliminated): the fixed ones, the rotations
+// that only axial members reach, and every dof of a node that a rigid link makes follow another.
+std::vector<std::uint8_t> eliminated_dofs(const Structure& structure);
+
 }  // namespace velm::solver

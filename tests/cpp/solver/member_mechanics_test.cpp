@@ -7,26 +7,19 @@
 
 #include "solver/model_builder.hpp"
 #include "solver/static_analysis.hpp"
+#include "solver/static_harness.hpp"
 
 namespace velm::testing {
 namespace {
 
+// Five stations: the ends, the quarter points and midspan.
+solver::StaticAnalysis analyse5(const model::VELM& model) {
+  return analyse(model, 5);
+}
+
 using ::testing::HasSubstr;
 
 const SectionData kSection;  // E = 210e9, I_y = 2e-5, I_z = 8e-6, A = 0.01
-
-solver::StaticAnalysis analyse(const model::VELM& model, int stations = 5) {
-  solver::AnalysisOptions options;
-  options.stations = stations;
-  auto outcome = solver::analyse_statics(model, options);
-  if (!outcome) throw std::runtime_error(outcome.error());
-  return std::move(*outcome);
-}
-
-std::string error_of(const model::VELM& model) {
-  auto outcome = solver::analyse_statics(model, {});
-  return outcome ? std::string("<success>") : outcome.error();
-}
 
 model::LineLoad line_load(const model::Member& member, double w, model::Vector3 direction,
                           double start, double end) {
@@ -74,7 +67,7 @@ model::VELM beam(model::NodalSupport start, model::NodalSupport end, double a, d
 
 TEST(MemberMechanics, SimplySupportedBeamUnderFullAndPartialUniformLoad) {
   {
-    const auto a = analyse(beam(support(1, "xyzX"), support(2, "yz"), 0, kL));
+    const auto a = analyse5(beam(support(1, "xyzX"), support(2, "yz"), 0, kL));
     const auto& set = a.load_cases[0];
     EXPECT_NEAR(set.reactions[2], kW * kL / 2, 1e-6);
     EXPECT_NEAR(set.reactions[6 + 2], kW * kL / 2, 1e-6);
@@ -87,7 +80,7 @@ TEST(MemberMechanics, SimplySupportedBeamUnderFullAndPartialUniformLoad) {
     // Load from 1 m to 4 m: R1 = w c (L - centroid) / L, the maximum moment where the shear
     // vanishes, x* = a + R1 / w.
     const double from = 1.0, to = 4.0, c = to - from, centroid = (from + to) / 2;
-    const auto a = analyse(beam(support(1, "xyzX"), support(2, "yz"), from, to));
+    const auto a = analyse5(beam(support(1, "xyzX"), support(2, "yz"), from, to));
     const auto& set = a.load_cases[0];
     const double r1 = kW * c * (kL - centroid) / kL;
     EXPECT_NEAR(set.reactions[2], r1, 1e-6);
@@ -103,7 +96,7 @@ TEST(MemberMechanics, SimplySupportedBeamUnderFullAndPartialUniformLoad) {
 
 TEST(MemberMechanics, FixedEndMomentsAndAProppedCantileverMadeByARelease) {
   {
-    const auto a = analyse(beam(fixed_support(1), fixed_support(2), 0, kL));
+    const auto a = analyse5(beam(fixed_support(1), fixed_support(2), 0, kL));
     const auto& set = a.load_cases[0];
     EXPECT_NEAR(end_force(set, 0, 4), -kW * kL * kL / 12, 1e-6);  // my at the start
     EXPECT_NEAR(end_force(set, 0, 10), kW * kL * kL / 12, 1e-6);
@@ -116,7 +109,7 @@ TEST(MemberMechanics, FixedEndMomentsAndAProppedCantileverMadeByARelease) {
     h.rotational_release_my = 0.0;
     m.memberhinges = std::vector<model::MemberHinge>{h};
     m.member_sets[0].members[0].end_hinge = 4;
-    const auto a = analyse(m);
+    const auto a = analyse5(m);
     const auto& set = a.load_cases[0];
     EXPECT_NEAR(set.reactions[6 + 2], 3 * kW * kL / 8, 1e-6);
     EXPECT_NEAR(set.reactions[2], 5 * kW * kL / 8, 1e-6);
@@ -133,7 +126,7 @@ TEST(MemberMechanics, AnElasticSpringLiesBetweenTheReleaseAndTheRigidJoint) {
     h.rotational_release_my = spring;
     m.memberhinges = std::vector<model::MemberHinge>{h};
     m.member_sets[0].members[0].end_hinge = 4;
-    return end_force(analyse(m).load_cases[0], 0, 10);
+    return end_force(analyse5(m).load_cases[0], 0, 10);
   };
   const double released = end_moment(0.0), rigid = end_moment(std::nullopt);
   const double ei_over_l = kSection.e * kSection.i_y / kL;
@@ -163,7 +156,7 @@ TEST(MemberMechanics, PortalFrameWithPinnedBasesMadeByHinges) {
   model::VELM m = frame({left, member(2, node(2, 0, 0, h), node(3, b, 0, h)), right},
                         {fixed_support(1)}, {load(1, 2, p, {1, 0, 0})}, s);
   m.memberhinges = std::vector<model::MemberHinge>{pin};
-  const auto a = analyse(m);
+  const auto a = analyse5(m);
   // Slope deflection: sway = P h^3 (1 + 2k) / (12 E I k), k = (I / b) / (I / h).
   const double k = h / b;
   const double sway = p * h * h * h * (1 + 2 * k) / (12 * s.e * s.i_y * k);
@@ -185,7 +178,7 @@ TEST(MemberMechanics, ThreeBarTrussSharesItsLoadAsStatics_and_CompatibilitySay) 
                          truss(member(2, node(2, 0, 0, hgt, 1), joint)),
                          truss(member(3, node(3, half, 0, hgt, 1), joint))},
                         {support(1, "xyz"), support(2, "y")}, {load(1, 4, p, {0, 0, -1})});
-  const auto a = analyse(m);
+  const auto a = analyse5(m);
   const auto& set = a.load_cases[0];
   const double cos_a = hgt / std::hypot(hgt, half);
   const double vertical = p / (1 + 2 * cos_a * cos_a * cos_a);
@@ -216,14 +209,14 @@ TEST(MemberMechanics, ATensionOnlyBracingDiagonalGoesSlack) {
   };
   const double diagonal = std::hypot(w, hgt);
   {
-    const auto a = analyse(panel(1.0));
+    const auto a = analyse5(panel(1.0));
     const auto& set = a.load_cases[0];
     EXPECT_EQ(set.inactive_members, (std::vector<std::uint32_t>{5}));
     EXPECT_NEAR(internal(set, 3, 5, 2, 0), p * diagonal / w, 1e-6);
     for (int k = 0; k < 12; ++k) EXPECT_EQ(end_force(set, 4, k), 0.0);
   }
   {
-    const auto a = analyse(panel(-1.0));
+    const auto a = analyse5(panel(-1.0));
     EXPECT_EQ(a.load_cases[0].inactive_members, (std::vector<std::uint32_t>{4}));
     EXPECT_NEAR(internal(a.load_cases[0], 4, 5, 2, 0), p * diagonal / w, 1e-6);
   }
@@ -237,7 +230,7 @@ TEST(MemberMechanics, ARigidLinkCarriesAMomentIntoAnOffsetColumn) {
   arm.member_type = model::MemberType::Rigid;
   const model::VELM m = frame({member(1, node(1, 0, 0, 0, 1), node(2, 0, 0, hgt)), arm},
                               {fixed_support(1)}, {load(1, 3, p, {0, 0, -1})});
-  const auto a = analyse(m);
+  const auto a = analyse5(m);
   const auto& u = a.load_cases[0].displacements;
   // The column along Z bends about global Y with I_y (its local y is global Y).
   const double moment = p * e, ei = kSection.e * kSection.i_y;
@@ -274,7 +267,7 @@ TEST(MemberMechanics, MembersOnANodeThatFollowsALinkMatchAVeryStiffArm) {
     m.sections.push_back(stiff);
     return m;
   };
-  const auto exact = analyse(build(true)), stiff = analyse(build(false));
+  const auto exact = analyse5(build(true)), stiff = analyse5(build(false));
   for (int k = 0; k < 6; ++k) {
     const double x = exact.load_cases[0].displacements[18 + static_cast<std::size_t>(k)];
     const double y = stiff.load_cases[0].displacements[18 + static_cast<std::size_t>(k)];
@@ -299,14 +292,14 @@ TEST(MemberMechanics, SectionOrientationByAngleAndByReferenceNode) {
   };
   SectionData swapped = kSection;
   std::swap(swapped.i_y, swapped.i_z);
-  const auto turned = analyse(cantilever(90.0, std::nullopt, kSection));
-  const auto plain = analyse(cantilever(0.0, std::nullopt, swapped));
+  const auto turned = analyse5(cantilever(90.0, std::nullopt, kSection));
+  const auto plain = analyse5(cantilever(0.0, std::nullopt, swapped));
   for (int k = 0; k < 6; ++k)
     EXPECT_NEAR(turned.load_cases[0].displacements[6 + static_cast<std::size_t>(k)],
                 plain.load_cases[0].displacements[6 + static_cast<std::size_t>(k)], 1e-12);
   // A reference node above the member puts local y upwards: the same as turning it by 90.
-  const auto referenced = analyse(cantilever(0.0, 3, kSection));
-  const auto turned_too = analyse(cantilever(90.0, std::nullopt, kSection));
+  const auto referenced = analyse5(cantilever(0.0, 3, kSection));
+  const auto turned_too = analyse5(cantilever(90.0, std::nullopt, kSection));
   for (int r = 0; r < 3; ++r)
     for (int c = 0; c < 3; ++c)
       EXPECT_NEAR(referenced.member_axes[static_cast<std::size_t>(3 * r + c)],
@@ -324,7 +317,7 @@ TEST(MemberMechanics, LineLoadedFramesBalanceTheirLoads) {
                         {fixed_support(1)}, {load(1, 3, 5e3, {0, 1, 0})});
   m.load_cases[0].line_loads = {line_load(beam_member, 8e3, {0.3, 0.2, -1}, 1.0, 5.5),
                                 line_load(column, 2e3, {1, 0, 0}, 0.0, 4.0)};
-  const auto a = analyse(m);
+  const auto a = analyse5(m);
   const auto& r = a.load_cases[0].reactions;
   // Resultants: 4.5 m of (0.3, 0.2, -1) * 8 kN/m, 4 m of 2 kN/m along X, the nodal 5 kN along Y.
   EXPECT_NEAR(r[0] + 4.5 * 0.3 * 8e3 + 4.0 * 2e3, 0.0, 1e-6);

@@ -7,24 +7,12 @@
 #include <cmath>
 
 #include "solver/model_builder.hpp"
+#include "solver/static_harness.hpp"
 
 namespace velm::testing {
 namespace {
 
 using ::testing::MatchesRegex;
-
-solver::StaticAnalysis analyse(const model::VELM& model, int stations = 11) {
-  solver::AnalysisOptions options;
-  options.stations = stations;
-  auto outcome = solver::analyse_statics(model, options);
-  if (!outcome) throw std::runtime_error(outcome.error());
-  return std::move(*outcome);
-}
-
-std::string error_of(const model::VELM& model) {
-  auto outcome = solver::analyse_statics(model, {});
-  return outcome ? std::string("<success>") : outcome.error();
-}
 
 double at(const std::vector<double>& v, std::size_t row, std::size_t col, std::size_t width) {
   return v[row * width + col];
