@@ -27,6 +27,19 @@ struct CantileverCase {
   double inertia;   // the I that resists this bending
 };
 
+// "AlongXLoadY" and the like, for test listings.
+std::string case_name(const ::testing::TestParamInfo<CantileverCase>& info) {
+  constexpr const char* kAxes[3] = {"X", "Y", "Z"};
+  return std::string("Along") + kAxes[info.param.member_axis] + "Load" +
+         kAxes[info.param.load_axis];
+}
+
+void PrintTo(const CantileverCase& c, std::ostream* out) {
+  constexpr const char* kAxes[3] = {"X", "Y", "Z"};
+  *out << "member along " << kAxes[c.member_axis] << ", load along " << kAxes[c.load_axis]
+       << ", I = " << c.inertia;
+}
+
 // Member along each global axis, tip load along both transverse global axes. Local y is +Y
 // for members along X and Z, +Z for a member along Y.
 class Cantilever : public ::testing::TestWithParam<CantileverCase> {};
@@ -54,7 +67,8 @@ INSTANTIATE_TEST_SUITE_P(
     AllAxes, Cantilever,
     ::testing::Values(CantileverCase{0, 1, kSection.i_z}, CantileverCase{0, 2, kSection.i_y},
                       CantileverCase{1, 0, kSection.i_y}, CantileverCase{1, 2, kSection.i_z},
-                      CantileverCase{2, 0, kSection.i_y}, CantileverCase{2, 1, kSection.i_z}));
+                      CantileverCase{2, 0, kSection.i_y}, CantileverCase{2, 1, kSection.i_z}),
+    case_name);
 
 TEST(ClosedForm, AxialBarExtendsByPLOverEA) {
   const double l = 4.0, p = 2e5;

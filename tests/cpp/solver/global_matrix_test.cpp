@@ -9,6 +9,12 @@
 #include "solver/dense_global_matrix.hpp"
 
 namespace velm::solver {
+
+// How gtest shows a storage in test listings and failures.
+void PrintTo(Storage storage, std::ostream* out) {
+  *out << (storage == Storage::dense ? "dense" : storage == Storage::band ? "band" : "automatic");
+}
+
 namespace {
 
 linalg::Matrix12 numbered() {
