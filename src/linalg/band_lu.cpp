@@ -1,10 +1,13 @@
 #include "linalg/band_lu.hpp"
 
+#include <algorithm>
 #include <climits>
+#include <cmath>
 #include <utility>
 
 #include "base/internal_fault.hpp"
 #include "linalg/lapack.hpp"
+#include "linalg/negligible_pivot.hpp"
 
 namespace velm::linalg {
 
@@ -16,10 +19,22 @@ BandLu::BandLu(BandStorage matrix) : lu_(std::move(matrix)) {
     throw InternalFault(kIndexOutOfBounds);
   pivots_.resize(lu_.size);
   if (n == 0) return;
+  // Row interchanges keep each column's entries in their column, so U(k, k) is measured
+  // against column k of the band as given.
+  std::vector<double> column_scale(lu_.size, 0.0);
+  for (std::size_t j = 0; j < lu_.size; ++j) {
+    const std::size_t top = j > lu_.bandwidth ? j - lu_.bandwidth : 0;
+    const std::size_t bottom = std::min(lu_.size - 1, j + lu_.bandwidth);
+    const double* column = lu_.values.data() + lu_.offset(top, j);
+    for (std::size_t i = 0; i <= bottom - top; ++i)
+      column_scale[j] = std::max(column_scale[j], std::abs(column[i]));
+  }
   int info = 0;
   dgbtrf_(&n, &n, &b, &b, lu_.values.data(), &ldab, pivots_.data(), &info);
   if (info < 0) throw InternalFault("Invalid argument to the band LU factorisation.");
   singular_ = info > 0;
+  for (std::size_t k = 0; k < lu_.size && !singular_; ++k)
+    singular_ = negligible_pivot(lu_.values[lu_.offset(k, k)], column_scale[k], lu_.size);
 }
 
 double BandLu::determinant() const {

@@ -26,8 +26,9 @@ struct BandStorage {
 
 class BandLu {
  public:
-  // Factorises in place; the same algorithm as the dense one restricted to the band, so an
-  // exactly zero pivot is met exactly where the dense factorisation would meet it.
+  // Factorises in place; the same algorithm as the dense one restricted to the band, so a
+  // negligible pivot (negligible_pivot.hpp) is met exactly where the dense factorisation would
+  // meet it, and makes the matrix singular.
   explicit BandLu(BandStorage matrix);
 
   double determinant() const;

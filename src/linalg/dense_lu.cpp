@@ -7,6 +7,7 @@
 
 #include "base/internal_fault.hpp"
 #include "linalg/lapack.hpp"
+#include "linalg/negligible_pivot.hpp"
 
 namespace velm::linalg {
 
@@ -15,10 +16,15 @@ DenseLu::DenseLu(DenseMatrix matrix) : lu_(std::move(matrix)) {
   const int n = lapack_int(lu_.rows());
   pivots_.resize(static_cast<std::size_t>(n));
   if (n == 0) return;
+  // Row interchanges keep each column's entries in their column, so U(k, k) is measured
+  // against column k of the matrix as given.
+  const Vector column_scale = lu_.cwiseAbs().colwise().maxCoeff().transpose();
   int info = 0;
   dgetrf_(&n, &n, lu_.data(), &n, pivots_.data(), &info);
   if (info < 0) throw InternalFault("Invalid argument to the LU factorisation.");
   singular_ = info > 0;
+  for (Eigen::Index k = 0; k < lu_.rows() && !singular_; ++k)
+    singular_ = negligible_pivot(lu_(k, k), column_scale(k), static_cast<std::size_t>(n));
 }
 
 double DenseLu::determinant() const {

@@ -29,7 +29,7 @@ inline constexpr std::int64_t kNoDof = -1;
 class GlobalFactor {
  public:
   virtual ~GlobalFactor() = default;
-  // A zero pivot was met.
+  // A pivot was negligible against its column (linalg/negligible_pivot.hpp), or zero.
   virtual bool singular() const = 0;
   virtual double determinant() const = 0;
   // The solution x of K x = rhs; nothing when singular.
