@@ -14,6 +14,41 @@
 namespace velm::json {
 namespace {
 
+// The power of ten of a JSON number's leading non-zero digit (0 for "1.5", -3 for "0.002e0",
+// 4 for "12e3"), saturated far beyond the range of doubles; 0 for a literal of zeros.
+std::int64_t decimal_magnitude(std::string_view literal) {
+  constexpr std::int64_t kLimit = std::int64_t{1} << 40;
+  std::int64_t integer_digits = 0;  // from the leading non-zero one on
+  std::int64_t fraction_zeros = 0;  // before the leading non-zero digit, when it is a fraction
+  bool in_fraction = false, found = false;
+  std::size_t i = literal.starts_with('-') ? 1 : 0;
+  for (; i < literal.size() && literal[i] != 'e' && literal[i] != 'E'; ++i) {
+    const char c = literal[i];
+    if (c == '.') {
+      in_fraction = true;
+    } else if (!in_fraction) {
+      if (c != '0' || integer_digits > 0) ++integer_digits;
+    } else if (integer_digits == 0 && !found) {
+      if (c == '0')
+        ++fraction_zeros;
+      else
+        found = true;
+    }
+  }
+  if (integer_digits == 0 && !found) return 0;
+  const std::int64_t lead = integer_digits > 0 ? integer_digits - 1 : -(fraction_zeros + 1);
+  std::int64_t exponent = 0;
+  if (i < literal.size()) {
+    ++i;
+    const bool negative = i < literal.size() && literal[i] == '-';
+    if (i < literal.size() && (literal[i] == '-' || literal[i] == '+')) ++i;
+    for (; i < literal.size() && exponent < kLimit; ++i)
+      exponent = 10 * exponent + (literal[i] - '0');
+    if (negative) exponent = -exponent;
+  }
+  return lead + exponent;
+}
+
 bool is_space(char c) {
   return c == ' ' || c == '\n' || c == '\t' || c == '\r';
 }
@@ -187,14 +222,10 @@ Result<double> Reader::number_value(const Number& number) const {
   double value = 0.0;
   const auto [end, ec] = std::from_chars(first, last, value);
   if (ec == std::errc::result_out_of_range) {
-    // Underflow rounds to zero; overflow has no finite value and is refused.
-    if (!std::isinf(value) && std::abs(value) <= std::numeric_limits<double>::max()) {
-      const std::string_view literal(first, static_cast<std::size_t>(last - first));
-      const auto e = literal.find_first_of("eE");
-      const bool tiny =
-          e != std::string_view::npos && literal.find('-', e) != std::string_view::npos;
-      if (tiny) return number.negative ? -0.0 : 0.0;
-    }
+    // Out of range is either side of the finite doubles: a literal below the smallest
+    // subnormal reads as the nearest double, zero; one above the largest has none.
+    if (decimal_magnitude(std::string_view(first, static_cast<std::size_t>(last - first))) < 0)
+      return number.negative ? -0.0 : 0.0;
     return std::unexpected(error("number out of range"));
   }
   if (ec != std::errc() || end != last) return std::unexpected(error("invalid number"));
