@@ -1,6 +1,7 @@
 #include "solver/memory_budget.hpp"
 
 #include <fmt/format.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -33,6 +34,20 @@ std::optional<std::uint64_t> cgroup_limit() {
   return limit;
 }
 
+// What the address-space limit (RLIMIT_AS, `ulimit -v`) leaves of it: the limit less the
+// address space the process has mapped already; nothing when there is no limit.
+std::optional<std::uint64_t> address_space_left() {
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return std::nullopt;
+  const auto cap = static_cast<std::uint64_t>(limit.rlim_cur);
+  std::ifstream statm("/proc/self/statm");
+  std::uint64_t mapped_pages = 0;
+  const long page_size = ::sysconf(_SC_PAGE_SIZE);
+  if (!(statm >> mapped_pages) || page_size <= 0) return cap;
+  const std::uint64_t mapped = mapped_pages * static_cast<std::uint64_t>(page_size);
+  return cap > mapped ? cap - mapped : 0;
+}
+
 std::string gigabytes(std::uint64_t bytes) {
   return fmt::format("{:.1f} GB", static_cast<double>(bytes) / 1e9);
 }
@@ -40,10 +55,12 @@ std::string gigabytes(std::uint64_t bytes) {
 }  // namespace
 
 std::optional<std::uint64_t> available_memory() {
-  const std::optional<std::uint64_t> physical = physical_memory();
-  const std::optional<std::uint64_t> cgroup = cgroup_limit();
-  if (physical && cgroup) return std::min(*physical, *cgroup);
-  return physical ? physical : cgroup;
+  std::optional<std::uint64_t> smallest;
+  for (const std::optional<std::uint64_t> bound :
+       {physical_memory(), cgroup_limit(), address_space_left()}) {
+    if (bound && (!smallest || *bound < *smallest)) smallest = bound;
+  }
+  return smallest;
 }
 
 std::optional<std::uint64_t> dense_analysis_bytes(std::uint64_t node_count) {

@@ -10,8 +10,9 @@
 
 namespace velm::solver {
 
-// The smaller of the physical memory and the cgroup limit (when it is a number); nothing when
-// neither can be read.
+// The smallest of the physical memory, the cgroup limit (when it is a number) and what the
+// address-space limit (RLIMIT_AS) leaves beyond the space already mapped; nothing when none can
+// be read.
 std::optional<std::uint64_t> available_memory();
 
 // Bytes that three dense 6N x 6N matrices need (the assembled matrix, its constrained copy and
