@@ -447,7 +447,11 @@ std::expected<StaticAnalysis, std::string> run(const model::VELM& model,
     StageMonitor monitor(options.observer, "results", sets.size());
     std::vector<double> combined(unknowns);
     for (std::size_t s = 0; s < sets.size(); ++s) {
-      if (!monitor.keep_going(0)) return failure(kCancelled);
+      if (options.observer != nullptr) {
+        options.observer->stage_progress("results",
+                                         static_cast<double>(s) / static_cast<double>(sets.size()));
+        if (options.observer->stop_requested()) return failure(kCancelled);
+      }
       const double* u = &solution[std::min(s, cases == 0 ? 0 : cases - 1) * unknowns];
       if (s >= cases) {
         std::fill(combined.begin(), combined.end(), 0.0);
