@@ -40,6 +40,7 @@ Outcome calculate_from_json_internal(std::string_view json_text, report::Output&
     return failure("Not enough memory to read the model document.");
   }
   output.mark("reading");
+  if (output.stop_requested()) return failure(solver::kCancelled);
   if (!model) return failure("JSON was not well-formatted: " + model.error());
   if (model->load_cases.empty()) return failure("No load cases found in the input data.");
 
@@ -59,6 +60,8 @@ Outcome calculate_from_json_internal(std::string_view json_text, report::Output&
   print_readable_vector(output.console, solution->displacements, "Displacements");
   print_readable_vector(output.console, solution->reactions, "Reactions");
   output.mark("listing");
+  // The last point at which a stop leaves the previous results document as it was.
+  if (output.stop_requested()) return failure(solver::kCancelled);
   model->results = std::move(solution->results);
 
   std::expected<void, std::string> saved;
@@ -74,7 +77,7 @@ Outcome calculate_from_json_internal(std::string_view json_text, report::Output&
 
 Outcome calculate_from_file_internal(std::string_view path, report::Output& output,
                                      solver::Storage storage) {
-  auto text = read_text_file(path);
+  auto text = read_text_file(path, output.stop_check);
   if (!text) return failure("Failed to read JSON file: " + text.error());
   return calculate_from_json_internal(*text, output, storage);
 }

@@ -47,8 +47,12 @@ std::expected<std::string, std::string> read_text_file(std::string_view path,
   if (path.find('\0') != std::string_view::npos)
     return std::unexpected("the path contains a NUL character, which no file name can hold");
   const std::string name(path);
-  const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::unexpected(os_error_text(errno));
+  // Opening a FIFO waits for its writer, and a signal may interrupt that wait too.
+  int fd = -1;
+  while ((fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC)) < 0) {
+    if (errno != EINTR) return std::unexpected(os_error_text(errno));
+    if (stop_requested && stop_requested()) return std::unexpected(solver::kCancelled);
+  }
   const FileCloser closer{fd};
   const std::uint64_t budget = memory.value_or(UINT64_MAX);
 

@@ -104,6 +104,44 @@ PyObject* text_to_str(const std::string& text) {
 using Driver = std::expected<std::string, std::string> (*)(std::string_view, velm::report::Output&,
                                                            velm::solver::Storage);
 
+// The stop check of the listed analysis, which holds the interpreter lock throughout: runs the
+// Python signal handlers, and keeps the exception one raises (KeyboardInterrupt for Ctrl-C) to
+// be raised in place of the analysis outcome. Once raised, every later poll says stop.
+class SignalCheck {
+ public:
+  SignalCheck() = default;
+  SignalCheck(const SignalCheck&) = delete;
+  SignalCheck& operator=(const SignalCheck&) = delete;
+  ~SignalCheck() {
+    Py_XDECREF(type_);
+    Py_XDECREF(value_);
+    Py_XDECREF(traceback_);
+  }
+
+  bool operator()() {
+    if (raised_) return true;
+    if (PyErr_CheckSignals() == 0) return false;
+    PyErr_Fetch(&type_, &value_, &traceback_);
+    raised_ = true;
+    return true;
+  }
+
+  // Sets the kept exception as the current one; false when none was raised.
+  bool restore() {
+    if (!raised_) return false;
+    PyErr_Restore(type_, value_, traceback_);
+    type_ = value_ = traceback_ = nullptr;
+    raised_ = false;
+    return true;
+  }
+
+ private:
+  bool raised_ = false;
+  PyObject* type_ = nullptr;
+  PyObject* value_ = nullptr;
+  PyObject* traceback_ = nullptr;
+};
+
 // The one place where engine outcomes become Python results and exceptions.
 PyObject* run_analysis(PyObject* module, Driver driver, PyObject* argument) {
   Py_ssize_t size = 0;
@@ -112,11 +150,13 @@ PyObject* run_analysis(PyObject* module, Driver driver, PyObject* argument) {
 
   flush_python_streams();
   std::expected<std::string, std::string> outcome;
+  SignalCheck signals;
   try {
     velm::report::FdSink out(1);
     velm::report::FdSink err(2);
     velm::report::Console console(out, err);
     velm::report::Output output{console, {}};
+    output.stop_check = [&signals] { return signals(); };
     outcome = driver(std::string_view(data, static_cast<std::size_t>(size)), output,
                      velm::solver::Storage::automatic);
     console.flush();
@@ -127,6 +167,8 @@ PyObject* run_analysis(PyObject* module, Driver driver, PyObject* argument) {
     return nullptr;
   }
 
+  // A signal handler raised while the analysis ran: the analysis stopped and wrote nothing.
+  if (signals.restore()) return nullptr;
   if (outcome) return text_to_str(*outcome);
   PyObject* message = text_to_str(outcome.error());
   if (message == nullptr) return nullptr;

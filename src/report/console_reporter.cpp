@@ -24,7 +24,7 @@ void ConsoleReporter::member_matrices(const solver::MemberMatrices& matrices) {
 }
 
 void ConsoleReporter::global_matrix(std::string_view title, const solver::GlobalMatrix& matrix) {
-  print_global_matrix(output_.console, matrix, title);
+  print_global_matrix(output_.console, matrix, title, output_.stop_check);
 }
 
 void ConsoleReporter::vector(std::string_view title, const linalg::Vector& vector) {
@@ -36,7 +36,7 @@ void ConsoleReporter::determinant(std::string_view label, double value) {
 }
 
 void print_global_matrix(Console& console, const solver::GlobalMatrix& matrix,
-                         std::string_view title) {
+                         std::string_view title, const std::function<bool()>& stop_requested) {
   const std::size_t size = matrix.size();
   print_matrix_title(console, title, size, size);
   // The tile's block of rows is copied into a row-major buffer once, so that a storage keeping a
@@ -59,6 +59,8 @@ void print_global_matrix(Console& console, const solver::GlobalMatrix& matrix,
       print_matrix_cells(console, tile.data() + (i - first) * width, 1, width);
       print_zero_cells(console, size - 1 - hi);
       console.write("\n");
+      // A row of a large matrix takes a fraction of a millisecond.
+      if (stop_requested && stop_requested()) return;
     }
   }
   print_matrix_end(console);

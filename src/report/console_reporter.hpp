@@ -2,6 +2,7 @@
 // the CSV file of each member's transformation matrix, and the stage times for the benchmark.
 #pragma once
 
+#include <functional>
 #include <string_view>
 
 #include "linalg/types.hpp"
@@ -24,6 +25,7 @@ class ConsoleReporter final : public solver::Observer {
   void vector(std::string_view title, const linalg::Vector& vector) override;
   void determinant(std::string_view label, double value) override;
   void stage_end(std::string_view stage) override { output_.mark(stage); }
+  bool stop_requested() override { return output_.stop_requested(); }
 
  private:
   Output output_;
@@ -31,8 +33,9 @@ class ConsoleReporter final : public solver::Observer {
 
 // A global matrix in the form of print_matrix, whatever its storage: rows go out in tiles, each
 // row as a run of zero cells, the columns the row may hold non-zeros in, and another run of
-// zero cells.
+// zero cells. `stop_requested`, when given, is polled after every row; true ends the printing
+// there, the matrix unfinished.
 void print_global_matrix(Console& console, const solver::GlobalMatrix& matrix,
-                         std::string_view title);
+                         std::string_view title, const std::function<bool()>& stop_requested = {});
 
 }  // namespace velm::report

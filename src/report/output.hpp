@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 
 #include "report/console.hpp"
 #include "report/stage_clock.hpp"
@@ -15,6 +16,11 @@ struct Output {
   std::filesystem::path directory;
   // Attached only by the benchmark.
   StageClock* clock = nullptr;
+  // Polled while the analysis runs (solver::Observer::stop_requested): true stops it. Attached
+  // by the caller that can be interrupted, the Python module.
+  std::function<bool()> stop_check = nullptr;
+
+  bool stop_requested() const { return stop_check && stop_check(); }
 
   void mark(std::string_view stage) const {
     if (clock) clock->mark(stage);

@@ -54,6 +54,8 @@ std::expected<Assembly, std::string> assemble_global_stiffness_matrix(const mode
       auto element = add_member(member, *k, *assembly.stiffness, observer);
       if (!element) return std::unexpected(element.error());
       assembly.elements.emplace_back(std::move(*element));
+      // A member takes well under a millisecond, its printing included.
+      if (observer.stop_requested()) return std::unexpected(std::string(kCancelled));
     }
   }
   return assembly;

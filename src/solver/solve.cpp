@@ -33,6 +33,10 @@ std::optional<std::string> find_non_finite_force(const std::vector<model::Member
   return std::nullopt;
 }
 
+std::unexpected<std::string> cancelled() {
+  return std::unexpected(std::string(kCancelled));
+}
+
 std::expected<Solution, std::string> run(const model::VELM& model, std::uint32_t load_case_id,
                                          Observer& observer, Storage storage) {
   observer.progress("Validating node IDs...\n");
@@ -40,19 +44,24 @@ std::expected<Solution, std::string> run(const model::VELM& model, std::uint32_t
     return std::unexpected(valid.error());
   const LookupMaps maps = build_lookup_maps(model);
   observer.stage_end("validation");
+  if (observer.stop_requested()) return cancelled();
 
   auto assembly = assemble_global_stiffness_matrix(model, maps, observer, storage);
   if (!assembly) return std::unexpected(assembly.error());
   observer.stage_end("assembly");
+  if (observer.stop_requested()) return cancelled();
   const GlobalMatrix& k_orig = *assembly->stiffness;
   const auto n = static_cast<std::uint32_t>(k_orig.size() / 6);
 
   std::unique_ptr<GlobalMatrix> k_bc = k_orig.clone();
   observer.global_matrix("Global Stiffness Matrix", *k_bc);
+  if (observer.stop_requested()) return cancelled();
   observer.progress("Applying boundary conditions...\n");
   const auto applied_nodes = apply_supports(*k_bc, model, maps.supports);
+  if (observer.stop_requested()) return cancelled();
   observer.global_matrix("Global Stiffness Matrix after Boundary Conditions", *k_bc);
   observer.stage_end("boundary conditions");
+  if (observer.stop_requested()) return cancelled();
 
   const std::string case_id = std::to_string(load_case_id);
   observer.progress("Assembling load vector for load case ID: " + case_id + "\n");
@@ -60,11 +69,13 @@ std::expected<Solution, std::string> run(const model::VELM& model, std::uint32_t
   if (!f) return std::unexpected(f.error());
   observer.vector("Load Vector for Load Case " + case_id, *f);
   observer.stage_end("load vector");
+  if (observer.stop_requested()) return cancelled();
 
   // One factorisation gives both the reported determinant and the solve.
   const std::unique_ptr<GlobalFactor> factor = std::move(*k_bc).factorise();
   k_bc.reset();
   observer.stage_end("factorisation");
+  if (observer.stop_requested()) return cancelled();
   observer.determinant("Determinant of global stiffness matrix: ", factor->determinant());
   observer.progress("Solving for displacements...\n");
   const std::optional<linalg::Vector> u = factor->solve(*f);
@@ -73,12 +84,14 @@ std::expected<Solution, std::string> run(const model::VELM& model, std::uint32_t
   if (auto fault = find_non_finite(*u, "displacement")) return std::unexpected(*fault);
   observer.vector("Displacement Vector", *u);
   observer.stage_end("solve");
+  if (observer.stop_requested()) return cancelled();
 
   observer.progress("Calculating reaction forces...\n");
   linalg::Vector r = k_orig.multiply(*u);
   if (auto fault = find_non_finite(r, "reaction vector")) return std::unexpected(*fault);
   observer.vector("Reaction Forces", r);
   observer.stage_end("reactions");
+  if (observer.stop_requested()) return cancelled();
 
   observer.progress("Storing results...\n");
   model::Results record;
@@ -93,6 +106,7 @@ std::expected<Solution, std::string> run(const model::VELM& model, std::uint32_t
   record.summary.total_reaction_forces = record.reaction_forces.size();
   record.summary.total_member_forces = member_count(model.member_sets);
   observer.stage_end("results");
+  if (observer.stop_requested()) return cancelled();
   return Solution{*u, std::move(r), std::move(record)};
 }
 
