@@ -430,7 +430,7 @@ std::expected<StaticAnalysis, std::string> run(const model::VELM& model,
     // sums of the case solutions.
     std::vector<double> solution(unknowns * cases, 0.0);
     for (std::size_t c = 0; c < cases; ++c)
-      if (auto loaded = analyser.load_vector(sets[c], &solution[c * unknowns]); !loaded)
+      if (auto loaded = analyser.load_vector(sets[c], solution.data() + c * unknowns); !loaded)
         return failure(loaded.error());
     auto factor = analyser.factorise(all_on, true);
     if (!factor) return failure(factor.error());
@@ -452,7 +452,7 @@ std::expected<StaticAnalysis, std::string> run(const model::VELM& model,
                                          static_cast<double>(s) / static_cast<double>(sets.size()));
         if (options.observer->stop_requested()) return failure(kCancelled);
       }
-      const double* u = &solution[std::min(s, cases == 0 ? 0 : cases - 1) * unknowns];
+      const double* u = solution.data() + std::min(s, cases == 0 ? 0 : cases - 1) * unknowns;
       if (s >= cases) {
         std::fill(combined.begin(), combined.end(), 0.0);
         for (const auto& [case_id, factor_value] :
