@@ -13,6 +13,7 @@
 #include "solver/load_sets.hpp"
 #include "solver/member_actions.hpp"
 #include "solver/memory_budget.hpp"
+#include "solver/parallel_items.hpp"
 #include "solver/sparse_global_matrix.hpp"
 #include "solver/structure.hpp"
 
@@ -445,16 +446,13 @@ std::expected<StaticAnalysis, std::string> run(const model::VELM& model,
     if (stop_requested(options.observer)) return failure(kCancelled);
     stage_end(options.observer, "solve");
     StageMonitor monitor(options.observer, "results", sets.size());
-    std::vector<double> combined(unknowns);
-    for (std::size_t s = 0; s < sets.size(); ++s) {
-      if (options.observer != nullptr) {
-        options.observer->stage_progress("results",
-                                         static_cast<double>(s) / static_cast<double>(sets.size()));
-        if (options.observer->stop_requested()) return failure(kCancelled);
-      }
+    // The result sets are independent: each is computed on whichever thread takes it, from
+    // the same inputs, so the values do not depend on the threads.
+    auto set_results = [&](std::size_t s) -> std::expected<void, std::string> {
       const double* u = solution.data() + std::min(s, cases == 0 ? 0 : cases - 1) * unknowns;
+      std::vector<double> combined;
       if (s >= cases) {
-        std::fill(combined.begin(), combined.end(), 0.0);
+        combined.assign(unknowns, 0.0);
         for (const auto& [case_id, factor_value] :
              model.load_combinations[s - cases].load_cases_factors)
           for (std::size_t c = 0; c < cases; ++c)
@@ -467,9 +465,16 @@ std::expected<StaticAnalysis, std::string> run(const model::VELM& model,
         if (auto loaded = analyser.load_vector(sets[s], unused.data()); !loaded)
           return failure(loaded.error());
       }
-      if (auto done = analyser.results(sets[s], u, all_on, results[s]); !done)
-        return failure(done.error());
-    }
+      return analyser.results(sets[s], u, all_on, results[s]);
+    };
+    auto keep_going = [&](std::size_t done) {
+      if (options.observer == nullptr) return true;
+      options.observer->stage_progress(
+          "results", static_cast<double>(done) / static_cast<double>(sets.size()));
+      return !options.observer->stop_requested();
+    };
+    if (auto done = for_each_item(sets.size(), kCancelled, set_results, keep_going); !done)
+      return failure(done.error());
     if (!monitor.finish()) return failure(kCancelled);
   } else {
     // Tension- and compression-only members: superposition does not hold, so every load set is
