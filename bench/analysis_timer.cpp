@@ -12,16 +12,16 @@
 #include <string>
 #include <vector>
 
-#include "analysis/engineering.hpp"
-#include "analysis/text_file.hpp"
+#include "driver/engineering.hpp"
+#include "driver/text_file.hpp"
 #include "linalg/blas_threads.hpp"
 #include "linalg/sparse_ldlt.hpp"
 #include "model/document.hpp"
 #include "report/stage_clock.hpp"
-#include "solver/dof_numbering.hpp"
-#include "solver/member_actions.hpp"
-#include "solver/sparse_global_matrix.hpp"
-#include "solver/structure.hpp"
+#include "system/dof_numbering.hpp"
+#include "system/member_actions.hpp"
+#include "system/sparse_global_matrix.hpp"
+#include "frame/structure.hpp"
 
 namespace {
 
@@ -37,7 +37,7 @@ double peak_megabytes() {
   return static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 
-class StageTimes final : public velm::solver::Observer {
+class StageTimes final : public velm::listing::Observer {
  public:
   void stage_end(std::string_view stage) override { clock.mark(stage); }
   velm::report::StageClock clock;
@@ -52,11 +52,11 @@ int main(int argc, char** argv) {
   }
   velm::linalg::use_single_threaded_blas();  // as the module does
   StageTimes times;
-  velm::solver::AnalysisOptions options;
+  velm::engineering::AnalysisOptions options;
   options.stations = argc > 2 ? std::stoi(argv[2]) : 11;
   options.observer = &times;
   const auto start = Clock::now();
-  const auto analysis = velm::analysis::analyze_file(argv[1], options);
+  const auto analysis = velm::driver::analyze_file(argv[1], options);
   if (!analysis) {
     std::fprintf(stderr, "%s\n", analysis.error().c_str());
     return 1;
@@ -65,20 +65,20 @@ int main(int argc, char** argv) {
   const double peak = peak_megabytes();
 
   // The floor: the same matrix, straight to the solver.
-  const auto text = velm::analysis::read_text_file(argv[1]);
+  const auto text = velm::driver::read_text_file(argv[1]);
   const auto model = velm::model::parse_model(*text);
-  const auto structure = velm::solver::build_structure(*model);
+  const auto structure = velm::frame::build_structure(*model);
   // The same unknowns and element matrices as the analysis (eliminated dofs as it finds them).
   const auto dofs =
-      velm::solver::number_dofs(velm::solver::eliminated_dofs(*structure), structure->coordinates);
-  velm::solver::SparseGlobalMatrix stiffness(dofs, velm::solver::member_couplings(*structure));
+      velm::system::number_dofs(velm::frame::eliminated_dofs(*structure), structure->coordinates);
+  velm::system::SparseGlobalMatrix stiffness(dofs, velm::system::member_couplings(*structure));
   for (const auto& member : structure->members) {
     if (member.type == velm::model::MemberType::Rigid) continue;
-    const auto actions = velm::solver::member_actions(member, {});
+    const auto actions = velm::system::member_actions(member, {});
     velm::linalg::Matrix12 global;
-    velm::solver::to_unknowns(*structure, member, actions.stiffness, actions.fixed_end_forces,
+    velm::system::to_unknowns(*structure, member, actions.stiffness, actions.fixed_end_forces,
                               &global, nullptr);
-    stiffness.add_element(global, velm::solver::member_unknowns(*structure, dofs, member));
+    stiffness.add_element(global, velm::system::member_unknowns(*structure, dofs, member));
   }
   const std::size_t cases = model->load_cases.size();
   std::vector<double> rhs(static_cast<std::size_t>(dofs.count()) * cases, 1.0);

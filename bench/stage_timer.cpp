@@ -14,7 +14,7 @@
 
 #include <fmt/format.h>
 
-#include "analysis/driver.hpp"
+#include "driver/driver.hpp"
 #include "linalg/blas_threads.hpp"
 
 namespace {
@@ -43,9 +43,9 @@ int main(int argc, char** argv) {
   // As the module does: one BLAS thread.
   velm::linalg::use_single_threaded_blas();
   const std::string_view mode = argc > 2 ? argv[2] : "auto";
-  const auto storage = mode == "band"    ? velm::solver::Storage::band
-                       : mode == "dense" ? velm::solver::Storage::dense
-                                         : velm::solver::Storage::automatic;
+  const auto storage = mode == "band"    ? velm::listing::Storage::band
+                       : mode == "dense" ? velm::listing::Storage::dense
+                                         : velm::listing::Storage::automatic;
   velm::report::FdSink stdout_sink(1), stderr_sink(2);
   CountingSink counted(stdout_sink);
   velm::report::StageClock clock;
@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
   {
     velm::report::Console console(counted, stderr_sink);
     velm::report::Output output{console, {}, &clock};
-    outcome = velm::analysis::calculate_from_file_internal(argv[1], output, storage);
+    outcome = velm::driver::calculate_from_file_internal(argv[1], output, storage);
   }
   const double total =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "analysis/engineering.hpp"
+#include "driver/engineering.hpp"
 #include "model/document.hpp"
 #include "small_model.hpp"
 
@@ -17,8 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (const auto model = velm::model::parse_model(text);
       model && velm::fuzz::largest_node_id(*model) > kMaxNodes)
     return 0;
-  velm::solver::AnalysisOptions options;
+  velm::engineering::AnalysisOptions options;
   options.stations = 3;
-  (void)velm::analysis::analyze_json(text, options);
+  (void)velm::driver::analyze_json(text, options);
   return 0;
 }

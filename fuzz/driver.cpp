@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "analysis/driver.hpp"
+#include "driver/driver.hpp"
 #include "model/document.hpp"
 #include "report/console.hpp"
 #include "report/output.hpp"
@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   velm::report::StringSink out, err;
   velm::report::Console console(out, err);
   velm::report::Output output{console, folder()};
-  const auto outcome = velm::analysis::calculate_from_json_internal(text, output);
+  const auto outcome = velm::driver::calculate_from_json_internal(text, output);
   if (outcome && *outcome != "Analysis succeeded! Results written to 'analysis_results.json'")
     std::abort();
   return 0;

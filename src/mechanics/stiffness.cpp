@@ -5,8 +5,8 @@
 namespace velm::mechanics {
 
 std::optional<linalg::Matrix12> calculate_stiffness_matrix_3d(const model::Member& member,
-                                                              const MaterialMap& materials,
-                                                              const SectionMap& sections) {
+                                                              const model::MaterialMap& materials,
+                                                              const model::SectionMap& sections) {
   const auto section_entry = sections.find(member.section);
   if (section_entry == sections.end()) return std::nullopt;
   const model::Section& section = *section_entry->second;

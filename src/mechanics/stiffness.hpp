@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "linalg/types.hpp"
-#include "mechanics/record_maps.hpp"
+#include "model/lookup_maps.hpp"
 #include "model/member.hpp"
 
 namespace velm::mechanics {
@@ -33,8 +33,8 @@ struct FrameProperties {
 // Returns no matrix when the member's section, or that section's material, is not in the maps.
 // The length is not tested: coincident ends give non-finite terms.
 std::optional<linalg::Matrix12> calculate_stiffness_matrix_3d(const model::Member& member,
-                                                              const MaterialMap& materials,
-                                                              const SectionMap& sections);
+                                                              const model::MaterialMap& materials,
+                                                              const model::SectionMap& sections);
 
 // The same matrix from the properties and the length L.
 linalg::Matrix12 frame_stiffness(const FrameProperties& properties, double length);

@@ -12,8 +12,8 @@
 #include <string>
 #include <string_view>
 
-#include "analysis/driver.hpp"
-#include "analysis/engineering.hpp"
+#include "driver/driver.hpp"
+#include "driver/engineering.hpp"
 #include "base/internal_fault.hpp"
 #include "linalg/blas_threads.hpp"
 #include "python/monitored_run.hpp"
@@ -102,7 +102,7 @@ PyObject* text_to_str(const std::string& text) {
 }
 
 using Driver = std::expected<std::string, std::string> (*)(std::string_view, velm::report::Output&,
-                                                           velm::solver::Storage);
+                                                           velm::listing::Storage);
 
 // The stop check of the listed analysis, which holds the interpreter lock throughout: runs the
 // Python signal handlers, and keeps the exception one raises (KeyboardInterrupt for Ctrl-C) to
@@ -158,7 +158,7 @@ PyObject* run_analysis(PyObject* module, Driver driver, PyObject* argument) {
     velm::report::Output output{console, {}};
     output.stop_check = [&signals] { return signals(); };
     outcome = driver(std::string_view(data, static_cast<std::size_t>(size)), output,
-                     velm::solver::Storage::automatic);
+                     velm::listing::Storage::automatic);
     console.flush();
   } catch (const std::bad_alloc&) {
     return PyErr_NoMemory();
@@ -181,14 +181,14 @@ PyObject* calculate_from_json(PyObject* module, PyObject* const* args, Py_ssize_
                               PyObject* kwnames) {
   PyObject* json_data = unpack_single_str("calculate_from_json", "json_data", args, nargs, kwnames);
   if (json_data == nullptr) return nullptr;
-  return run_analysis(module, velm::analysis::calculate_from_json_internal, json_data);
+  return run_analysis(module, velm::driver::calculate_from_json_internal, json_data);
 }
 
 PyObject* calculate_from_file(PyObject* module, PyObject* const* args, Py_ssize_t nargs,
                               PyObject* kwnames) {
   PyObject* path = unpack_single_str("calculate_from_file", "path", args, nargs, kwnames);
   if (path == nullptr) return nullptr;
-  return run_analysis(module, velm::analysis::calculate_from_file_internal, path);
+  return run_analysis(module, velm::driver::calculate_from_file_internal, path);
 }
 
 // The arguments of analyze and analyze_file: one positional-or-keyword argument `name`, then
@@ -268,12 +268,12 @@ int unpack_analyze(const char* function, const char* name, PyObject* const* args
 PyObject* run_engineering(PyObject* module, bool from_file, std::string_view subject,
                           const AnalyzeArguments& arguments) {
   ModuleState* state = state_of(module);
-  velm::solver::AnalysisOptions options;
+  velm::engineering::AnalysisOptions options;
   options.stations = arguments.stations;
   velm::python::MonitoredOutcome outcome = velm::python::run_monitored(
-      [&](const velm::solver::AnalysisOptions& with_observer) {
-        return from_file ? velm::analysis::analyze_file(subject, with_observer)
-                         : velm::analysis::analyze_json(subject, with_observer);
+      [&](const velm::engineering::AnalysisOptions& with_options, velm::base::Monitor& monitor) {
+        return from_file ? velm::driver::analyze_file(subject, with_options, monitor)
+                         : velm::driver::analyze_json(subject, with_options, monitor);
       },
       options, arguments.progress);
   switch (outcome.kind) {

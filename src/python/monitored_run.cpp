@@ -15,7 +15,7 @@ namespace {
 
 // Shared between the worker, which reports, and the calling thread, which reads and may ask the
 // worker to stop.
-class Monitor final : public solver::Observer {
+class Monitor final : public base::Monitor {
  public:
   void stage_progress(std::string_view stage, double fraction) override {
     const std::lock_guard<std::mutex> guard(lock_);
@@ -44,10 +44,10 @@ class Monitor final : public solver::Observer {
   bool changed_ = false;
 };
 
-void run_guarded(const AnalysisWork& work, const solver::AnalysisOptions& options,
-                 MonitoredOutcome& out) {
+void run_guarded(const AnalysisWork& work, const engineering::AnalysisOptions& options,
+                 base::Monitor& monitor, MonitoredOutcome& out) {
   try {
-    out.analysis = work(options);
+    out.analysis = work(options, monitor);
   } catch (const std::bad_alloc&) {
     out.kind = MonitoredOutcome::Kind::out_of_memory;
   } catch (const std::exception& error) {  // velm::InternalFault and anything else thrown
@@ -71,11 +71,10 @@ int report(PyObject* progress, const std::string& stage, double fraction) {
 
 }  // namespace
 
-MonitoredOutcome run_monitored(const AnalysisWork& work, solver::AnalysisOptions options,
+MonitoredOutcome run_monitored(const AnalysisWork& work, engineering::AnalysisOptions options,
                                PyObject* progress) {
   MonitoredOutcome out;
   Monitor monitor;
-  options.observer = &monitor;
   std::mutex lock;
   std::condition_variable finished;
   bool done = false;
@@ -88,15 +87,15 @@ MonitoredOutcome run_monitored(const AnalysisWork& work, solver::AnalysisOptions
   std::thread worker;
   try {
     worker = std::thread([&] {
-      run_guarded(work, options, out);
+      run_guarded(work, options, monitor, out);
       const std::lock_guard<std::mutex> guard(lock);
       done = true;
       finished.notify_one();
     });
   } catch (const std::system_error&) {
     // No thread to be had: analyse here, without checks.
-    options.observer = nullptr;
-    run_guarded(work, options, out);
+    base::Monitor unchecked;
+    run_guarded(work, options, unchecked, out);
     done = true;
   }
   std::unique_lock<std::mutex> guard(lock);

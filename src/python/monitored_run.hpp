@@ -11,23 +11,23 @@
 #include <functional>
 #include <string>
 
-#include "solver/static_analysis.hpp"
+#include "engineering/static_analysis.hpp"
 
 namespace velm::python {
 
 struct MonitoredOutcome {
   enum class Kind { finished, python_exception, out_of_memory, fault };
   Kind kind = Kind::finished;
-  std::expected<solver::StaticAnalysis, std::string> analysis;  // when finished
+  std::expected<engineering::StaticAnalysis, std::string> analysis;  // when finished
   std::string fault;                                            // when fault
 };
 
-using AnalysisWork = std::function<std::expected<solver::StaticAnalysis, std::string>(
-    const solver::AnalysisOptions&)>;
+using AnalysisWork = std::function<std::expected<engineering::StaticAnalysis, std::string>(
+    const engineering::AnalysisOptions&, base::Monitor&)>;
 
 // Called with the interpreter lock held; `progress` is None or a callable (stage, fraction).
 // python_exception: the exception is set when this returns.
-MonitoredOutcome run_monitored(const AnalysisWork& work, solver::AnalysisOptions options,
+MonitoredOutcome run_monitored(const AnalysisWork& work, engineering::AnalysisOptions options,
                                PyObject* progress);
 
 }  // namespace velm::python

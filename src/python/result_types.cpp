@@ -258,7 +258,7 @@ PyType_Spec result_set_spec = {
     "velm_calculations.ResultSet", sizeof(ResultSetObject), 0,
     Py_TPFLAGS_DEFAULT | Py_TPFLAGS_HAVE_GC | Py_TPFLAGS_DISALLOW_INSTANTIATION, result_set_slots};
 
-PyObject* make_result_set(const ResultTypes& types, solver::ResultSet&& set, const char* kind,
+PyObject* make_result_set(const ResultTypes& types, engineering::ResultSet&& set, const char* kind,
                           Py_ssize_t nodes, Py_ssize_t supports, Py_ssize_t members,
                           Py_ssize_t stations) {
   auto* type = reinterpret_cast<PyTypeObject*>(types.result_set);
@@ -441,12 +441,12 @@ PyType_Spec analysis_spec = {
     Py_TPFLAGS_DEFAULT | Py_TPFLAGS_HAVE_GC | Py_TPFLAGS_DISALLOW_INSTANTIATION, analysis_slots};
 
 // Dict from id to ResultSet, in order.
-PyObject* result_set_dict(const ResultTypes& types, std::vector<solver::ResultSet>& sets,
+PyObject* result_set_dict(const ResultTypes& types, std::vector<engineering::ResultSet>& sets,
                           const char* kind, Py_ssize_t nodes, Py_ssize_t supports,
                           Py_ssize_t members, Py_ssize_t stations) {
   PyObject* dict = PyDict_New();
   if (dict == nullptr) return nullptr;
-  for (solver::ResultSet& set : sets) {
+  for (engineering::ResultSet& set : sets) {
     PyObject* key = PyLong_FromUnsignedLong(set.id);
     PyObject* value = key == nullptr ? nullptr
                                      : make_result_set(types, std::move(set), kind, nodes, supports,
@@ -475,7 +475,7 @@ int add_result_types(PyObject* module, ResultTypes& types) {
   return 0;
 }
 
-PyObject* make_analysis(const ResultTypes& types, solver::StaticAnalysis&& result) {
+PyObject* make_analysis(const ResultTypes& types, engineering::StaticAnalysis&& result) {
   auto* type = reinterpret_cast<PyTypeObject*>(types.analysis);
   auto* analysis = reinterpret_cast<AnalysisObject*>(type->tp_alloc(type, 0));
   if (analysis == nullptr) return nullptr;

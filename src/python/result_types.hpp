@@ -6,7 +6,7 @@
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
-#include "solver/static_results.hpp"
+#include "engineering/static_results.hpp"
 
 namespace velm::python {
 
@@ -21,6 +21,6 @@ struct ResultTypes {
 int add_result_types(PyObject* module, ResultTypes& types);
 
 // An Analysis object taking over the arrays of `analysis`; nullptr with an exception set.
-PyObject* make_analysis(const ResultTypes& types, solver::StaticAnalysis&& analysis);
+PyObject* make_analysis(const ResultTypes& types, engineering::StaticAnalysis&& analysis);
 
 }  // namespace velm::python

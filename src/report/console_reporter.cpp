@@ -10,7 +10,7 @@
 
 namespace velm::report {
 
-void ConsoleReporter::member_matrices(const solver::MemberMatrices& matrices) {
+void ConsoleReporter::member_matrices(const listing::MemberMatrices& matrices) {
   Console& console = output_.console;
   const std::string id = std::to_string(matrices.member.id);
   print_matrix(console, matrices.stiffness, "Local Stiffness Matrix for Member " + id);
@@ -23,7 +23,7 @@ void ConsoleReporter::member_matrices(const solver::MemberMatrices& matrices) {
   print_matrix(console, *matrices.transformed, "Transformed Stiffness Matrix for Member " + id);
 }
 
-void ConsoleReporter::global_matrix(std::string_view title, const solver::GlobalMatrix& matrix) {
+void ConsoleReporter::global_matrix(std::string_view title, const listing::GlobalMatrix& matrix) {
   print_global_matrix(output_.console, matrix, title, output_.stop_check);
 }
 
@@ -35,7 +35,7 @@ void ConsoleReporter::determinant(std::string_view label, double value) {
   print_determinant(output_.console, label, value);
 }
 
-void print_global_matrix(Console& console, const solver::GlobalMatrix& matrix,
+void print_global_matrix(Console& console, const listing::GlobalMatrix& matrix,
                          std::string_view title, const std::function<bool()>& stop_requested) {
   const std::size_t size = matrix.size();
   print_matrix_title(console, title, size, size);

@@ -8,20 +8,20 @@
 #include "linalg/types.hpp"
 #include "report/console.hpp"
 #include "report/output.hpp"
-#include "solver/global_matrix.hpp"
-#include "solver/observer.hpp"
+#include "listing/global_matrix.hpp"
+#include "listing/observer.hpp"
 
 namespace velm::report {
 
-class ConsoleReporter final : public solver::Observer {
+class ConsoleReporter final : public listing::Observer {
  public:
   explicit ConsoleReporter(const Output& output) : output_(output) {}
 
   void progress(std::string_view line) override { output_.console.progress(line); }
   // k, "Determinant of local stiffness matrix: " with det(k), T, the CSV file of T with its two
   // console lines, then Ke; only k and its determinant when there is no T.
-  void member_matrices(const solver::MemberMatrices& matrices) override;
-  void global_matrix(std::string_view title, const solver::GlobalMatrix& matrix) override;
+  void member_matrices(const listing::MemberMatrices& matrices) override;
+  void global_matrix(std::string_view title, const listing::GlobalMatrix& matrix) override;
   void vector(std::string_view title, const linalg::Vector& vector) override;
   void determinant(std::string_view label, double value) override;
   void stage_end(std::string_view stage) override { output_.mark(stage); }
@@ -35,7 +35,7 @@ class ConsoleReporter final : public solver::Observer {
 // row as a run of zero cells, the columns the row may hold non-zeros in, and another run of
 // zero cells. `stop_requested`, when given, is polled after every row; true ends the printing
 // there, the matrix unfinished.
-void print_global_matrix(Console& console, const solver::GlobalMatrix& matrix,
+void print_global_matrix(Console& console, const listing::GlobalMatrix& matrix,
                          std::string_view title, const std::function<bool()>& stop_requested = {});
 
 }  // namespace velm::report

@@ -16,7 +16,7 @@ struct Output {
   std::filesystem::path directory;
   // Attached only by the benchmark.
   StageClock* clock = nullptr;
-  // Polled while the analysis runs (solver::Observer::stop_requested): true stops it. Attached
+  // Polled while the analysis runs (listing::Observer::stop_requested): true stops it. Attached
   // by the caller that can be interrupted, the Python module.
   std::function<bool()> stop_check = nullptr;
 

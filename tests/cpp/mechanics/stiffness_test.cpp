@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "solver/model_builder.hpp"
+#include "model_builder.hpp"
 
 namespace velm::mechanics {
 namespace {
@@ -13,8 +13,8 @@ using testing::node;
 struct Maps {
   model::Material material{1, "M", 200000.0, 80000.0, 0.0, 0.0};
   model::Section section{};
-  MaterialMap materials;
-  SectionMap sections;
+  model::MaterialMap materials;
+  model::SectionMap sections;
   Maps() {
     section.id = 3;
     section.material = 1;

@@ -4,7 +4,7 @@
 
 #include <Eigen/LU>
 
-#include "solver/model_builder.hpp"
+#include "model_builder.hpp"
 
 namespace velm::mechanics {
 namespace {

@@ -16,19 +16,19 @@ namespace {
 
 // 5 nodes (30 dofs, under one tile) or 12 nodes (72 dofs, three tiles of rows), members between
 // neighbours, one dof fixed so that the matrix also holds a negative zero.
-std::unique_ptr<solver::GlobalMatrix> chain(std::uint32_t nodes, solver::Storage storage) {
-  auto k = solver::make_global_matrix(6 * std::size_t{nodes}, 11, storage);
+std::unique_ptr<listing::GlobalMatrix> chain(std::uint32_t nodes, listing::Storage storage) {
+  auto k = listing::make_global_matrix(6 * std::size_t{nodes}, 11, storage);
   for (std::uint32_t n = 1; n < nodes; ++n) {
     linalg::Matrix12 e;
     for (int i = 0; i < 12; ++i)
       for (int j = 0; j < 12; ++j) e(i, j) = std::sin(n + 12.0 * i + j) * 1e4;
-    k->add_element(e, solver::member_dofs(n, n + 1));
+    k->add_element(e, listing::member_dofs(n, n + 1));
   }
   k->constrain(8);
   return k;
 }
 
-std::string printed_global(const solver::GlobalMatrix& matrix) {
+std::string printed_global(const listing::GlobalMatrix& matrix) {
   StringSink out, err;
   {
     Console console(out, err);
@@ -37,7 +37,7 @@ std::string printed_global(const solver::GlobalMatrix& matrix) {
   return out.text;
 }
 
-std::string printed_dense(const solver::GlobalMatrix& matrix) {
+std::string printed_dense(const listing::GlobalMatrix& matrix) {
   linalg::DenseMatrix dense(matrix.size(), matrix.size());
   for (std::size_t i = 0; i < matrix.size(); ++i)
     for (std::size_t j = 0; j < matrix.size(); ++j)
@@ -51,13 +51,13 @@ std::string printed_dense(const solver::GlobalMatrix& matrix) {
 }
 
 TEST(PrintGlobalMatrix, PrintsLikeTheDenseMatrixInBothStorages) {
-  for (const auto storage : {solver::Storage::dense, solver::Storage::band}) {
+  for (const auto storage : {listing::Storage::dense, listing::Storage::band}) {
     for (const std::uint32_t nodes : {5u, 12u}) {
       const auto k = chain(nodes, storage);
       EXPECT_EQ(printed_global(*k), printed_dense(*k)) << nodes << " nodes";
     }
   }
-  EXPECT_EQ(printed_global(*solver::make_global_matrix(0, 0, solver::Storage::automatic)),
+  EXPECT_EQ(printed_global(*listing::make_global_matrix(0, 0, listing::Storage::automatic)),
             "K (0x0):\n\n");
 }
 

@@ -1,0 +1,12 @@
+// Amounts as the engine's messages state them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace velm::base {
+
+// "1.5 GB": bytes in gigabytes (10^9) with one decimal.
+std::string gigabytes(std::uint64_t bytes);
+
+}  // namespace velm::base

@@ -1,0 +1,37 @@
+// What the engineering analysis returns: the geometry it analysed and one result set per load
+// case and per load combination, as flat row-major arrays.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace velm::engineering {
+
+struct ResultSet {
+  std::uint32_t id = 0;
+  std::string name;
+  std::vector<double> displacements;            // N x 6: UX UY UZ RX RY RZ, global axes
+  std::vector<double> reactions;                // S x 6: FX FY FZ MX MY MZ per support record
+  std::vector<double> end_forces;               // M x 12: start then end, local axes
+  std::vector<double> internal_forces;          // M x stations x 6: N Vy Vz T My Mz, local axes
+  std::vector<double> internal_force_extremes;  // M x 2 x 6: minima, then maxima, over L
+  std::vector<std::uint32_t> inactive_members;  // switched off, document order
+};
+
+struct StaticAnalysis {
+  std::uint32_t node_count = 0;
+  int stations = 0;
+  std::vector<double> coordinates;                         // N x 3
+  std::vector<std::uint32_t> member_ids;                   // M, document order
+  std::vector<std::array<std::uint32_t, 2>> member_nodes;  // M x (start, end)
+  std::vector<double> member_axes;                         // M x 3 x 3, rows local x, y, z
+  std::vector<double> member_lengths;                      // M
+  std::vector<std::uint32_t> support_ids;                  // S, document order
+  std::vector<std::uint8_t> restraints;                    // N x 6, 1 where fixed
+  std::vector<ResultSet> load_cases;                       // document order
+  std::vector<ResultSet> combinations;                     // document order
+};
+
+}  // namespace velm::engineering

@@ -1,0 +1,92 @@
+// The model as the engineering analysis sees it: checked strictly, nodes indexed by id, every
+// member with its axes, length, section properties, type and end connections, the supports per
+// node, the line loads of every load case in member axes, and the groups of nodes that rigid
+// links join. Built once per analysis from the model document, which must outlive it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <expected>
+#include <string>
+#include <vector>
+
+#include "linalg/types.hpp"
+#include "mechanics/end_releases.hpp"
+#include "mechanics/member_loads.hpp"
+#include "mechanics/stiffness.hpp"
+#include "model/velm.hpp"
+
+namespace velm::frame {
+
+struct StructureMember {
+  std::uint32_t id = 0;
+  std::uint32_t start = 0;  // node ids, 1..N
+  std::uint32_t end = 0;
+  double length = 0.0;
+  linalg::Matrix3 axes;  // rows: local x, y, z in global components
+  mechanics::FrameProperties properties;
+  model::MemberType type = model::MemberType::Normal;
+  // Releases and springs of the member ends; truss, tension and compression members are
+  // pinned at both ends (rotations released), whatever their hinges say.
+  mechanics::EndConnections ends{};
+  bool released = false;  // any entry of `ends` set
+
+  bool axial_only() const {
+    return type == model::MemberType::Truss || type == model::MemberType::Tension ||
+           type == model::MemberType::Compression;
+  }
+  bool switching() const {
+    return type == model::MemberType::Tension || type == model::MemberType::Compression;
+  }
+};
+
+// A line load of a load case on one member, in the member's axes.
+struct MemberLineLoad {
+  std::size_t member = 0;  // index into Structure::members
+  mechanics::MemberLoad load;
+};
+
+struct Structure {
+  std::uint32_t node_count = 0;
+  std::vector<double> coordinates;       // X, Y, Z of node 1, then node 2, ...
+  std::vector<StructureMember> members;  // document order
+  std::vector<std::uint8_t> restraints;  // 6 per node, 1 where a support fixes the dof
+  // Per entry of nodal_supports: the dofs it fixes and the distinct nodes it holds (ascending).
+  std::vector<std::array<bool, 6>> support_dofs;
+  std::vector<std::vector<std::uint32_t>> support_nodes;
+  // Per load case, in document order: its line loads.
+  std::vector<std::vector<MemberLineLoad>> line_loads;
+  // Per node: 1 when only axial members (truss, tension, compression) reach it, so that its
+  // rotations are no unknowns.
+  std::vector<std::uint8_t> axial_only_nodes;
+  // Rigid links: per node, the node whose motion it follows (itself when no link joins it),
+  // and the links in an order where every link comes after those further from the root.
+  std::vector<std::uint32_t> root;
+  struct Link {
+    std::size_t member;   // index into members
+    std::uint32_t child;  // the end further from the root
+  };
+  std::vector<Link> links_leaves_first;
+  bool has_switching_members = false;
+  const model::VELM* model = nullptr;
+
+  const double* xyz(std::uint32_t node_id) const { return &coordinates[3 * (node_id - 1)]; }
+};
+
+// Checks the model and indexes it. The first problem found is the error, a text naming the
+// record concerned: ids used twice (load cases, members, supports, combinations), node ids not
+// running 1..N, a missing section, material, hinge or reference node, a non-finite or
+// non-positive E, G, A, I_y, I_z or J, a negative or non-finite hinge value, a node given
+// different coordinates by two members (beyond 1e-9 of the model's largest extent), coincident
+// ends, a reference node on the member's axis, a support id that names no support, a
+// combination naming a load case that does not exist, a nodal load on a node outside the model
+// or with non-finite values, a line load that names no member, lies outside its member, or
+// acts on a tension, compression or rigid member, and rigid links that close a loop or join
+// two supported nodes.
+std::expected<Structure, std::string> build_structure(const model::VELM& model);
+
+// The dofs that are no unknowns (6 per node, 1 where eliminated): the fixed ones, the rotations
+// that only axial members reach, and every dof of a node that a rigid link makes follow another.
+std::vector<std::uint8_t> eliminated_dofs(const Structure& structure);
+
+}  // namespace velm::frame
