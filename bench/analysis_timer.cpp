@@ -14,6 +14,7 @@
 
 #include "driver/engineering.hpp"
 #include "driver/text_file.hpp"
+#include "frame/structure.hpp"
 #include "linalg/blas_threads.hpp"
 #include "linalg/sparse_ldlt.hpp"
 #include "model/document.hpp"
@@ -21,7 +22,6 @@
 #include "system/dof_numbering.hpp"
 #include "system/member_actions.hpp"
 #include "system/sparse_global_matrix.hpp"
-#include "frame/structure.hpp"
 
 namespace {
 
@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
   const auto start = Clock::now();
   const auto analysis = velm::driver::analyze_file(argv[1], options);
   if (!analysis) {
-    std::fprintf(stderr, "%s\n", analysis.error().c_str());
+    std::fprintf(stderr, "%s\n", velm::base::message(analysis.error()).c_str());
     return 1;
   }
   const double total = seconds_since(start);

@@ -92,14 +92,16 @@ std::vector<model::MemberForce> member_end_forces(
   return forces;
 }
 
-std::optional<std::string> find_non_finite(const linalg::Vector& vector, const std::string& what) {
+base::Expected<void> check_finite(const linalg::Vector& vector, const std::string& what) {
   for (Eigen::Index i = 0; i < vector.size(); ++i) {
     if (std::isfinite(vector(i))) continue;
-    return "The " + what + " is not finite at node " + std::to_string(i / 6 + 1) + ", " +
-           kDofNames[static_cast<std::size_t>(i % 6)] + " (" + format::plain_decimal(vector(i)) +
-           "): the stiffness or load values of the model are out of range.";
+    return base::fail(base::ErrorCode::not_finite,
+                      "The " + what + " is not finite at node " + std::to_string(i / 6 + 1) + ", " +
+                          kDofNames[static_cast<std::size_t>(i % 6)] + " (" +
+                          format::plain_decimal(vector(i)) +
+                          "): the stiffness or load values of the model are out of range.");
   }
-  return std::nullopt;
+  return {};
 }
 
 }  // namespace velm::listing
