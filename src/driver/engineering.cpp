@@ -21,12 +21,13 @@ std::expected<engineering::StaticAnalysis, std::string> analyze_json(
   if (!model) return std::unexpected("JSON was not well-formatted: " + model.error());
   if (model->load_cases.empty())
     return std::unexpected(std::string("No load cases found in the input data."));
-  return engineering::analyse_statics(*model, options, monitor);
+  auto analysis = engineering::analyse_statics(*model, options, monitor);
+  if (!analysis) return std::unexpected(base::message(analysis.error()));
+  return std::move(*analysis);
 }
 
 std::expected<engineering::StaticAnalysis, std::string> analyze_file(
-    std::string_view path, const engineering::AnalysisOptions& options,
-    base::Monitor& monitor) {
+    std::string_view path, const engineering::AnalysisOptions& options, base::Monitor& monitor) {
   monitor.stage_progress("read", 0.0);
   std::expected<std::string, std::string> text;
   try {

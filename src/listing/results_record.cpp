@@ -3,15 +3,15 @@
 #include <array>
 #include <cmath>
 
+#include "base/finite.hpp"
 #include "base/internal_fault.hpp"
 #include "format/numbers.hpp"
 #include "listing/supports.hpp"
+#include "model/dof_labels.hpp"
 
 namespace velm::listing {
 
 namespace {
-
-constexpr std::array<const char*, 6> kDofNames = {"UX", "UY", "UZ", "RX", "RY", "RZ"};
 
 // The six entries of node n (1-based) in a global vector.
 std::array<double, 6> node_values(const linalg::Vector& v, std::uint32_t node_id) {
@@ -93,13 +93,14 @@ std::vector<model::MemberForce> member_end_forces(
 }
 
 std::optional<std::string> find_non_finite(const linalg::Vector& vector, const std::string& what) {
-  for (Eigen::Index i = 0; i < vector.size(); ++i) {
-    if (std::isfinite(vector(i))) continue;
-    return "The " + what + " is not finite at node " + std::to_string(i / 6 + 1) + ", " +
-           kDofNames[static_cast<std::size_t>(i % 6)] + " (" + format::plain_decimal(vector(i)) +
-           "): the stiffness or load values of the model are out of range.";
-  }
-  return std::nullopt;
+  const std::optional<std::size_t> at =
+      base::first_non_finite(vector.data(), static_cast<std::size_t>(vector.size()));
+  if (!at) return std::nullopt;
+  const std::size_t i = *at;
+  return "The " + what + " is not finite at node " + std::to_string(i / 6 + 1) + ", " +
+         model::kDofLabels[i % 6] + " (" +
+         format::plain_decimal(vector(static_cast<Eigen::Index>(i))) +
+         "): the stiffness or load values of the model are out of range.";
 }
 
 }  // namespace velm::listing
