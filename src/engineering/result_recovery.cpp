@@ -1,11 +1,13 @@
 #include "engineering/result_recovery.hpp"
 
 #include <algorithm>
+#include <array>
 #include <span>
 
 #include <Eigen/Geometry>
 
 #include "mechanics/internal_forces.hpp"
+#include "model/support_dofs.hpp"
 #include "system/constraints.hpp"
 
 namespace velm::engineering {
@@ -134,10 +136,12 @@ void recover_results(const system::DiscreteModel& model, const frame::LoadSet& s
     for (std::size_t axis = 0; axis < 3; ++axis)
       sums[6 * (load.node - 1) + axis] -= load.force(static_cast<Eigen::Index>(axis));
   out.reactions.assign(6 * structure.support_nodes.size(), 0.0);
-  for (std::size_t r = 0; r < structure.support_nodes.size(); ++r)
-    for (const std::uint32_t node : structure.support_nodes[r])
-      for (std::size_t k = 0; k < 6; ++k)
-        if (structure.support_dofs[r][k]) out.reactions[6 * r + k] += sums[6 * (node - 1) + k];
+  for (std::size_t r = 0; r < structure.support_nodes.size(); ++r) {
+    const std::array<double, 6> reaction = model::support_reaction(
+        structure.support_dofs[r], structure.support_nodes[r],
+        [&](std::uint32_t node) { return &sums[6 * (node - std::size_t{1})]; });
+    std::copy(reaction.begin(), reaction.end(), &out.reactions[6 * r]);
+  }
 }
 
 }  // namespace velm::engineering

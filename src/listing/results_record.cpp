@@ -50,13 +50,9 @@ std::vector<model::ReactionForce> support_reactions(
   std::vector<model::ReactionForce> reactions;
   reactions.reserve(supports.size());
   for (std::size_t i = 0; i < supports.size(); ++i) {
-    const std::array<bool, 6> fixed = model::fixed_dofs(supports[i]);
-    std::array<double, 6> sum{};
-    for (const std::uint32_t node : applied_nodes[i]) {
-      const std::array<double, 6> r = node_values(residual, node);
-      for (std::size_t k = 0; k < 6; ++k)
-        if (fixed[k]) sum[k] += r[k];
-    }
+    const std::array<double, 6> sum =
+        model::support_reaction(model::fixed_dofs(supports[i]), applied_nodes[i],
+                                [&](std::uint32_t node) { return node_values(residual, node); });
     reactions.push_back({supports[i].id, sum[0], sum[1], sum[2], sum[3], sum[4], sum[5]});
   }
   return reactions;

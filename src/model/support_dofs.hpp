@@ -31,4 +31,20 @@ struct SupportedNodes {
 };
 SupportedNodes supported_nodes(const VELM& model, const SupportMap& supports);
 
+// The reaction of one support record: over its nodes in the order given, the sum of
+// node_values(node)[k] (what the node's fixed dofs take, K u - F) at each dof k it fixes; 0 at
+// the others.
+template <class NodeValues>
+std::array<double, 6> support_reaction(const std::array<bool, 6>& fixed,
+                                       const std::vector<std::uint32_t>& nodes,
+                                       NodeValues&& node_values) {
+  std::array<double, 6> sum{};
+  for (const std::uint32_t node : nodes) {
+    const auto& r = node_values(node);
+    for (std::size_t k = 0; k < 6; ++k)
+      if (fixed[k]) sum[k] += r[k];
+  }
+  return sum;
+}
+
 }  // namespace velm::model
