@@ -16,7 +16,6 @@ std::string message(const Error& error) {
     case ErrorCode::too_large:
     case ErrorCode::not_finite:
     case ErrorCode::not_settled:
-    case ErrorCode::analysis_failed:
       return detail;
     case ErrorCode::unstable:
       return "The structure is unstable: " + detail + ".";

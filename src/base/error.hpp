@@ -26,7 +26,6 @@ enum class ErrorCode {
   cancelled,              // the caller asked to stop; no detail
   load_case_failed,       // the listed analysis of a load case failed; detail: "<id>: <message>"
   write_failed,           // the results file could not be written; detail: why
-  analysis_failed,        // the engineering analysis failed; detail: its whole text
 };
 
 struct Error {

@@ -6,18 +6,6 @@
 #include "driver/text_file.hpp"
 
 namespace velm::driver {
-namespace {
-
-// The analysis's failure text as an error: its cancellation as one, any other text whole.
-base::Expected<engineering::StaticAnalysis> as_error(
-    std::expected<engineering::StaticAnalysis, std::string> analysis) {
-  if (analysis) return std::move(*analysis);
-  if (analysis.error() == base::kCancelled) return base::fail(base::ErrorCode::cancelled);
-  return base::fail(base::ErrorCode::analysis_failed, std::move(analysis.error()));
-}
-
-}  // namespace
-
 base::Expected<engineering::StaticAnalysis> analyze_json(
     std::string_view json_text, const engineering::AnalysisOptions& options,
     base::Monitor& monitor) {
@@ -30,7 +18,7 @@ base::Expected<engineering::StaticAnalysis> analyze_json(
   }
   monitor.stage_end("read");
   if (!model) return std::unexpected(std::move(model.error()));
-  return as_error(engineering::analyse_statics(*model, options, monitor));
+  return engineering::analyse_statics(*model, options, monitor);
 }
 
 base::Expected<engineering::StaticAnalysis> analyze_file(
