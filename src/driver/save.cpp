@@ -187,12 +187,29 @@ std::expected<fs::path, std::string> write_temporary(const fs::path& target,
   return *named;
 }
 
+// A device or FIFO is written to as a plain write would: opened (a FIFO waits for its reader)
+// and written, never replaced. Nothing when the target is not one, or does not exist.
+std::optional<std::expected<void, std::string>> write_special(const fs::path& target,
+                                                              std::string_view contents) {
+  struct stat info {};
+  if (::stat(target.c_str(), &info) != 0 || S_ISREG(info.st_mode) || S_ISDIR(info.st_mode))
+    return std::nullopt;
+  int fd = -1;
+  while ((fd = ::open(target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC)) < 0)
+    if (errno != EINTR) return os_failure(errno);
+  int error_number = write_all(fd, contents) ? 0 : errno;
+  if (::close(fd) != 0 && error_number == 0) error_number = errno;
+  if (error_number != 0) return os_failure(error_number);
+  return std::expected<void, std::string>{};
+}
+
 }  // namespace
 
 std::expected<void, std::string> replace_file(const fs::path& file_name,
                                               std::string_view contents) {
   auto target = resolve_links(file_name);
   if (!target) return std::unexpected(target.error());
+  if (auto written = write_special(*target, contents)) return *written;
   auto old = existing_attributes(*target);
   if (!old) return std::unexpected(old.error());
   // The temporary file lives in the target's folder: a rename never crosses file systems.

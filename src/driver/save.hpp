@@ -15,7 +15,8 @@ namespace velm::driver {
 // document as it was and no stray file. A symbolic link at file_name is followed: the file it
 // points to is the one replaced. An existing file is replaced only where the process could
 // open it for writing, and the new one takes its permission bits (and, where the process may
-// set them, its owner and group). The error is the system's text of the failed step.
+// set them, its owner and group). A device or FIFO (at the end of the links) is written to
+// directly, as a plain write would, never replaced. The error is the system's text of the failed step.
 std::expected<void, std::string> save_results_to_json(const model::VELM& model,
                                                       const std::filesystem::path& file_name);
 

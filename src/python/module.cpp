@@ -21,6 +21,7 @@
 #include "python/arguments.hpp"
 #include "python/failure.hpp"
 #include "python/monitored_run.hpp"
+#include "python/replace_file.hpp"
 #include "python/result_types.hpp"
 #include "report/console.hpp"
 #include "report/output.hpp"
@@ -436,7 +437,8 @@ PyMODINIT_FUNC PyInit_velm_calculations() {
       velm::python::add_result_types(module, state->types) < 0 ||
       add_public(module, "Analysis", state->types.analysis) < 0 ||
       add_public(module, "ResultSet", state->types.result_set) < 0 ||
-      add_public(module, "AnalysisError", state->analysis_error) < 0) {
+      add_public(module, "AnalysisError", state->analysis_error) < 0 ||
+      add_function(module, &velm::python::replace_file_def) < 0) {
     Py_DECREF(module);
     return nullptr;
   }

@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string>
+#include <thread>
 
 #include "driver/save.hpp"
 
@@ -85,6 +87,19 @@ TEST_F(SaveResults, TargetIsADirectory) {
   ASSERT_FALSE(saved);
   EXPECT_EQ(saved.error(), "Is a directory (os error 21)");
   EXPECT_EQ(entries(), 1u) << "the temporary file is removed";
+}
+
+TEST_F(SaveResults, AFifoIsWrittenToNotReplaced) {
+  const fs::path fifo = dir_ / "out.fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::string received;
+  std::thread reader([&] { received = read(fifo); });
+  const auto written = replace_file(fifo, "through the pipe");
+  reader.join();
+  ASSERT_TRUE(written) << written.error();
+  EXPECT_EQ(received, "through the pipe");
+  EXPECT_TRUE(fs::is_fifo(fifo));
+  EXPECT_EQ(entries(), 1u);
 }
 
 TEST_F(SaveResults, MissingFolder) {
