@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "base/monitor.hpp"
 #include "driver/engineering.hpp"
 #include "model/document.hpp"
 #include "small_model.hpp"
@@ -19,6 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   velm::engineering::AnalysisOptions options;
   options.stations = 3;
-  (void)velm::driver::analyze_json(text, options);
+  velm::base::Monitor quiet;
+  (void)velm::driver::analyze_json(text, options, quiet);
   return 0;
 }
