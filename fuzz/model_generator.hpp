@@ -35,10 +35,10 @@ inline model::VELM generate_model(ByteSource& in) {
   static constexpr double kAreas[] = {1e-2, 1e-3, 5e-2};
   static constexpr double kInertias[] = {1e-4, 1e-6, 2e-5, 1e-9};
   static constexpr double kSprings[] = {0.0, 1e3, 1e6, 1e9};
-  static constexpr double kDirections[][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, -1}, {1, 1, 0},
-                                              {0.3, -0.2, 1}};
+  static constexpr double kDirections[][3] = {
+      {1, 0, 0}, {0, 1, 0}, {0, 0, -1}, {1, 1, 0}, {0.3, -0.2, 1}};
   static constexpr model::MemberType kTypes[] = {
-      model::MemberType::Normal, model::MemberType::Normal, model::MemberType::Normal,
+      model::MemberType::Normal, model::MemberType::Normal,  model::MemberType::Normal,
       model::MemberType::Truss,  model::MemberType::Tension, model::MemberType::Compression,
       model::MemberType::Rigid};
   model::VELM m;

@@ -96,7 +96,7 @@ class ModelRecordsTest(unittest.TestCase):
         document["materials"].append(dict(document["materials"][0], e_mod=1e9))
         self.assertRefused(document, "Two materials have the id 1.")
         document = cantilever()
-        hinge = {"id": 4, "translational_release_vx": None, "translational_release_vy": None,
+        hinge = {"id": 4, "hinge_type": "", "translational_release_vx": None, "translational_release_vy": None,
                  "translational_release_vz": None, "rotational_release_mx": None,
                  "rotational_release_my": 0.0, "rotational_release_mz": None}
         document["memberhinges"] = [hinge, dict(hinge)]

@@ -14,7 +14,7 @@ namespace {
 // each bar's start towards its end.
 struct TwoBars {
   std::vector<std::array<std::uint32_t, 2>> nodes{{1, 2}, {1, 3}};
-  std::vector<double> axes{1, 0, 0, 0, 1, 0, 0, 0, 1,    // x along X
+  std::vector<double> axes{1, 0, 0, 0, 1, 0, 0,  0, 1,   // x along X
                            0, 0, 1, 0, 1, 0, -1, 0, 0};  // x along Z, z along -X
   std::vector<double> forces = std::vector<double>(24, 0.0);
   std::vector<double> loads = std::vector<double>(18, 0.0);
