@@ -35,6 +35,15 @@ base::Expected<void> reject_repeated_ids(const model::VELM& model) {
   if (auto id =
           repeated_id(model.load_combinations, [](const auto& c) { return c.load_combination_id; }))
     return invalid(fmt::format("Two load combinations have the id {}.", *id));
+  // The listing analysis lets the later of two such records win; here a repeated id is a
+  // mistake in the model, which would otherwise change its stiffness silently.
+  if (auto id = repeated_id(model.sections, [](const auto& s) { return s.id; }))
+    return invalid(fmt::format("Two sections have the id {}.", *id));
+  if (auto id = repeated_id(model.materials, [](const auto& m) { return m.id; }))
+    return invalid(fmt::format("Two materials have the id {}.", *id));
+  if (model.memberhinges)
+    if (auto id = repeated_id(*model.memberhinges, [](const auto& h) { return h.id; }))
+      return invalid(fmt::format("Two member hinges have the id {}.", *id));
   return {};
 }
 
