@@ -25,12 +25,11 @@ std::expected<engineering::StaticAnalysis, std::string> analyze_json(
 }
 
 std::expected<engineering::StaticAnalysis, std::string> analyze_file(
-    std::string_view path, const engineering::AnalysisOptions& options,
-    base::Monitor& monitor) {
+    std::string_view path, const engineering::AnalysisOptions& options, base::Monitor& monitor) {
   monitor.stage_progress("read", 0.0);
   std::expected<std::string, std::string> text;
   try {
-    text = read_text_file(path);
+    text = read_text_file(path, [&monitor] { return monitor.stop_requested(); });
   } catch (const std::bad_alloc&) {
     return std::unexpected("Not enough memory to read the model document.");
   }

@@ -1,6 +1,7 @@
 #include "driver/text_file.hpp"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,9 +12,9 @@
 
 #include <fmt/format.h>
 
+#include "base/memory_budget.hpp"
 #include "base/system_error.hpp"
 #include "json/utf8.hpp"
-#include "base/memory_budget.hpp"
 #include "listing/observer.hpp"
 
 namespace velm::driver {
@@ -26,6 +27,22 @@ constexpr std::size_t kBlocksBetweenChecks = 16;
 
 std::string amount(std::uint64_t bytes) {
   return fmt::format("{:.1f} GB ({} bytes)", static_cast<double>(bytes) / 1e9, bytes);
+}
+
+// How long a wait for a pipe's writer or its data lasts before the stop check is asked again.
+constexpr int kPollMilliseconds = 100;
+
+// Waits until `fd` (not a regular file) has data, or its writers are gone; false once
+// `stop_requested` says to give up. A signal ends the wait only on the thread it is delivered
+// to, so the wait is also timed: a read on a worker thread learns of a stop within 0.1 s.
+std::expected<void, std::string> wait_readable(int fd, const StopCheck& stop_requested) {
+  for (;;) {
+    pollfd entry{.fd = fd, .events = POLLIN, .revents = 0};
+    const int ready = ::poll(&entry, 1, stop_requested ? kPollMilliseconds : -1);
+    if (ready > 0) return {};
+    if (ready < 0 && errno != EINTR) return std::unexpected(os_error_text(errno));
+    if (stop_requested && stop_requested()) return std::unexpected(base::kCancelled);
+  }
 }
 
 // Closes the file however the read ends.
@@ -47,13 +64,16 @@ std::expected<std::string, std::string> read_text_file(std::string_view path,
   if (path.find('\0') != std::string_view::npos)
     return std::unexpected("the path contains a NUL character, which no file name can hold");
   const std::string name(path);
-  // Opening a FIFO waits for its writer, and a signal may interrupt that wait too.
+  // A FIFO opened without O_NONBLOCK would wait in open() for its writer, deaf to the stop
+  // check; opened with it, the wait is the poll below, which tells no data from no writer yet
+  // (no end of file is reported before a writer has come). Reads then block as usual.
   int fd = -1;
-  while ((fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC)) < 0) {
+  while ((fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)) < 0) {
     if (errno != EINTR) return std::unexpected(os_error_text(errno));
     if (stop_requested && stop_requested()) return std::unexpected(base::kCancelled);
   }
   const FileCloser closer{fd};
+  if (const int flags = ::fcntl(fd, F_GETFL); flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
   const std::uint64_t budget = memory.value_or(UINT64_MAX);
 
   std::string text;
@@ -71,6 +91,9 @@ std::expected<std::string, std::string> read_text_file(std::string_view path,
     for (std::size_t blocks = 1;; ++blocks) {
       if (blocks % kBlocksBetweenChecks == 0 && stop_requested && stop_requested())
         return std::unexpected(base::kCancelled);
+      if (!S_ISREG(info.st_mode))
+        if (auto waited = wait_readable(fd, stop_requested); !waited)
+          return std::unexpected(waited.error());
       const ssize_t got = ::read(fd, block.data(), block.size());
       if (got < 0) {
         if (errno != EINTR) return std::unexpected(os_error_text(errno));

@@ -99,7 +99,7 @@ class Analyser {
     told.stage_end("assemble");
     if (unknowns() == 0) return std::unique_ptr<SparseGlobalFactor>();
 
-    const std::optional<std::uint64_t> available = base::available_memory();
+    const std::optional<std::uint64_t> available = base::analysis_budget();
     auto factor = SparseGlobalFactor::create(std::move(stiffness).release(), available, told);
     if (!factor) {
       switch (factor.error().kind) {

@@ -3,12 +3,13 @@
 #include <cmath>
 #include <new>
 
+#include "listing/abandonable_work.hpp"
 #include "listing/assembly.hpp"
 #include "listing/load_vector.hpp"
-#include "model/lookup_maps.hpp"
-#include "model/node_ids.hpp"
 #include "listing/results_record.hpp"
 #include "listing/supports.hpp"
+#include "model/lookup_maps.hpp"
+#include "model/node_ids.hpp"
 
 namespace velm::listing {
 
@@ -50,10 +51,18 @@ std::expected<Solution, std::string> run(const model::VELM& model, std::uint32_t
   if (!assembly) return std::unexpected(assembly.error());
   observer.stage_end("assembly");
   if (observer.stop_requested()) return cancelled();
-  const GlobalMatrix& k_orig = *assembly->stiffness;
+  // Shared with the copy and the factorisation, which run where a stop request can abandon
+  // them (abandonable_work.hpp) and so own what they use.
+  const std::shared_ptr<const GlobalMatrix> k_orig_owned = std::move(assembly->stiffness);
+  const GlobalMatrix& k_orig = *k_orig_owned;
   const auto n = static_cast<std::uint32_t>(k_orig.size() / 6);
+  const auto stop = [&observer] { return observer.stop_requested(); };
 
-  std::unique_ptr<GlobalMatrix> k_bc = k_orig.clone();
+  std::optional<std::shared_ptr<GlobalMatrix>> copied =
+      run_unless_stopped<std::shared_ptr<GlobalMatrix>>(
+          [k_orig_owned] { return std::shared_ptr<GlobalMatrix>(k_orig_owned->clone()); }, stop);
+  if (!copied) return cancelled();
+  std::shared_ptr<GlobalMatrix> k_bc = std::move(*copied);
   observer.global_matrix("Global Stiffness Matrix", *k_bc);
   if (observer.stop_requested()) return cancelled();
   observer.progress("Applying boundary conditions...\n");
@@ -72,8 +81,12 @@ std::expected<Solution, std::string> run(const model::VELM& model, std::uint32_t
   if (observer.stop_requested()) return cancelled();
 
   // One factorisation gives both the reported determinant and the solve.
-  const std::unique_ptr<GlobalFactor> factor = std::move(*k_bc).factorise();
+  std::optional<std::shared_ptr<GlobalFactor>> factorised =
+      run_unless_stopped<std::shared_ptr<GlobalFactor>>(
+          [k_bc] { return std::shared_ptr<GlobalFactor>(std::move(*k_bc).factorise()); }, stop);
   k_bc.reset();
+  if (!factorised) return cancelled();
+  const std::shared_ptr<GlobalFactor> factor = std::move(*factorised);
   observer.stage_end("factorisation");
   if (observer.stop_requested()) return cancelled();
   observer.determinant("Determinant of global stiffness matrix: ", factor->determinant());
