@@ -14,14 +14,13 @@
 
 #include "driver/engineering.hpp"
 #include "driver/text_file.hpp"
+#include "frame/structure.hpp"
 #include "linalg/blas_threads.hpp"
 #include "linalg/sparse_ldlt.hpp"
 #include "model/document.hpp"
 #include "report/stage_clock.hpp"
-#include "system/dof_numbering.hpp"
-#include "system/member_actions.hpp"
-#include "system/sparse_global_matrix.hpp"
-#include "frame/structure.hpp"
+#include "system/assembly.hpp"
+#include "system/discrete_model.hpp"
 
 namespace {
 
@@ -58,7 +57,7 @@ int main(int argc, char** argv) {
   const auto start = Clock::now();
   const auto analysis = velm::driver::analyze_file(argv[1], options);
   if (!analysis) {
-    std::fprintf(stderr, "%s\n", analysis.error().c_str());
+    std::fprintf(stderr, "%s\n", velm::base::message(analysis.error()).c_str());
     return 1;
   }
   const double total = seconds_since(start);
@@ -69,17 +68,11 @@ int main(int argc, char** argv) {
   const auto model = velm::model::parse_model(*text);
   const auto structure = velm::frame::build_structure(*model);
   // The same unknowns and element matrices as the analysis (eliminated dofs as it finds them).
-  const auto dofs =
-      velm::system::number_dofs(velm::frame::eliminated_dofs(*structure), structure->coordinates);
-  velm::system::SparseGlobalMatrix stiffness(dofs, velm::system::member_couplings(*structure));
-  for (const auto& member : structure->members) {
-    if (member.type == velm::model::MemberType::Rigid) continue;
-    const auto actions = velm::system::member_actions(member, {});
-    velm::linalg::Matrix12 global;
-    velm::system::to_unknowns(*structure, member, actions.stiffness, actions.fixed_end_forces,
-                              &global, nullptr);
-    stiffness.add_element(global, velm::system::member_unknowns(*structure, dofs, member));
-  }
+  const velm::system::DiscreteModel discrete(*structure);
+  const auto& dofs = discrete.dofs;
+  velm::base::Monitor quiet;
+  auto stiffness = std::move(*velm::system::assemble_stiffness(
+      discrete, std::vector<std::uint8_t>(structure->members.size(), 1), quiet));
   const std::size_t cases = model->load_cases.size();
   std::vector<double> rhs(static_cast<std::size_t>(dofs.count()) * cases, 1.0);
   velm::linalg::SparseSymmetricMatrix matrix = std::move(stiffness).release();

@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
   CountingSink counted(stdout_sink);
   velm::report::StageClock clock;
   const auto start = std::chrono::steady_clock::now();
-  std::expected<std::string, std::string> outcome;
+  velm::base::Expected<std::string> outcome;
   {
     velm::report::Console console(counted, stderr_sink);
     velm::report::Output output{console, {}, &clock};
@@ -70,6 +70,6 @@ int main(int argc, char** argv) {
                   outcome.has_value() ? "true" : "false", total, counted.count,
                   static_cast<double>(usage.ru_maxrss) / 1024.0, stages)
           .c_str());
-  if (!outcome) std::fprintf(stderr, "%s\n", outcome.error().c_str());
+  if (!outcome) std::fprintf(stderr, "%s\n", velm::base::message(outcome.error()).c_str());
   return outcome ? 0 : 1;
 }

@@ -15,7 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string written = velm::model::write_model(*model);
   const auto again = velm::model::parse_model(written);
   if (!again) {
-    std::fprintf(stderr, "the written document does not read back: %s\n", again.error().c_str());
+    std::fprintf(stderr, "the written document does not read back: %s\n",
+                 again.error().detail.c_str());
     std::abort();
   }
   if (!(*again == *model)) {

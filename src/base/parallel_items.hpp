@@ -18,24 +18,24 @@ namespace velm::base {
 
 inline constexpr unsigned kMaxItemThreads = 4;
 
-// Runs work(i) for every i in [0, count); work returns std::expected<void, std::string> and
-// must be safe to run for different items at once. `keep_going(done)` runs on the calling
-// thread only, before each item it takes (progress, cancellation); when it returns false no
-// further item is started and `cancelled` is the result. An exception thrown by work is
-// rethrown on the calling thread once every thread has stopped.
-template <class Work, class KeepGoing>
-std::expected<void, std::string> for_each_item(std::size_t count, const std::string& cancelled,
-                                               Work&& work, KeepGoing&& keep_going) {
+// Runs work(i) for every i in [0, count); work returns std::expected<void, Failure> (a
+// base::Error, say) and must be safe to run for different items at once. `keep_going(done)`
+// runs on the calling thread only, before each item it takes (progress, cancellation); when it
+// returns false no further item is started and `cancelled` is the result. An exception thrown by
+// work is rethrown on the calling thread once every thread has stopped.
+template <class Failure, class Work, class KeepGoing>
+std::expected<void, Failure> for_each_item(std::size_t count, const Failure& cancelled, Work&& work,
+                                           KeepGoing&& keep_going) {
   std::atomic<std::size_t> next{0};
   std::atomic<std::size_t> done{0};
   std::atomic<bool> stop{false};
   std::mutex lock;  // guards the three below
   std::size_t failed = count;
-  std::string failure;
+  Failure failure{};
   std::exception_ptr fault;
   bool was_cancelled = false;
 
-  auto fail = [&](std::size_t item, std::string text, std::exception_ptr error) {
+  auto fail = [&](std::size_t item, Failure text, std::exception_ptr error) {
     const std::lock_guard<std::mutex> guard(lock);
     if (item < failed) {
       failed = item;

@@ -4,11 +4,11 @@
 
 #include <fmt/format.h>
 
-namespace velm {
+namespace velm::base {
 
 std::string os_error_text(int error_number) {
   return fmt::format("{} (os error {})", std::generic_category().message(error_number),
                      error_number);
 }
 
-}  // namespace velm
+}  // namespace velm::base

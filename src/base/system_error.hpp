@@ -2,9 +2,9 @@
 
 #include <string>
 
-namespace velm {
+namespace velm::base {
 
 // An operating-system failure as users see it: "No such file or directory (os error 2)".
 std::string os_error_text(int error_number);
 
-}  // namespace velm
+}  // namespace velm::base

@@ -5,21 +5,17 @@
 
 #include <fmt/format.h>
 
+#include "driver/document.hpp"
 #include "driver/save.hpp"
 #include "driver/text_file.hpp"
 #include "format/numbers.hpp"
-#include "model/document.hpp"
-#include "report/console_reporter.hpp"
 #include "listing/solve.hpp"
+#include "report/console_reporter.hpp"
 
 namespace velm::driver {
 namespace {
 
-using Outcome = std::expected<std::string, std::string>;
-
-std::unexpected<std::string> failure(std::string text) {
-  return std::unexpected(std::move(text));
-}
+using Outcome = base::Expected<std::string>;
 
 // Flushes the console however the call ends, so that everything printed is out before the
 // caller sees the outcome.
@@ -28,57 +24,81 @@ struct FlushOnExit {
   ~FlushOnExit() { console.flush(); }
 };
 
-}  // namespace
+// Where the listed analysis is, for the failure a failed allocation becomes.
+enum class Stage { reading, solving, listing, saving };
 
-Outcome calculate_from_json_internal(std::string_view json_text, report::Output& output,
-                                     listing::Storage storage) {
-  FlushOnExit flush{output.console};
-  std::expected<model::VELM, std::string> model;
-  try {
-    model = model::parse_model(json_text);
-  } catch (const std::bad_alloc&) {
-    return failure("Not enough memory to read the model document.");
-  }
+// A failure of the load case's solve, stated with the load case; a cancellation stays one.
+std::unexpected<base::Error> load_case_failure(std::uint32_t load_case_id, base::Error error) {
+  if (error.code == base::ErrorCode::cancelled) return std::unexpected(std::move(error));
+  return base::fail(base::ErrorCode::load_case_failed,
+                    fmt::format("{}: {}", load_case_id, base::message(error)));
+}
+
+Outcome analyse(std::string_view json_text, report::Output& output, listing::Storage storage,
+                Stage& stage, std::uint32_t& load_case_id) {
+  auto model = read_model(json_text);
+  stage = Stage::listing;
   output.mark("reading");
-  if (output.stop_requested()) return failure(base::kCancelled);
-  if (!model) return failure("JSON was not well-formatted: " + model.error());
-  if (model->load_cases.empty()) return failure("No load cases found in the input data.");
+  if (output.stop_requested()) return base::fail(base::ErrorCode::cancelled);
+  if (!model) return std::unexpected(std::move(model.error()));
 
-  const std::uint32_t load_case_id = model->load_cases.front().id;
-  std::expected<listing::Solution, std::string> solution;
-  try {
+  load_case_id = model->load_cases.front().id;
+  stage = Stage::solving;
+  base::Expected<listing::Solution> solution = [&] {
     report::ConsoleReporter reporter(output);
-    solution = listing::solve_for_load_case(*model, load_case_id, reporter, storage);
-  } catch (const std::bad_alloc&) {
-    solution = std::unexpected("not enough memory to complete the analysis.");
-  }
+    return listing::solve_for_load_case(*model, load_case_id, reporter, storage);
+  }();
+  stage = Stage::listing;
   output.console.flush();
-  if (!solution)
-    return failure(
-        fmt::format("Error during analysis for Load Case {}: {}", load_case_id, solution.error()));
+  if (!solution) return load_case_failure(load_case_id, std::move(solution.error()));
 
   print_readable_vector(output.console, solution->displacements, "Displacements");
   print_readable_vector(output.console, solution->reactions, "Reactions");
   output.mark("listing");
   // The last point at which a stop leaves the previous results document as it was.
-  if (output.stop_requested()) return failure(base::kCancelled);
+  if (output.stop_requested()) return base::fail(base::ErrorCode::cancelled);
   model->results = std::move(solution->results);
 
-  std::expected<void, std::string> saved;
-  try {
-    saved = save_results_to_json(*model, output.file(std::string(kResultsFileName)));
-  } catch (const std::bad_alloc&) {
-    saved = std::unexpected("not enough memory to build the results document");
-  }
+  stage = Stage::saving;
+  auto saved = save_results_to_json(*model, output.file(std::string(kResultsFileName)));
+  stage = Stage::listing;
   output.mark("results document");
-  if (!saved) return failure("Failed to write results to JSON file: " + saved.error());
+  if (!saved) return std::unexpected(std::move(saved.error()));
   return fmt::format("Analysis succeeded! Results written to '{}'", kResultsFileName);
+}
+
+}  // namespace
+
+Outcome calculate_from_json_internal(std::string_view json_text, report::Output& output,
+                                     listing::Storage storage) {
+  FlushOnExit flush{output.console};
+  Stage stage = Stage::reading;
+  std::uint32_t load_case_id = 0;
+  try {
+    return analyse(json_text, output, storage, stage, load_case_id);
+  } catch (const std::bad_alloc&) {
+    switch (stage) {
+      case Stage::reading:
+        return base::fail(base::ErrorCode::out_of_memory_reading);
+      case Stage::solving:
+        return load_case_failure(
+            load_case_id,
+            {base::ErrorCode::out_of_memory, "an allocation failed while solving the load case"});
+      case Stage::saving:
+        return base::fail(base::ErrorCode::write_failed,
+                          "not enough memory to build the results document");
+      case Stage::listing:
+        break;
+    }
+    // Printing the listing: the caller's own failure, as it always was.
+    throw;
+  }
 }
 
 Outcome calculate_from_file_internal(std::string_view path, report::Output& output,
                                      listing::Storage storage) {
   auto text = read_text_file(path, output.stop_check);
-  if (!text) return failure("Failed to read JSON file: " + text.error());
+  if (!text) return std::unexpected(std::move(text.error()));
   return calculate_from_json_internal(*text, output, storage);
 }
 

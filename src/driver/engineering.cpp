@@ -2,38 +2,30 @@
 
 #include <new>
 
+#include "driver/document.hpp"
 #include "driver/text_file.hpp"
-#include "model/document.hpp"
 
 namespace velm::driver {
-
-std::expected<engineering::StaticAnalysis, std::string> analyze_json(
+base::Expected<engineering::StaticAnalysis> analyze_json(
     std::string_view json_text, const engineering::AnalysisOptions& options,
     base::Monitor& monitor) {
   monitor.stage_progress("read", 0.0);
-  std::expected<model::VELM, std::string> model;
+  base::Expected<model::VELM> model = base::fail(base::ErrorCode::out_of_memory_reading);
   try {
-    model = model::parse_model(json_text);
+    model = read_model(json_text);
   } catch (const std::bad_alloc&) {
-    return std::unexpected("Not enough memory to read the model document.");
+    return base::fail(base::ErrorCode::out_of_memory_reading);
   }
   monitor.stage_end("read");
-  if (!model) return std::unexpected("JSON was not well-formatted: " + model.error());
-  if (model->load_cases.empty())
-    return std::unexpected(std::string("No load cases found in the input data."));
+  if (!model) return std::unexpected(std::move(model.error()));
   return engineering::analyse_statics(*model, options, monitor);
 }
 
-std::expected<engineering::StaticAnalysis, std::string> analyze_file(
+base::Expected<engineering::StaticAnalysis> analyze_file(
     std::string_view path, const engineering::AnalysisOptions& options, base::Monitor& monitor) {
   monitor.stage_progress("read", 0.0);
-  std::expected<std::string, std::string> text;
-  try {
-    text = read_text_file(path, [&monitor] { return monitor.stop_requested(); });
-  } catch (const std::bad_alloc&) {
-    return std::unexpected("Not enough memory to read the model document.");
-  }
-  if (!text) return std::unexpected("Failed to read JSON file: " + text.error());
+  auto text = read_text_file(path, [&monitor] { return monitor.stop_requested(); });
+  if (!text) return std::unexpected(std::move(text.error()));
   return analyze_json(*text, options, monitor);
 }
 

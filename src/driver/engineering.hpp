@@ -2,21 +2,20 @@
 // as values, nothing printed and no file written.
 #pragma once
 
-#include <expected>
-#include <string>
 #include <string_view>
 
+#include "base/error.hpp"
 #include "engineering/static_analysis.hpp"
 
 namespace velm::driver {
 
-// Failures: "JSON was not well-formatted: ...", "No load cases found in the input data." or
-// the analysis's own text; the file variant also "Failed to read JSON file: ...".
-std::expected<engineering::StaticAnalysis, std::string> analyze_json(
+// Failures: not_well_formed, no_load_cases, out_of_memory_reading, or the analysis's own
+// failure (cancelled when the monitor asked to stop); the file variant also read_failed. A
+// failed allocation while the document is read is caught here, once per entry point.
+base::Expected<engineering::StaticAnalysis> analyze_json(
     std::string_view json_text, const engineering::AnalysisOptions& options,
     base::Monitor& monitor);
-std::expected<engineering::StaticAnalysis, std::string> analyze_file(
-    std::string_view path, const engineering::AnalysisOptions& options,
-    base::Monitor& monitor);
+base::Expected<engineering::StaticAnalysis> analyze_file(
+    std::string_view path, const engineering::AnalysisOptions& options, base::Monitor& monitor);
 
 }  // namespace velm::driver

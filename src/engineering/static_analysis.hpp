@@ -3,12 +3,10 @@
 // (one solve with a right-hand side per case); combinations are factored sums of case results.
 #pragma once
 
-#include <expected>
-#include <string>
-
-#include "model/velm.hpp"
+#include "base/error.hpp"
 #include "base/monitor.hpp"
 #include "engineering/static_results.hpp"
+#include "model/velm.hpp"
 
 namespace velm::engineering {
 
@@ -16,13 +14,16 @@ struct AnalysisOptions {
   int stations = 11;  // points along every member for internal forces, ends included (>= 2)
 };
 
-// Fails with a text naming the record concerned: the strict model checks, a structure that is
-// a mechanism ("The structure is unstable: node 12 is free to move in RX."), a factorisation
-// that would not fit into memory, non-finite results.
+// Checks the model, sets up the structure over its unknowns once, and runs the linear analysis
+// or, when the model has tension- or compression-only members, the active-set analysis. Fails
+// with invalid_model (the strict model checks, a text naming the record concerned), unstable
+// (a mechanism: "node 12 is free to move in RX"), too_large (the results or the factorisation
+// would not fit into memory), not_finite, not_settled, solver_failed, solve_failed,
+// out_of_memory (an allocation failed anywhere in it) or cancelled.
 // The monitor is told the stages ("check", "assemble", "order", "factorise", "solve",
 // "results") and how far each has come, and is asked whether to stop.
-std::expected<StaticAnalysis, std::string> analyse_statics(const model::VELM& model,
-                                                           const AnalysisOptions& options,
-                                                           base::Monitor& monitor);
+base::Expected<StaticAnalysis> analyse_statics(const model::VELM& model,
+                                               const AnalysisOptions& options,
+                                               base::Monitor& monitor);
 
 }  // namespace velm::engineering

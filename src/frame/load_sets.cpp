@@ -1,7 +1,6 @@
 #include "frame/load_sets.hpp"
 
 #include <algorithm>
-#include <numeric>
 
 #include <fmt/format.h>
 
@@ -9,18 +8,19 @@ namespace velm::frame {
 
 namespace {
 
-void add_case(const Structure& structure, std::size_t c, double factor,
-              std::vector<std::pair<std::size_t, mechanics::MemberLoad>>& lines, LoadSet& set) {
-  for (const model::NodalLoad& load : structure.model->load_cases[c].nodal_loads)
-    set.nodal.emplace_back(&load, factor);
-  for (const MemberLineLoad& line : structure.line_loads[c]) {
+using Lines = std::vector<std::pair<std::size_t, mechanics::MemberLoad>>;
+
+void add_case(const LoadCase& load_case, double factor, Lines& lines, LoadSet& set) {
+  for (const NodalLoad& load : load_case.nodal_loads)
+    set.nodal.push_back({load.node, nodal_force(load, factor)});
+  for (const MemberLineLoad& line : load_case.line_loads) {
     mechanics::MemberLoad scaled = line.load;
     scaled.q *= factor;
     lines.emplace_back(line.member, scaled);
   }
 }
 
-void finish(std::vector<std::pair<std::size_t, mechanics::MemberLoad>>& lines, LoadSet& set) {
+void finish(Lines& lines, LoadSet& set) {
   std::stable_sort(lines.begin(), lines.end(),
                    [](const auto& a, const auto& b) { return a.first < b.first; });
   set.line_members.reserve(lines.size());
@@ -33,6 +33,14 @@ void finish(std::vector<std::pair<std::size_t, mechanics::MemberLoad>>& lines, L
 
 }  // namespace
 
+linalg::Vector6 nodal_force(const NodalLoad& load, double factor) {
+  linalg::Vector6 f = linalg::Vector6::Zero();
+  for (std::size_t axis = 0; axis < 3; ++axis)
+    if (load.direction[axis] != 0.0)
+      f(static_cast<Eigen::Index>(axis)) = factor * load.direction[axis] * load.magnitude;
+  return f;
+}
+
 std::span<const mechanics::MemberLoad> LoadSet::on_member(std::size_t m) const {
   const auto range = std::equal_range(line_members.begin(), line_members.end(), m);
   const auto first = static_cast<std::size_t>(range.first - line_members.begin());
@@ -41,24 +49,33 @@ std::span<const mechanics::MemberLoad> LoadSet::on_member(std::size_t m) const {
 }
 
 LoadSet case_loads(const Structure& structure, std::size_t case_index) {
+  const LoadCase& load_case = structure.load_cases[case_index];
   LoadSet set;
-  set.label = fmt::format("load case {}", structure.model->load_cases[case_index].id);
-  std::vector<std::pair<std::size_t, mechanics::MemberLoad>> lines;
-  add_case(structure, case_index, 1.0, lines, set);
+  set.label = fmt::format("load case {}", load_case.id);
+  Lines lines;
+  add_case(load_case, 1.0, lines, set);
   finish(lines, set);
   return set;
 }
 
-LoadSet combination_loads(const Structure& structure, const model::LoadCombination& combination) {
+LoadSet combination_loads(const Structure& structure, const Combination& combination) {
   LoadSet set;
-  set.label = fmt::format("load combination {}", combination.load_combination_id);
-  std::vector<std::pair<std::size_t, mechanics::MemberLoad>> lines;
-  const auto& cases = structure.model->load_cases;
-  for (const auto& [case_id, factor] : combination.load_cases_factors)
-    for (std::size_t c = 0; c < cases.size(); ++c)
-      if (cases[c].id == case_id) add_case(structure, c, factor, lines, set);
+  set.label = fmt::format("load combination {}", combination.id);
+  Lines lines;
+  for (const Combination::Term& term : combination.terms)
+    add_case(structure.load_cases[term.load_case], term.factor, lines, set);
   finish(lines, set);
   return set;
+}
+
+std::vector<LoadSet> result_load_sets(const Structure& structure) {
+  std::vector<LoadSet> sets;
+  sets.reserve(structure.result_set_count());
+  for (std::size_t c = 0; c < structure.load_cases.size(); ++c)
+    sets.push_back(case_loads(structure, c));
+  for (const Combination& combination : structure.combinations)
+    sets.push_back(combination_loads(structure, combination));
+  return sets;
 }
 
 }  // namespace velm::frame

@@ -5,18 +5,28 @@
 #include <cstdint>
 #include <span>
 #include <string>
-#include <utility>
 #include <vector>
 
-#include "mechanics/member_loads.hpp"
-#include "model/velm.hpp"
 #include "frame/structure.hpp"
+#include "linalg/types.hpp"
+#include "mechanics/member_loads.hpp"
 
 namespace velm::frame {
 
+// A force on a node, global axes: FX FY FZ MX MY MZ (nodal loads carry no moments).
+struct NodalForce {
+  std::uint32_t node = 0;  // 1..N
+  linalg::Vector6 force = linalg::Vector6::Zero();
+};
+
+// The force of a nodal load times a factor: component k is factor * direction_k * magnitude,
+// multiplied in that order, and exactly 0 where direction_k is 0.
+linalg::Vector6 nodal_force(const NodalLoad& load, double factor);
+
 struct LoadSet {
   std::string label;  // "load case 2", "load combination 5"
-  std::vector<std::pair<const model::NodalLoad*, double>> nodal;  // load and its factor
+  // The nodal loads of its cases, factored, in the order of the cases and then the document.
+  std::vector<NodalForce> nodal;
   // Line loads by member index, ascending, already factored, member axes.
   std::vector<std::size_t> line_members;
   std::vector<mechanics::MemberLoad> line_loads;
@@ -26,6 +36,9 @@ struct LoadSet {
 };
 
 LoadSet case_loads(const Structure& structure, std::size_t case_index);
-LoadSet combination_loads(const Structure& structure, const model::LoadCombination& combination);
+LoadSet combination_loads(const Structure& structure, const Combination& combination);
+
+// The load sets of every result set: the load cases, then the combinations, document order.
+std::vector<LoadSet> result_load_sets(const Structure& structure);
 
 }  // namespace velm::frame

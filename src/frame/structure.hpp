@@ -1,15 +1,16 @@
-// The model as the engineering analysis sees it: checked strictly, nodes indexed by id, every
-// member with its axes, length, section properties, type and end connections, the supports per
-// node, the line loads of every load case in member axes, and the groups of nodes that rigid
-// links join. Built once per analysis from the model document, which must outlive it.
+// The model as the engineering analysis sees it, standing alone: checked strictly, nodes
+// indexed by id, every member with its axes, length, section properties, type and end
+// connections, the supports per node, the loads of every load case (nodal loads by node, line
+// loads in member axes), the combinations resolved to load case indices, and the groups of
+// nodes that rigid links join. It holds no reference into the model document.
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <expected>
 #include <string>
 #include <vector>
 
+#include "base/error.hpp"
 #include "linalg/types.hpp"
 #include "mechanics/end_releases.hpp"
 #include "mechanics/member_loads.hpp"
@@ -46,16 +47,44 @@ struct MemberLineLoad {
   mechanics::MemberLoad load;
 };
 
+// A point force on a node: magnitude times direction (not normalised), global axes.
+struct NodalLoad {
+  std::uint32_t node = 0;  // 1..N
+  std::array<double, 3> direction{};
+  double magnitude = 0.0;
+};
+
+struct LoadCase {
+  std::uint32_t id = 0;
+  std::string name;
+  std::vector<NodalLoad> nodal_loads;      // document order
+  std::vector<MemberLineLoad> line_loads;  // document order, empty spans left out
+};
+
+// A load combination: the load cases it names, as indices into Structure::load_cases, each
+// with its factor, in the order the document gives them (a case named twice counts twice).
+struct Combination {
+  struct Term {
+    std::size_t load_case = 0;
+    double factor = 0.0;
+  };
+  std::uint32_t id = 0;
+  std::string name;
+  std::vector<Term> terms;
+};
+
 struct Structure {
   std::uint32_t node_count = 0;
   std::vector<double> coordinates;       // X, Y, Z of node 1, then node 2, ...
   std::vector<StructureMember> members;  // document order
   std::vector<std::uint8_t> restraints;  // 6 per node, 1 where a support fixes the dof
-  // Per entry of nodal_supports: the dofs it fixes and the distinct nodes it holds (ascending).
+  // Per support record, in document order: its id, the dofs it fixes and the distinct nodes
+  // it holds (ascending).
+  std::vector<std::uint32_t> support_ids;
   std::vector<std::array<bool, 6>> support_dofs;
   std::vector<std::vector<std::uint32_t>> support_nodes;
-  // Per load case, in document order: its line loads.
-  std::vector<std::vector<MemberLineLoad>> line_loads;
+  std::vector<LoadCase> load_cases;       // document order
+  std::vector<Combination> combinations;  // document order
   // Per node: 1 when only axial members (truss, tension, compression) reach it, so that its
   // rotations are no unknowns.
   std::vector<std::uint8_t> axial_only_nodes;
@@ -68,25 +97,21 @@ struct Structure {
   };
   std::vector<Link> links_leaves_first;
   bool has_switching_members = false;
-  const model::VELM* model = nullptr;
 
   const double* xyz(std::uint32_t node_id) const { return &coordinates[3 * (node_id - 1)]; }
+  std::size_t result_set_count() const { return load_cases.size() + combinations.size(); }
 };
 
-// Checks the model and indexes it. The first problem found is the error, a text naming the
-// record concerned: ids used twice (load cases, members, supports, combinations), node ids not
-// running 1..N, a missing section, material, hinge or reference node, a non-finite or
-// non-positive E, G, A, I_y, I_z or J, a negative or non-finite hinge value, a node given
-// different coordinates by two members (beyond 1e-9 of the model's largest extent), coincident
-// ends, a reference node on the member's axis, a support id that names no support, a
-// combination naming a load case that does not exist, a nodal load on a node outside the model
-// or with non-finite values, a line load that names no member, lies outside its member, or
-// acts on a tension, compression or rigid member, and rigid links that close a loop or join
-// two supported nodes.
-std::expected<Structure, std::string> build_structure(const model::VELM& model);
-
-// The dofs that are no unknowns (6 per node, 1 where eliminated): the fixed ones, the rotations
-// that only axial members reach, and every dof of a node that a rigid link makes follow another.
-std::vector<std::uint8_t> eliminated_dofs(const Structure& structure);
+// Checks the model and indexes it. The first problem found is the error (invalid_model, a
+// text naming the record concerned): ids used twice (load cases, members, supports,
+// combinations), node ids not running 1..N, a missing section, material, hinge or reference
+// node, a non-finite or non-positive E, G, A, I_y, I_z or J, a negative or non-finite hinge
+// value, a node given different coordinates by two members (beyond 1e-9 of the model's largest
+// extent), coincident ends, a reference node on the member's axis, a support id that names no
+// support, a combination naming a load case that does not exist, a nodal load on a node
+// outside the model or with non-finite values, a line load that names no member, lies outside
+// its member, or acts on a tension, compression or rigid member, and rigid links that close a
+// loop or join two supported nodes.
+base::Expected<Structure> build_structure(const model::VELM& model);
 
 }  // namespace velm::frame

@@ -287,14 +287,15 @@ Result<void> read_value(Reader& reader, T& out) {
   }
 }
 
-// A whole document: one value of type T followed only by whitespace.
+// A whole document: one value of type T followed only by whitespace. The error holds the byte
+// index it refers to; describe() states it for a reader.
 template <class T>
-std::expected<T, std::string> read_document(std::string_view text) {
+Result<T> read_document(std::string_view text) {
   Reader reader(text);
   T out{};
   auto ok = read_value(reader, out);
   if (ok) ok = reader.finish();
-  if (!ok) return std::unexpected(describe(ok.error(), text));
+  if (!ok) return std::unexpected(std::move(ok.error()));
   return out;
 }
 

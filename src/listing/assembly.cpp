@@ -1,9 +1,9 @@
 #include "listing/assembly.hpp"
 
-#include "mechanics/stiffness.hpp"
-#include "mechanics/transformation.hpp"
 #include "base/memory_budget.hpp"
 #include "listing/memory_verdict.hpp"
+#include "mechanics/stiffness.hpp"
+#include "mechanics/transformation.hpp"
 #include "model/node_ids.hpp"
 
 namespace velm::listing {
@@ -11,13 +11,12 @@ namespace velm::listing {
 namespace {
 
 // Transforms one member, reports its matrices and adds it into K.
-std::expected<ElementMatrices, std::string> add_member(const model::Member& member,
-                                                       const linalg::Matrix12& k,
-                                                       GlobalMatrix& global, Observer& observer) {
+base::Expected<ElementMatrices> add_member(const model::Member& member, const linalg::Matrix12& k,
+                                           GlobalMatrix& global, Observer& observer) {
   const auto t = mechanics::calculate_transformation_matrix_3d(member);
   if (!t) {
     observer.member_matrices({member, k});
-    return std::unexpected(t.error());
+    return base::fail(base::ErrorCode::invalid_model, t.error());
   }
   // Ke = T^T k T, as (T^T k) T.
   const linalg::Matrix12 t_transposed = t->transpose();
@@ -31,16 +30,15 @@ std::expected<ElementMatrices, std::string> add_member(const model::Member& memb
 
 }  // namespace
 
-std::expected<Assembly, std::string> assemble_global_stiffness_matrix(const model::VELM& model,
-                                                                      const model::LookupMaps& maps,
-                                                                      Observer& observer,
-                                                                      Storage storage) {
+base::Expected<Assembly> assemble_global_stiffness_matrix(const model::VELM& model,
+                                                          const model::LookupMaps& maps,
+                                                          Observer& observer, Storage storage) {
   observer.progress("Assembling global stiffness matrix...\n");
   const std::uint32_t n = model::node_count(model.member_sets);
   if (auto valid = model::reject_node_zero(model.member_sets); !valid)
-    return std::unexpected(valid.error());
+    return base::fail(base::ErrorCode::invalid_model, valid.error());
   if (auto fits = check_memory_budget(n, dense_analysis_bytes(n), base::available_memory()); !fits)
-    return std::unexpected(fits.error());
+    return std::unexpected(std::move(fits.error()));
 
   Assembly assembly{
       make_global_matrix(6 * std::size_t{n}, half_bandwidth(model.member_sets), storage), {}};
@@ -53,10 +51,10 @@ std::expected<Assembly, std::string> assemble_global_stiffness_matrix(const mode
         continue;
       }
       auto element = add_member(member, *k, *assembly.stiffness, observer);
-      if (!element) return std::unexpected(element.error());
+      if (!element) return std::unexpected(std::move(element.error()));
       assembly.elements.emplace_back(std::move(*element));
       // A member takes well under a millisecond, its printing included.
-      if (observer.stop_requested()) return std::unexpected(std::string(base::kCancelled));
+      if (observer.stop_requested()) return base::fail(base::ErrorCode::cancelled);
     }
   }
   return assembly;

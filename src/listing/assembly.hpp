@@ -1,17 +1,17 @@
 // Assembly of the global stiffness matrix from the members' element matrices.
 #pragma once
 
-#include <expected>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "base/error.hpp"
 #include "linalg/types.hpp"
-#include "model/velm.hpp"
 #include "listing/global_matrix.hpp"
-#include "model/lookup_maps.hpp"
 #include "listing/observer.hpp"
+#include "model/lookup_maps.hpp"
+#include "model/velm.hpp"
 
 namespace velm::listing {
 
@@ -31,8 +31,9 @@ struct Assembly {
 // matrix...", checks node id 0 and the memory for the global matrices, then for each member
 // whose section and material are found: forms k and T (coincident end points fail here, after
 // k is reported), Ke = T^T k T, reports the three and adds Ke into K.
-std::expected<Assembly, std::string> assemble_global_stiffness_matrix(
-    const model::VELM& model, const model::LookupMaps& maps, Observer& observer,
-    Storage storage = Storage::automatic);
+base::Expected<Assembly> assemble_global_stiffness_matrix(const model::VELM& model,
+                                                          const model::LookupMaps& maps,
+                                                          Observer& observer,
+                                                          Storage storage = Storage::automatic);
 
 }  // namespace velm::listing

@@ -2,8 +2,8 @@
 #pragma once
 
 #include <cstdint>
-#include <expected>
-#include <string>
+
+#include "base/error.hpp"
 
 #include "linalg/types.hpp"
 #include "model/velm.hpp"
@@ -14,8 +14,8 @@ namespace velm::listing {
 // to the UX, UY, UZ rows of its node, one component at a time and only for non-zero (or NaN)
 // direction components. No matching case gives F = 0. A non-zero component on node 0 or beyond
 // N fails, naming the load and the node.
-std::expected<linalg::Vector, std::string> build_load_vector(const model::VELM& model,
-                                                             std::uint32_t load_case_id,
-                                                             std::uint32_t node_count);
+base::Expected<linalg::Vector> build_load_vector(const model::VELM& model,
+                                                 std::uint32_t load_case_id,
+                                                 std::uint32_t node_count);
 
 }  // namespace velm::listing

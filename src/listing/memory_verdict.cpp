@@ -1,5 +1,7 @@
 #include "listing/memory_verdict.hpp"
 
+#include <string>
+
 #include "base/units.hpp"
 #include "listing/dense_global_matrix.hpp"
 
@@ -15,19 +17,20 @@ std::optional<std::uint64_t> dense_analysis_bytes(std::uint64_t node_count) {
   return total;
 }
 
-std::expected<void, std::string> check_memory_budget(std::uint32_t node_count,
-                                                     std::optional<std::uint64_t> needed,
-                                                     std::optional<std::uint64_t> available) {
+base::Expected<void> check_memory_budget(std::uint32_t node_count,
+                                         std::optional<std::uint64_t> needed,
+                                         std::optional<std::uint64_t> available) {
   const std::string nodes = "The model has " + std::to_string(node_count) + " nodes; ";
   if (!needed)
-    return std::unexpected(nodes +
-                           "its global stiffness matrices would need more bytes of memory than "
-                           "a 64-bit count can hold.");
+    return base::fail(base::ErrorCode::too_large,
+                      nodes +
+                          "its global stiffness matrices would need more bytes of memory than "
+                          "a 64-bit count can hold.");
   if (available && *needed > *available)
-    return std::unexpected(nodes + "its global stiffness matrices would need " +
-                           base::gigabytes(*needed) + " (" + std::to_string(*needed) +
-                           " bytes) of memory, more than the " + base::gigabytes(*available) +
-                           " available.");
+    return base::fail(base::ErrorCode::too_large,
+                      nodes + "its global stiffness matrices would need " +
+                          base::gigabytes_and_bytes(*needed) + " of memory, more than the " +
+                          base::gigabytes(*available) + " available.");
   return {};
 }
 

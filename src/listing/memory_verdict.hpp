@@ -2,9 +2,9 @@
 #pragma once
 
 #include <cstdint>
-#include <expected>
 #include <optional>
-#include <string>
+
+#include "base/error.hpp"
 
 namespace velm::listing {
 
@@ -14,10 +14,10 @@ namespace velm::listing {
 // the choice.
 std::optional<std::uint64_t> dense_analysis_bytes(std::uint64_t node_count);
 
-// Fails, stating the node count and the bytes needed, when `needed` is nothing (the count
-// overflows) or more than `available`.
-std::expected<void, std::string> check_memory_budget(std::uint32_t node_count,
-                                                     std::optional<std::uint64_t> needed,
-                                                     std::optional<std::uint64_t> available);
+// Fails (too_large), stating the node count and the bytes needed, when `needed` is nothing (the
+// count overflows) or more than `available`.
+base::Expected<void> check_memory_budget(std::uint32_t node_count,
+                                         std::optional<std::uint64_t> needed,
+                                         std::optional<std::uint64_t> available);
 
 }  // namespace velm::listing

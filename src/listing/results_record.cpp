@@ -3,15 +3,15 @@
 #include <array>
 #include <cmath>
 
+#include "base/finite.hpp"
 #include "base/internal_fault.hpp"
 #include "format/numbers.hpp"
 #include "listing/supports.hpp"
+#include "model/dof_labels.hpp"
 
 namespace velm::listing {
 
 namespace {
-
-constexpr std::array<const char*, 6> kDofNames = {"UX", "UY", "UZ", "RX", "RY", "RZ"};
 
 // The six entries of node n (1-based) in a global vector.
 std::array<double, 6> node_values(const linalg::Vector& v, std::uint32_t node_id) {
@@ -50,13 +50,9 @@ std::vector<model::ReactionForce> support_reactions(
   std::vector<model::ReactionForce> reactions;
   reactions.reserve(supports.size());
   for (std::size_t i = 0; i < supports.size(); ++i) {
-    const std::array<bool, 6> fixed = model::fixed_dofs(supports[i]);
-    std::array<double, 6> sum{};
-    for (const std::uint32_t node : applied_nodes[i]) {
-      const std::array<double, 6> r = node_values(residual, node);
-      for (std::size_t k = 0; k < 6; ++k)
-        if (fixed[k]) sum[k] += r[k];
-    }
+    const std::array<double, 6> sum =
+        model::support_reaction(model::fixed_dofs(supports[i]), applied_nodes[i],
+                                [&](std::uint32_t node) { return node_values(residual, node); });
     reactions.push_back({supports[i].id, sum[0], sum[1], sum[2], sum[3], sum[4], sum[5]});
   }
   return reactions;
@@ -92,14 +88,16 @@ std::vector<model::MemberForce> member_end_forces(
   return forces;
 }
 
-std::optional<std::string> find_non_finite(const linalg::Vector& vector, const std::string& what) {
-  for (Eigen::Index i = 0; i < vector.size(); ++i) {
-    if (std::isfinite(vector(i))) continue;
-    return "The " + what + " is not finite at node " + std::to_string(i / 6 + 1) + ", " +
-           kDofNames[static_cast<std::size_t>(i % 6)] + " (" + format::plain_decimal(vector(i)) +
-           "): the stiffness or load values of the model are out of range.";
-  }
-  return std::nullopt;
+base::Expected<void> check_finite(const linalg::Vector& vector, const std::string& what) {
+  const std::optional<std::size_t> at =
+      base::first_non_finite(vector.data(), static_cast<std::size_t>(vector.size()));
+  if (!at) return {};
+  const std::size_t i = *at;
+  return base::fail(base::ErrorCode::not_finite,
+                    "The " + what + " is not finite at node " + std::to_string(i / 6 + 1) + ", " +
+                        model::kDofLabels[i % 6] + " (" +
+                        format::plain_decimal(vector(static_cast<Eigen::Index>(i))) +
+                        "): the stiffness or load values of the model are out of range.");
 }
 
 }  // namespace velm::listing

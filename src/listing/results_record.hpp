@@ -6,10 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "base/error.hpp"
 #include "linalg/types.hpp"
+#include "listing/assembly.hpp"
 #include "model/results.hpp"
 #include "model/velm.hpp"
-#include "listing/assembly.hpp"
 
 namespace velm::listing {
 
@@ -31,7 +32,8 @@ std::vector<model::MemberForce> member_end_forces(
     const std::vector<model::MemberSet>& sets,
     const std::vector<std::optional<ElementMatrices>>& elements, const linalg::Vector& u);
 
-// An error text naming the first non-finite entry of a global vector by node and dof.
-std::optional<std::string> find_non_finite(const linalg::Vector& vector, const std::string& what);
+// Fails (not_finite) with a text naming the first non-finite entry of a global vector by node and
+// dof.
+base::Expected<void> check_finite(const linalg::Vector& vector, const std::string& what);
 
 }  // namespace velm::listing

@@ -1,7 +1,6 @@
 #include "listing/solve.hpp"
 
 #include <cmath>
-#include <new>
 
 #include "listing/abandonable_work.hpp"
 #include "listing/assembly.hpp"
@@ -21,34 +20,38 @@ std::uint64_t member_count(const std::vector<model::MemberSet>& sets) {
   return count;
 }
 
-std::optional<std::string> find_non_finite_force(const std::vector<model::MemberForce>& forces) {
+base::Expected<void> check_finite_forces(const std::vector<model::MemberForce>& forces) {
   const auto finite = [](const model::NodeForces& f) {
     return std::isfinite(f.fx) && std::isfinite(f.fy) && std::isfinite(f.fz) &&
            std::isfinite(f.mx) && std::isfinite(f.my) && std::isfinite(f.mz);
   };
   for (const model::MemberForce& force : forces) {
     if (!finite(force.start_node_forces) || !finite(force.end_node_forces))
-      return "The end forces of member " + std::to_string(force.member_id) +
-             " are not finite: the stiffness or load values of the model are out of range.";
+      return base::fail(
+          base::ErrorCode::not_finite,
+          "The end forces of member " + std::to_string(force.member_id) +
+              " are not finite: the stiffness or load values of the model are out of range.");
   }
-  return std::nullopt;
+  return {};
 }
 
-std::unexpected<std::string> cancelled() {
-  return std::unexpected(std::string(base::kCancelled));
+std::unexpected<base::Error> cancelled() {
+  return base::fail(base::ErrorCode::cancelled);
 }
 
-std::expected<Solution, std::string> run(const model::VELM& model, std::uint32_t load_case_id,
-                                         Observer& observer, Storage storage) {
+}  // namespace
+
+base::Expected<Solution> solve_for_load_case(const model::VELM& model, std::uint32_t load_case_id,
+                                             Observer& observer, Storage storage) {
   observer.progress("Validating node IDs...\n");
   if (auto valid = model::validate_node_ids(model.member_sets); !valid)
-    return std::unexpected(valid.error());
+    return base::fail(base::ErrorCode::invalid_model, valid.error());
   const model::LookupMaps maps = model::build_lookup_maps(model);
   observer.stage_end("validation");
   if (observer.stop_requested()) return cancelled();
 
   auto assembly = assemble_global_stiffness_matrix(model, maps, observer, storage);
-  if (!assembly) return std::unexpected(assembly.error());
+  if (!assembly) return std::unexpected(std::move(assembly.error()));
   observer.stage_end("assembly");
   if (observer.stop_requested()) return cancelled();
   // Shared with the copy and the factorisation, which run where a stop request can abandon
@@ -75,7 +78,7 @@ std::expected<Solution, std::string> run(const model::VELM& model, std::uint32_t
   const std::string case_id = std::to_string(load_case_id);
   observer.progress("Assembling load vector for load case ID: " + case_id + "\n");
   auto f = build_load_vector(model, load_case_id, n);
-  if (!f) return std::unexpected(f.error());
+  if (!f) return std::unexpected(std::move(f.error()));
   observer.vector("Load Vector for Load Case " + case_id, *f);
   observer.stage_end("load vector");
   if (observer.stop_requested()) return cancelled();
@@ -93,15 +96,18 @@ std::expected<Solution, std::string> run(const model::VELM& model, std::uint32_t
   observer.progress("Solving for displacements...\n");
   const std::optional<linalg::Vector> u = factor->solve(*f);
   if (!u)
-    return std::unexpected(std::string("Global stiffness matrix is singular or near-singular."));
-  if (auto fault = find_non_finite(*u, "displacement")) return std::unexpected(*fault);
+    return base::fail(base::ErrorCode::singular,
+                      "Global stiffness matrix is singular or near-singular.");
+  if (auto finite = check_finite(*u, "displacement"); !finite)
+    return std::unexpected(std::move(finite.error()));
   observer.vector("Displacement Vector", *u);
   observer.stage_end("solve");
   if (observer.stop_requested()) return cancelled();
 
   observer.progress("Calculating reaction forces...\n");
   linalg::Vector r = k_orig.multiply(*u);
-  if (auto fault = find_non_finite(r, "reaction vector")) return std::unexpected(*fault);
+  if (auto finite = check_finite(r, "reaction vector"); !finite)
+    return std::unexpected(std::move(finite.error()));
   observer.vector("Reaction Forces", r);
   observer.stage_end("reactions");
   if (observer.stop_requested()) return cancelled();
@@ -114,26 +120,14 @@ std::expected<Solution, std::string> run(const model::VELM& model, std::uint32_t
   const linalg::Vector residual = r - *f;
   record.reaction_forces = support_reactions(model.nodal_supports, applied_nodes, residual);
   record.member_forces = member_end_forces(model.member_sets, assembly->elements, *u);
-  if (auto fault = find_non_finite_force(record.member_forces)) return std::unexpected(*fault);
+  if (auto finite = check_finite_forces(record.member_forces); !finite)
+    return std::unexpected(std::move(finite.error()));
   record.summary.total_displacements = record.displacement_nodes.size();
   record.summary.total_reaction_forces = record.reaction_forces.size();
   record.summary.total_member_forces = member_count(model.member_sets);
   observer.stage_end("results");
   if (observer.stop_requested()) return cancelled();
   return Solution{*u, std::move(r), std::move(record)};
-}
-
-}  // namespace
-
-std::expected<Solution, std::string> solve_for_load_case(const model::VELM& model,
-                                                         std::uint32_t load_case_id,
-                                                         Observer& observer, Storage storage) {
-  try {
-    return run(model, load_case_id, observer, storage);
-  } catch (const std::bad_alloc&) {
-    return std::unexpected(std::string(
-        "Not enough memory for the analysis: an allocation failed while solving the load case."));
-  }
 }
 
 }  // namespace velm::listing

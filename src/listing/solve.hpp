@@ -2,14 +2,14 @@
 #pragma once
 
 #include <cstdint>
-#include <expected>
-#include <string>
+
+#include "base/error.hpp"
 
 #include "linalg/types.hpp"
-#include "model/results.hpp"
-#include "model/velm.hpp"
 #include "listing/global_matrix.hpp"
 #include "listing/observer.hpp"
+#include "model/results.hpp"
+#include "model/velm.hpp"
 
 namespace velm::listing {
 
@@ -21,9 +21,10 @@ struct Solution {
 
 // Validates the node numbering, assembles K, applies the supports, builds F, solves K u = F and
 // forms the reactions and the results record, reporting every stage to the observer.
-std::expected<Solution, std::string> solve_for_load_case(const model::VELM& model,
-                                                         std::uint32_t load_case_id,
-                                                         Observer& observer,
-                                                         Storage storage = Storage::automatic);
+// Failures: invalid_model, too_large, singular, not_finite, cancelled (the observer asked to
+// stop). A failed allocation is thrown (std::bad_alloc) to the caller's entry point.
+base::Expected<Solution> solve_for_load_case(const model::VELM& model, std::uint32_t load_case_id,
+                                             Observer& observer,
+                                             Storage storage = Storage::automatic);
 
 }  // namespace velm::listing

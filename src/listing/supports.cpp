@@ -1,6 +1,6 @@
 #include "listing/supports.hpp"
 
-#include <algorithm>
+#include <utility>
 
 #include "base/internal_fault.hpp"
 
@@ -18,27 +18,12 @@ void constrain_dof(GlobalMatrix& matrix, std::uint32_t node_id,
 std::vector<std::vector<std::uint32_t>> apply_supports(GlobalMatrix& matrix,
                                                        const model::VELM& model,
                                                        const model::SupportMap& supports) {
-  std::vector<std::vector<std::uint32_t>> applied(model.nodal_supports.size());
-  const auto apply = [&](const model::Node& node) {
-    if (!node.nodal_support) return;
-    const auto entry = supports.find(*node.nodal_support);
-    if (entry == supports.end()) return;
-    constrain_dof(matrix, node.id, *entry->second);
-    const auto position = static_cast<std::size_t>(entry->second - model.nodal_supports.data());
-    if (position >= applied.size()) throw InternalFault(kIndexOutOfBounds);
-    applied[position].push_back(node.id);
-  };
-  for (const model::MemberSet& set : model.member_sets) {
-    for (const model::Member& member : set.members) {
-      apply(member.start_node);
-      apply(member.end_node);
-    }
-  }
-  for (std::vector<std::uint32_t>& nodes : applied) {
-    std::sort(nodes.begin(), nodes.end());
-    nodes.erase(std::unique(nodes.begin(), nodes.end()), nodes.end());
-  }
-  return applied;
+  model::SupportedNodes found = model::supported_nodes(model, supports);
+  if (found.nodes.size() != model.nodal_supports.size()) throw InternalFault(kIndexOutOfBounds);
+  for (std::size_t i = 0; i < found.nodes.size(); ++i)
+    for (const std::uint32_t node : found.nodes[i])
+      constrain_dof(matrix, node, model.nodal_supports[i]);
+  return std::move(found.nodes);
 }
 
 }  // namespace velm::listing

@@ -4,6 +4,9 @@
 
 #include <array>
 #include <optional>
+#include <vector>
+
+#include <Eigen/Core>
 
 #include "linalg/types.hpp"
 
@@ -14,8 +17,8 @@ namespace velm::mechanics {
 // node and the member end.
 using EndConnections = std::array<std::optional<double>, 12>;
 
-struct CondensedMember {
-  linalg::Matrix12 stiffness;  // what the nodes see, local axes
+// The fixed-end forces of a load as the nodes see them.
+struct CondensedLoads {
   linalg::Vector12 fixed_end_forces;
   // The load has a part in an action that the releases leave without stiffness (torsion
   // released at both ends, say), which the member cannot carry.
@@ -30,7 +33,21 @@ struct CondensedMember {
 // K_aa^+ is the pseudo-inverse: an action that the releases leave free (both torsion ends, both
 // axial ends, the shear of a bending plane at both ends, or both moments with one shear) has a
 // zero eigenvalue with no coupling to the nodes, and simply carries nothing.
-CondensedMember condense(const linalg::Matrix12& stiffness, const linalg::Vector12& fixed_end,
-                         const EndConnections& ends);
+// The condensation is done in two steps: the stiffness once per member, then the fixed-end
+// forces of any load on it.
+class Condensation {
+ public:
+  Condensation(const linalg::Matrix12& stiffness, const EndConnections& ends);
+
+  const linalg::Matrix12& stiffness() const { return stiffness_; }  // k'
+  // f0' = f0_u - K_ua K_aa^+ f0_R, and whether the load acts on an action without stiffness.
+  CondensedLoads fixed_end_forces(const linalg::Vector12& fixed_end) const;
+
+ private:
+  linalg::Matrix12 stiffness_;
+  std::vector<int> released_;
+  Eigen::MatrixXd k_ua_inverse_;             // K_ua K_aa^+, 12 x r
+  std::vector<Eigen::VectorXd> free_modes_;  // eigenvectors of K_aa with a zero eigenvalue
+};
 
 }  // namespace velm::mechanics

@@ -4,22 +4,30 @@
 
 namespace velm::mechanics {
 
+MemberSection find_member_section(const model::Member& member, const model::MaterialMap& materials,
+                                  const model::SectionMap& sections) {
+  const auto section_entry = sections.find(member.section);
+  if (section_entry == sections.end()) return {};
+  const auto material_entry = materials.find(section_entry->second->material);
+  if (material_entry == materials.end()) return {section_entry->second, nullptr};
+  return {section_entry->second, material_entry->second};
+}
+
+FrameProperties frame_properties(const model::Section& section, const model::Material& material) {
+  return {material.e_mod, material.g_mod, section.area, section.i_y, section.i_z, section.j};
+}
+
 std::optional<linalg::Matrix12> calculate_stiffness_matrix_3d(const model::Member& member,
                                                               const model::MaterialMap& materials,
                                                               const model::SectionMap& sections) {
-  const auto section_entry = sections.find(member.section);
-  if (section_entry == sections.end()) return std::nullopt;
-  const model::Section& section = *section_entry->second;
-  const auto material_entry = materials.find(section.material);
-  if (material_entry == materials.end()) return std::nullopt;
-  const model::Material& material = *material_entry->second;
+  const MemberSection found = find_member_section(member, materials, sections);
+  if (found.material == nullptr) return std::nullopt;
 
   const model::Node& p = member.start_node;
   const model::Node& q = member.end_node;
   const double l =
       std::sqrt((p.X - q.X) * (p.X - q.X) + (p.Y - q.Y) * (p.Y - q.Y) + (p.Z - q.Z) * (p.Z - q.Z));
-  return frame_stiffness(
-      {material.e_mod, material.g_mod, section.area, section.i_y, section.i_z, section.j}, l);
+  return frame_stiffness(frame_properties(*found.section, *found.material), l);
 }
 
 linalg::Matrix12 frame_stiffness(const FrameProperties& properties, double l) {

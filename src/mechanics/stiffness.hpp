@@ -19,6 +19,18 @@ struct FrameProperties {
   double j = 0.0;      // torsion constant
 };
 
+// The section a member names and that section's material, found in the maps; null where the
+// maps hold none (the material is null too when the section is missing).
+struct MemberSection {
+  const model::Section* section = nullptr;
+  const model::Material* material = nullptr;
+};
+MemberSection find_member_section(const model::Member& member, const model::MaterialMap& materials,
+                                  const model::SectionMap& sections);
+
+// What the element stiffness reads of a section and its material.
+FrameProperties frame_properties(const model::Section& section, const model::Material& material);
+
 // The 12 x 12 stiffness k of a two-node Euler-Bernoulli frame element in its local axes (see
 // calculate_transformation_matrix_3d), f = k * u with the dofs
 //   start UX UY UZ RX RY RZ, end UX UY UZ RX RY RZ   (UX along the member).

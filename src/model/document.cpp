@@ -1,12 +1,16 @@
 #include "model/document.hpp"
 
+#include "json/error.hpp"
 #include "json/read_value.hpp"
 #include "json/write_value.hpp"
 
 namespace velm::model {
 
-std::expected<VELM, std::string> parse_model(std::string_view text) {
-  return json::read_document<VELM>(text);
+base::Expected<VELM> parse_model(std::string_view text) {
+  auto model = json::read_document<VELM>(text);
+  if (!model)
+    return base::fail(base::ErrorCode::not_well_formed, json::describe(model.error(), text));
+  return std::move(*model);
 }
 
 std::string write_model(const VELM& model) {

@@ -2,16 +2,17 @@
 // pretty-printed results document.
 #pragma once
 
-#include <expected>
 #include <string>
 #include <string_view>
 
+#include "base/error.hpp"
 #include "model/velm.hpp"
 
 namespace velm::model {
 
-// Parses a whole document. The error is the reader's message ending in " at line L column C".
-std::expected<VELM, std::string> parse_model(std::string_view text);
+// Parses a whole document. Failure: not_well_formed, its detail the reader's message ending in
+// " at line L column C".
+base::Expected<VELM> parse_model(std::string_view text);
 
 // The pretty-printed document with every field (two-space indentation, no trailing newline).
 std::string write_model(const VELM& model);

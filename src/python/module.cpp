@@ -12,9 +12,9 @@
 #include <string>
 #include <string_view>
 
+#include "base/internal_fault.hpp"
 #include "driver/driver.hpp"
 #include "driver/engineering.hpp"
-#include "base/internal_fault.hpp"
 #include "linalg/blas_threads.hpp"
 #include "python/monitored_run.hpp"
 #include "python/result_types.hpp"
@@ -101,8 +101,8 @@ PyObject* text_to_str(const std::string& text) {
                               "backslashreplace");
 }
 
-using Driver = std::expected<std::string, std::string> (*)(std::string_view, velm::report::Output&,
-                                                           velm::listing::Storage);
+using Driver = velm::base::Expected<std::string> (*)(std::string_view, velm::report::Output&,
+                                                     velm::listing::Storage);
 
 // The stop check of the listed analysis, which holds the interpreter lock throughout: runs the
 // Python signal handlers, and keeps the exception one raises (KeyboardInterrupt for Ctrl-C) to
@@ -149,7 +149,7 @@ PyObject* run_analysis(PyObject* module, Driver driver, PyObject* argument) {
   if (data == nullptr) return nullptr;
 
   flush_python_streams();
-  std::expected<std::string, std::string> outcome;
+  velm::base::Expected<std::string> outcome;
   SignalCheck signals;
   try {
     velm::report::FdSink out(1);
@@ -170,7 +170,7 @@ PyObject* run_analysis(PyObject* module, Driver driver, PyObject* argument) {
   // A signal handler raised while the analysis ran: the analysis stopped and wrote nothing.
   if (signals.restore()) return nullptr;
   if (outcome) return text_to_str(*outcome);
-  PyObject* message = text_to_str(outcome.error());
+  PyObject* message = text_to_str(velm::base::message(outcome.error()));
   if (message == nullptr) return nullptr;
   PyErr_SetObject(PyExc_RuntimeError, message);
   Py_DECREF(message);
@@ -272,8 +272,13 @@ PyObject* run_engineering(PyObject* module, bool from_file, std::string_view sub
   options.stations = arguments.stations;
   velm::python::MonitoredOutcome outcome = velm::python::run_monitored(
       [&](const velm::engineering::AnalysisOptions& with_options, velm::base::Monitor& monitor) {
-        return from_file ? velm::driver::analyze_file(subject, with_options, monitor)
-                         : velm::driver::analyze_json(subject, with_options, monitor);
+        auto analysis = from_file ? velm::driver::analyze_file(subject, with_options, monitor)
+                                  : velm::driver::analyze_json(subject, with_options, monitor);
+        if (analysis)
+          return std::expected<velm::engineering::StaticAnalysis, std::string>(
+              std::move(*analysis));
+        return std::expected<velm::engineering::StaticAnalysis, std::string>(
+            std::unexpected(velm::base::message(analysis.error())));
       },
       options, arguments.progress);
   switch (outcome.kind) {

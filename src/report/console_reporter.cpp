@@ -24,7 +24,7 @@ void ConsoleReporter::member_matrices(const listing::MemberMatrices& matrices) {
 }
 
 void ConsoleReporter::global_matrix(std::string_view title, const listing::GlobalMatrix& matrix) {
-  print_global_matrix(output_.console, matrix, title, output_.stop_check);
+  print_global_matrix(output_.console, matrix, title, *this);
 }
 
 void ConsoleReporter::vector(std::string_view title, const linalg::Vector& vector) {
@@ -36,7 +36,7 @@ void ConsoleReporter::determinant(std::string_view label, double value) {
 }
 
 void print_global_matrix(Console& console, const listing::GlobalMatrix& matrix,
-                         std::string_view title, const std::function<bool()>& stop_requested) {
+                         std::string_view title, base::Monitor& monitor) {
   const std::size_t size = matrix.size();
   print_matrix_title(console, title, size, size);
   // The tile's block of rows is copied into a row-major buffer once, so that a storage keeping a
@@ -60,10 +60,16 @@ void print_global_matrix(Console& console, const listing::GlobalMatrix& matrix,
       print_zero_cells(console, size - 1 - hi);
       console.write("\n");
       // A row of a large matrix takes a fraction of a millisecond.
-      if (stop_requested && stop_requested()) return;
+      if (monitor.stop_requested()) return;
     }
   }
   print_matrix_end(console);
+}
+
+void print_global_matrix(Console& console, const listing::GlobalMatrix& matrix,
+                         std::string_view title) {
+  base::Monitor quiet;
+  print_global_matrix(console, matrix, title, quiet);
 }
 
 }  // namespace velm::report

@@ -2,14 +2,13 @@
 // the CSV file of each member's transformation matrix, and the stage times for the benchmark.
 #pragma once
 
-#include <functional>
 #include <string_view>
 
 #include "linalg/types.hpp"
-#include "report/console.hpp"
-#include "report/output.hpp"
 #include "listing/global_matrix.hpp"
 #include "listing/observer.hpp"
+#include "report/console.hpp"
+#include "report/output.hpp"
 
 namespace velm::report {
 
@@ -33,9 +32,11 @@ class ConsoleReporter final : public listing::Observer {
 
 // A global matrix in the form of print_matrix, whatever its storage: rows go out in tiles, each
 // row as a run of zero cells, the columns the row may hold non-zeros in, and another run of
-// zero cells. `stop_requested`, when given, is polled after every row; true ends the printing
-// there, the matrix unfinished.
+// zero cells. The monitor is asked after every row whether to stop; true ends the printing
+// there, the matrix unfinished. Without a monitor the whole matrix is printed.
 void print_global_matrix(Console& console, const listing::GlobalMatrix& matrix,
-                         std::string_view title, const std::function<bool()>& stop_requested = {});
+                         std::string_view title, base::Monitor& monitor);
+void print_global_matrix(Console& console, const listing::GlobalMatrix& matrix,
+                         std::string_view title);
 
 }  // namespace velm::report

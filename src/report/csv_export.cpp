@@ -4,10 +4,10 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <optional>
 #include <string_view>
-#include <system_error>
 
+#include "base/file_write.hpp"
+#include "base/system_error.hpp"
 #include "format/numbers.hpp"
 
 namespace velm::report {
@@ -31,32 +31,20 @@ void append_field(std::string& out, std::string_view field) {
   out.push_back('"');
 }
 
-std::string os_error_text(int error) {
-  return std::system_category().message(error) + " (os error " + std::to_string(error) + ")";
-}
-
-// Creates or truncates the file and writes the whole text; an error text on failure.
-std::optional<std::string> write_file(const std::filesystem::path& path, std::string_view text) {
+// Creates or truncates the file and writes the whole text. Failure: write_failed with the
+// system's text.
+base::Expected<void> write_file(const std::filesystem::path& path, std::string_view text) {
   // Overwritten in place and cut to its new length afterwards rather than truncated on open:
   // a file truncated to zero and rewritten is flushed to disk on close by some file systems,
   // which costs a disk write per member.
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-  if (fd < 0) return os_error_text(errno);
+  if (fd < 0) return base::fail(base::ErrorCode::write_failed, base::os_error_text(errno));
   const auto length = static_cast<off_t>(text.size());
-  int error = 0;
-  while (!text.empty()) {
-    const ssize_t written = ::write(fd, text.data(), text.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      error = errno;
-      break;
-    }
-    text.remove_prefix(static_cast<std::size_t>(written));
-  }
+  int error = base::write_all(fd, text);
   if (error == 0 && ::ftruncate(fd, length) != 0) error = errno;
   if (::close(fd) != 0 && error == 0) error = errno;
-  if (error != 0) return os_error_text(error);
-  return std::nullopt;
+  if (error != 0) return base::fail(base::ErrorCode::write_failed, base::os_error_text(error));
+  return {};
 }
 
 }  // namespace
@@ -83,9 +71,9 @@ std::string matrix_csv(const linalg::Matrix12& matrix) {
 void export_transformation_matrix(const Output& output, std::uint32_t member_id,
                                   const linalg::Matrix12& matrix) {
   const std::string name = transformation_matrix_file_name(member_id);
-  if (const auto error = write_file(output.file(name), matrix_csv(matrix))) {
+  if (const auto written = write_file(output.file(name), matrix_csv(matrix)); !written) {
     output.console.error("Failed to save transformation matrix for Member " +
-                         std::to_string(member_id) + ": " + *error + "\n");
+                         std::to_string(member_id) + ": " + written.error().detail + "\n");
     return;
   }
   output.console.write("Matrix saved to '" + name + "'\n");

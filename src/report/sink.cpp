@@ -1,20 +1,12 @@
 #include "report/sink.hpp"
 
-#include <unistd.h>
-
-#include <cerrno>
+#include "base/file_write.hpp"
 
 namespace velm::report {
 
 void FdSink::write(std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
+  // A failed write loses the text; the analysis goes on.
+  (void)base::write_all(fd_, bytes);
 }
 
 }  // namespace velm::report

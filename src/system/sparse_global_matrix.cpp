@@ -180,7 +180,7 @@ std::expected<std::unique_ptr<SparseGlobalFactor>, FactorFailure> SparseGlobalFa
   if (auto ordered = factor->ldlt_.analyse(); !ordered) return failure(ordered.error());
   monitor.stage_end("order");
   if (monitor.stop_requested())
-    return std::unexpected(FactorFailure{FactorFailure::Kind::cancelled, base::kCancelled});
+    return std::unexpected(FactorFailure{FactorFailure::Kind::cancelled, ""});
   monitor.stage_progress("factorise", 0.0);
   if (available_bytes && factor->estimated_bytes() > *available_bytes)
     return std::unexpected(

@@ -16,7 +16,7 @@ TEST(ReadTextFile, AnEndlessDeviceIsRefusedOnceItOutgrowsTheMemory) {
   const auto text = read_text_file("/dev/zero", {}, 1000000);
   ASSERT_FALSE(text.has_value());
   // 512 KiB is held when growing to 1 MiB would hold 1.5 MiB at once.
-  EXPECT_EQ(text.error(),
+  EXPECT_EQ(text.error().detail,
             "the document had grown to 0.0 GB (589824 bytes) and was not finished; holding more "
             "would take more than the 0.0 GB (1000000 bytes) of memory available");
 }
@@ -27,11 +27,11 @@ TEST(ReadTextFile, ARegularFileIsMeasuredBeforeItIsRead) {
   { std::ofstream(path) << std::string(2500, ' '); }
   const auto refused = read_text_file(path.string(), {}, 2499);
   ASSERT_FALSE(refused.has_value());
-  EXPECT_EQ(refused.error(),
+  EXPECT_EQ(refused.error().detail,
             "the file holds 0.0 GB (2500 bytes), more than the 0.0 GB (2499 bytes) of memory "
             "available");
   const auto read = read_text_file(path.string(), {}, 2500);
-  ASSERT_TRUE(read.has_value()) << read.error();
+  ASSERT_TRUE(read.has_value()) << read.error().detail;
   EXPECT_EQ(read->size(), 2500u);
 }
 
@@ -40,8 +40,17 @@ TEST(ReadTextFile, ALongReadAsksWhetherToGoOn) {
   const auto text = read_text_file(
       "/dev/zero", [&] { return ++asked == 3; }, std::nullopt);
   ASSERT_FALSE(text.has_value());
-  EXPECT_EQ(text.error(), "The analysis was cancelled.");
+  EXPECT_EQ(text.error().code, base::ErrorCode::cancelled);
+  EXPECT_EQ(base::message(text.error()), "The analysis was cancelled.");
   EXPECT_EQ(asked, 3);
+}
+
+TEST(ReadTextFile, AMissingFileIsAReadFailureWithTheSystemsText) {
+  testing::TemporaryFolder folder;
+  const auto text = read_text_file((folder.path / "none.json").string());
+  ASSERT_FALSE(text.has_value());
+  EXPECT_EQ(base::message(text.error()),
+            "Failed to read JSON file: No such file or directory (os error 2)");
 }
 
 // No signal reaches a thread that waits for a FIFO's writer; the stop check must still end the
@@ -55,7 +64,7 @@ TEST(ReadTextFile, AWaitForAFifosWriterAsksWhetherToGoOn) {
   const auto text = read_text_file(
       path, [&] { return ++asked == 3; }, std::nullopt);
   ASSERT_FALSE(text.has_value());
-  EXPECT_EQ(text.error(), "The analysis was cancelled.");
+  EXPECT_EQ(text.error().code, base::ErrorCode::cancelled);
   EXPECT_EQ(asked, 3);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
 }

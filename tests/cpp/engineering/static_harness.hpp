@@ -13,7 +13,7 @@ inline engineering::StaticAnalysis analyse(const model::VELM& model, int station
   options.stations = stations;
   base::Monitor quiet;
   auto outcome = engineering::analyse_statics(model, options, quiet);
-  if (!outcome) throw std::runtime_error(outcome.error());
+  if (!outcome) throw std::runtime_error(base::message(outcome.error()));
   return std::move(*outcome);
 }
 
@@ -21,7 +21,7 @@ inline engineering::StaticAnalysis analyse(const model::VELM& model, int station
 inline std::string error_of(const model::VELM& model) {
   base::Monitor quiet;
   auto outcome = engineering::analyse_statics(model, {}, quiet);
-  return outcome ? std::string("<success>") : outcome.error();
+  return outcome ? std::string("<success>") : base::message(outcome.error());
 }
 
 }  // namespace velm::testing

@@ -28,7 +28,7 @@ inline std::string with_supports(std::string_view supports) {
 // The parse error, or "parsed" when the document was accepted.
 inline std::string parse_error(std::string_view text) {
   auto model = model::parse_model(text);
-  return model ? "parsed" : model.error();
+  return model ? "parsed" : model.error().detail;
 }
 
 }  // namespace velm::testing

@@ -40,12 +40,12 @@ TEST(ReaderRecords, DuplicateFieldAtSecondOccurrence) {
 
 TEST(ReaderRecords, OptionalFieldsAbsentOrNull) {
   auto model = model::parse_model(one_member(member()));
-  ASSERT_TRUE(model) << model.error();
+  ASSERT_TRUE(model) << model.error().detail;
   const auto& m = model->member_sets[0].members[0];
   EXPECT_FALSE(m.start_hinge || m.end_hinge || m.chi || m.reference_member || m.reference_node);
   EXPECT_FALSE(model->results || model->memberhinges || model->shape_paths);
   auto with_nulls = model::parse_model(one_member(member(R"(,"chi":null,"end_hinge":3)")));
-  ASSERT_TRUE(with_nulls) << with_nulls.error();
+  ASSERT_TRUE(with_nulls) << with_nulls.error().detail;
   EXPECT_FALSE(with_nulls->member_sets[0].members[0].chi);
   EXPECT_EQ(with_nulls->member_sets[0].members[0].end_hinge, 3u);
 }
@@ -53,7 +53,7 @@ TEST(ReaderRecords, OptionalFieldsAbsentOrNull) {
 TEST(ReaderRecords, PositionalForm) {
   const std::string ten = R"([[],[],[],[],null,null,[],[],[],null])";
   auto model = model::parse_model(ten);
-  ASSERT_TRUE(model) << model.error();
+  ASSERT_TRUE(model) << model.error().detail;
   EXPECT_FALSE(model->results);
   EXPECT_EQ(parse_error(R"([[],[],[],[],null,null,[],[],[]])"),
             "invalid length 9, expected struct VELM with 10 elements at line 1 column 32");
@@ -62,7 +62,7 @@ TEST(ReaderRecords, PositionalForm) {
   auto node = model::parse_model(with_member_sets(
       R"([{"id":1,"members":[{"id":1,"start_node":[1,0,0,0,null],"end_node":[2,1,0,0,5],)"
       R"("section":1,"rotation_angle":0,"classification":"c","weight":0,"member_type":"Truss"}]}])"));
-  ASSERT_TRUE(node) << node.error();
+  ASSERT_TRUE(node) << node.error().detail;
   EXPECT_EQ(node->member_sets[0].members[0].end_node.nodal_support, 5u);
   EXPECT_EQ(node->member_sets[0].members[0].member_type, model::MemberType::Truss);
   EXPECT_EQ(parse_error(with_supports(R"([[1,null,{}]])")),
@@ -181,7 +181,7 @@ TEST(ReaderRecords, StringsDecodeEscapes) {
   auto set = model::parse_model(
       with_member_sets(R"([{"id":1,"classification":"\"\\\/\b\f\n\r\t\u00e9\ud83d\ude00)"
                        "\xE2\x82\xAC\",\"members\":[]}]"));
-  ASSERT_TRUE(set) << set.error();
+  ASSERT_TRUE(set) << set.error().detail;
   EXPECT_EQ(*set->member_sets[0].classification,
             "\"\\/\b\f\n\r\t\xC3\xA9\xF0\x9F\x98\x80\xE2\x82\xAC");
 }

@@ -19,7 +19,7 @@ std::expected<double, std::string> e_mod(const std::string& literal) {
                                R"(,"g_mod":1,"density":1,"yield_stress":1}],)" +
                                R"("sections":[],"nodal_supports":[]})";
   auto model = model::parse_model(document);
-  if (!model) return std::unexpected(model.error());
+  if (!model) return std::unexpected(model.error().detail);
   return model->materials.at(0).e_mod;
 }
 

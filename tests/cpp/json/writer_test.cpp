@@ -82,7 +82,7 @@ TEST(WriterLayout, RecordsWithEveryFieldAndMapsInDocumentOrder) {
   auto model = model::parse_model(
       with_supports(R"([{"id":4,"displacement_conditions":{"Z":"Fixed","X":"Free","Z":"Fixed2"},)"
                     R"("rotation_conditions":{}}])"));
-  ASSERT_TRUE(model) << model.error();
+  ASSERT_TRUE(model) << model.error().detail;
   const std::string text = model::write_model(*model);
   EXPECT_NE(text.find("  \"nodal_supports\": [\n"
                       "    {\n"

@@ -3,8 +3,8 @@
 
 #include "listing/global_matrix.hpp"
 #include "listing/memory_verdict.hpp"
-#include "model_builder.hpp"
 #include "listing/solve_harness.hpp"
+#include "model_builder.hpp"
 
 namespace velm::listing {
 namespace {
@@ -101,10 +101,10 @@ TEST(MemoryBudget, CountsThreeDenseMatricesAndCatchesOverflow) {
   EXPECT_EQ(dense_analysis_bytes(50000), 3ull * 300000 * 300000 * 8);
   EXPECT_FALSE(dense_analysis_bytes(4294967295ull).has_value());
   EXPECT_TRUE(check_memory_budget(10, 100, 100));
-  EXPECT_EQ(check_memory_budget(7, 2000000000, 1000000000).error(),
+  EXPECT_EQ(check_memory_budget(7, 2000000000, 1000000000).error().detail,
             "The model has 7 nodes; its global stiffness matrices would need 2.0 GB (2000000000 "
             "bytes) of memory, more than the 1.0 GB available.");
-  EXPECT_EQ(check_memory_budget(7, std::nullopt, 10).error(),
+  EXPECT_EQ(check_memory_budget(7, std::nullopt, 10).error().detail,
             "The model has 7 nodes; its global stiffness matrices would need more bytes of memory "
             "than a 64-bit count can hold.");
 }

@@ -6,11 +6,11 @@
 #include <filesystem>
 #include <string>
 
+#include "listing/solve.hpp"
 #include "report/console.hpp"
 #include "report/console_reporter.hpp"
 #include "report/output.hpp"
 #include "report/sink.hpp"
-#include "listing/solve.hpp"
 #include "temporary_folder.hpp"
 
 namespace velm::testing {
@@ -20,7 +20,7 @@ struct SolveRun {
   report::StringSink err;
   TemporaryFolder folder;
   const std::filesystem::path& directory = folder.path;
-  std::expected<listing::Solution, std::string> outcome;
+  base::Expected<listing::Solution> outcome;
 
   const listing::Solution& solve(const model::VELM& model, std::uint32_t load_case_id = 1) {
     {
@@ -28,7 +28,7 @@ struct SolveRun {
       report::ConsoleReporter reporter(report::Output{console, directory});
       outcome = listing::solve_for_load_case(model, load_case_id, reporter);
     }
-    if (!outcome) throw std::runtime_error("analysis failed: " + outcome.error());
+    if (!outcome) throw std::runtime_error("analysis failed: " + base::message(outcome.error()));
     return *outcome;
   }
 
@@ -39,7 +39,7 @@ struct SolveRun {
     report::Console console(out, err);
     report::ConsoleReporter reporter(report::Output{console, directory});
     outcome = listing::solve_for_load_case(model, load_case_id, reporter);
-    return outcome ? std::string("<success>") : outcome.error();
+    return outcome ? std::string("<success>") : base::message(outcome.error());
   }
 };
 

@@ -1,11 +1,11 @@
 // A stop requested through the observer ends the listed analysis at its next poll.
 #include <gtest/gtest.h>
 
+#include "listing/solve.hpp"
+#include "model_builder.hpp"
 #include "report/console.hpp"
 #include "report/console_reporter.hpp"
 #include "report/sink.hpp"
-#include "model_builder.hpp"
-#include "listing/solve.hpp"
 #include "temporary_folder.hpp"
 
 namespace velm::listing {
@@ -37,7 +37,7 @@ Stopped solve_until(const model::VELM& m, int stop_at) {
   report::StringSink out, err;
   testing::TemporaryFolder folder;
   int polls = 0;
-  std::expected<Solution, std::string> outcome;
+  base::Expected<Solution> outcome;
   {
     report::Console console(out, err);
     report::Output output{console, folder.path};
@@ -45,7 +45,7 @@ Stopped solve_until(const model::VELM& m, int stop_at) {
     report::ConsoleReporter reporter(output);
     outcome = solve_for_load_case(m, 1, reporter);
   }
-  return {outcome ? "<success>" : outcome.error(), out.text};
+  return {outcome ? "<success>" : base::message(outcome.error()), out.text};
 }
 
 TEST(StopRequest, AssemblyStopsAtTheNextMember) {

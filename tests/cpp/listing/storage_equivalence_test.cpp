@@ -3,10 +3,10 @@
 
 #include <cmath>
 
-#include "report/console_reporter.hpp"
 #include "listing/global_matrix.hpp"
-#include "model_builder.hpp"
 #include "listing/solve_harness.hpp"
+#include "model_builder.hpp"
+#include "report/console_reporter.hpp"
 
 namespace velm::testing {
 namespace {
@@ -46,7 +46,7 @@ model::VELM building(int nx, int ny, int storeys) {
 }
 
 struct Analysis {
-  std::expected<listing::Solution, std::string> solution;
+  base::Expected<listing::Solution> solution;
   std::string printed;
 };
 
@@ -79,8 +79,8 @@ TEST(StorageEquivalence, BuildingFrameGivesTheSameResults) {
   const model::VELM model = building(3, 2, 4);
   const Analysis band = analyse(model, listing::Storage::band);
   const Analysis dense = analyse(model, listing::Storage::dense);
-  ASSERT_TRUE(band.solution) << band.solution.error();
-  ASSERT_TRUE(dense.solution) << dense.solution.error();
+  ASSERT_TRUE(band.solution) << band.solution.error().detail;
+  ASSERT_TRUE(dense.solution) << dense.solution.error().detail;
   expect_close(band.solution->displacements, dense.solution->displacements);
   expect_close(band.solution->reactions, dense.solution->reactions);
   const auto& rb = band.solution->results.reaction_forces[0];
@@ -123,12 +123,12 @@ TEST(StorageEquivalence, SameVerdictOnSingularModels) {
     const Analysis dense = analyse(model, listing::Storage::dense);
     ASSERT_EQ(band.solution.has_value(), dense.solution.has_value());
     if (!band.solution) {
-      EXPECT_EQ(band.solution.error(), dense.solution.error());
+      EXPECT_EQ(band.solution.error().detail, dense.solution.error().detail);
     } else {
       EXPECT_EQ(band.solution->displacements.size(), dense.solution->displacements.size());
     }
   }
-  EXPECT_EQ(analyse(models[0], listing::Storage::band).solution.error(),
+  EXPECT_EQ(analyse(models[0], listing::Storage::band).solution.error().detail,
             "Global stiffness matrix is singular or near-singular.");
   EXPECT_TRUE(analyse(models[2], listing::Storage::band).solution.has_value());
 }

@@ -50,17 +50,17 @@ constexpr std::string_view kEveryRecord = R"({
 
 TEST(DocumentRoundTrip, EveryRecordSurvivesReadWriteRead) {
   auto first = parse_model(kEveryRecord);
-  ASSERT_TRUE(first) << first.error();
+  ASSERT_TRUE(first) << first.error().detail;
   const std::string written = write_model(*first);
   auto second = parse_model(written);
-  ASSERT_TRUE(second) << second.error() << "\n" << written;
+  ASSERT_TRUE(second) << second.error().detail << "\n" << written;
   EXPECT_EQ(*first, *second);
   EXPECT_EQ(write_model(*second), written);
 }
 
 TEST(DocumentRoundTrip, ValuesAsRead) {
   auto model = parse_model(kEveryRecord);
-  ASSERT_TRUE(model) << model.error();
+  ASSERT_TRUE(model) << model.error().detail;
   const auto& m = model->member_sets[0].members[0];
   EXPECT_EQ(m.member_type, MemberType::Compression);
   EXPECT_EQ(m.classification, "col \xC3\xA9");
@@ -87,10 +87,10 @@ TEST(DocumentRoundTrip, ResultsRecordsNeedEveryField) {
   doc.replace(doc.find(R"("summary")"), 9, R"("summery")");
   auto model = parse_model(doc);
   ASSERT_FALSE(model);
-  EXPECT_EQ(model.error().substr(0, 23), "missing field `summary`");
+  EXPECT_EQ(model.error().detail.substr(0, 23), "missing field `summary`");
   std::string short_forces(kEveryRecord);
   short_forces.replace(short_forces.find("[1, 2, 3, 4, 5, 6]"), 18, "[1, 2, 3, 4, 5]");
-  EXPECT_EQ(parse_model(short_forces).error().substr(0, 55),
+  EXPECT_EQ(parse_model(short_forces).error().detail.substr(0, 55),
             "invalid length 5, expected struct NodeForces with 6 ele");
 }
 

@@ -7,10 +7,10 @@
 
 #include <cmath>
 
-#include "mechanics/transformation.hpp"
 #include "listing/dense_global_matrix.hpp"
-#include "system/member_actions.hpp"
+#include "mechanics/transformation.hpp"
 #include "model_builder.hpp"
+#include "system/member_unknowns.hpp"
 
 namespace velm::testing {
 namespace {
@@ -72,9 +72,8 @@ TEST(SparseGlobalMatrix, HoldsWhatTheDenseStorageHoldsAndSolvesAlike) {
     EXPECT_NEAR(ks(i), kd(i), 1e-6 * std::abs(kd(i)) + 1e-6);
 
   base::Monitor quiet;
-  auto sparse_factor =
-      std::move(*system::SparseGlobalFactor::create(std::move(sparse).release(), std::nullopt,
-                                                    quiet));
+  auto sparse_factor = std::move(
+      *system::SparseGlobalFactor::create(std::move(sparse).release(), std::nullopt, quiet));
   const auto dense_factor = std::move(dense).factorise();
   EXPECT_FALSE(sparse_factor->singular());
   const auto xs = sparse_factor->solve(v), xd = dense_factor->solve(v);

@@ -1,0 +1,13 @@
+#include "driver/document.hpp"
+
+#include "model/document.hpp"
+
+namespace velm::driver {
+
+base::Expected<model::VELM> read_model(std::string_view json_text) {
+  auto model = model::parse_model(json_text);
+  if (model && model->load_cases.empty()) return base::fail(base::ErrorCode::no_load_cases);
+  return model;
+}
+
+}  // namespace velm::driver

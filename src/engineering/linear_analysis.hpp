@@ -1,0 +1,24 @@
+// The linear static analysis: one factorisation of K, one solve with a right-hand side per
+// load case; a combination's displacements are the factored sum of its cases' displacements,
+// u_c = sum over its terms of factor * u_case (a case named twice counts twice).
+#pragma once
+
+#include <vector>
+
+#include "base/error.hpp"
+#include "base/monitor.hpp"
+#include "engineering/static_analysis.hpp"
+#include "engineering/static_results.hpp"
+#include "frame/load_sets.hpp"
+#include "system/discrete_model.hpp"
+
+namespace velm::engineering {
+
+// sets: the load cases, then the combinations (frame::result_load_sets); results: one per set,
+// filled. Stages "assemble", "order", "factorise", "solve", "results".
+base::Expected<void> analyse_linear(const system::DiscreteModel& model,
+                                    const std::vector<frame::LoadSet>& sets,
+                                    const AnalysisOptions& options, base::Monitor& monitor,
+                                    std::vector<ResultSet>& results);
+
+}  // namespace velm::engineering

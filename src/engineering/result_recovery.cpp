@@ -1,0 +1,147 @@
+#include "engineering/result_recovery.hpp"
+
+#include <algorithm>
+#include <array>
+#include <span>
+
+#include <Eigen/Geometry>
+
+#include "mechanics/internal_forces.hpp"
+#include "model/support_dofs.hpp"
+#include "system/constraints.hpp"
+
+namespace velm::engineering {
+
+namespace {
+
+using frame::StructureMember;
+
+// The end forces of member m, its internal forces at the stations and their extremes.
+void record_member(const frame::Structure& structure, std::size_t m, const linalg::Vector12& f,
+                   std::span<const mechanics::MemberLoad> loads, int stations, ResultSet& out) {
+  const auto per_member = static_cast<std::size_t>(stations);
+  std::copy(f.data(), f.data() + 12, &out.end_forces[12 * m]);
+  const mechanics::InternalForceLine line(f, structure.members[m].length, loads);
+  line.at_stations(stations, &out.internal_forces[6 * per_member * m]);
+  line.extremes(&out.internal_force_extremes[12 * m]);
+}
+
+// Adds, in global axes at its two nodes, what the nodes exert on a member.
+void add_member_forces(const StructureMember& member, const linalg::Vector12& f,
+                       std::vector<double>& sums) {
+  for (int b = 0; b < 4; ++b) {
+    const linalg::Vector3 global = member.axes.transpose() * f.segment<3>(3 * b);
+    double* target =
+        &sums[6 * ((b < 2 ? member.start : member.end) - 1) + 3 * static_cast<std::size_t>(b % 2)];
+    target[0] += global.x();
+    target[1] += global.y();
+    target[2] += global.z();
+  }
+}
+
+// The forces the rigid links carry, from the equilibrium of the nodes that follow, leaves
+// first: a link takes at its child node what the node's loads leave over after its other
+// members, and passes it on to its parent node moved by the link's length.
+void link_forces(const frame::Structure& structure, const frame::LoadSet& set, int stations,
+                 std::vector<double>& sums, ResultSet& out) {
+  if (structure.links_leaves_first.empty()) return;
+  std::vector<double> loads(6 * structure.node_count, 0.0);
+  for (const frame::NodalForce& load : set.nodal)
+    for (std::size_t axis = 0; axis < 3; ++axis)
+      loads[6 * (load.node - 1) + axis] += load.force(static_cast<Eigen::Index>(axis));
+  for (const frame::Structure::Link& link : structure.links_leaves_first) {
+    const StructureMember& member = structure.members[link.member];
+    const std::uint32_t child = link.child;
+    const std::uint32_t parent = member.start == child ? member.end : member.start;
+    double at_child[6], at_parent[6];
+    for (std::size_t k = 0; k < 6; ++k)
+      at_child[k] = loads[6 * (child - 1) + k] - sums[6 * (child - 1) + k];
+    const double* c = structure.xyz(child);
+    const double* p = structure.xyz(parent);
+    const linalg::Vector3 r{c[0] - p[0], c[1] - p[1], c[2] - p[2]};
+    const linalg::Vector3 force{at_child[0], at_child[1], at_child[2]};
+    const linalg::Vector3 moment =
+        -linalg::Vector3{at_child[3], at_child[4], at_child[5]} - r.cross(force);
+    for (std::size_t k = 0; k < 3; ++k) {
+      at_parent[k] = -at_child[k];
+      at_parent[3 + k] = moment(static_cast<Eigen::Index>(k));
+    }
+    for (std::size_t k = 0; k < 6; ++k) {
+      sums[6 * (child - 1) + k] += at_child[k];
+      sums[6 * (parent - 1) + k] += at_parent[k];
+    }
+    const double* start = member.start == child ? at_child : at_parent;
+    const double* end = member.start == child ? at_parent : at_child;
+    linalg::Vector12 f;
+    for (int b = 0; b < 4; ++b) {
+      const double* g = (b < 2 ? start : end) + 3 * (b % 2);
+      f.segment<3>(3 * b) = member.axes * linalg::Vector3{g[0], g[1], g[2]};
+    }
+    record_member(structure, link.member, f, {}, stations, out);
+  }
+}
+
+}  // namespace
+
+void recover_results(const system::DiscreteModel& model, const frame::LoadSet& set,
+                     const double* solution, const std::vector<std::uint8_t>& active, int stations,
+                     ResultSet& out) {
+  const frame::Structure& structure = model.structure;
+  const std::size_t nodes = structure.node_count;
+  const std::size_t members = structure.members.size();
+  const auto per_member = static_cast<std::size_t>(stations);
+  // Displacements: the unknowns, then every node that follows another.
+  out.displacements.assign(6 * nodes, 0.0);
+  for (std::size_t i = 0; i < 6 * nodes; ++i)
+    if (const std::int64_t unknown = model.dofs.index[i]; unknown >= 0)
+      out.displacements[i] = solution[unknown];
+  for (std::size_t n = 0; n < nodes; ++n) {
+    const std::uint32_t root = structure.root[n];
+    if (root == n + 1) continue;
+    const Eigen::Map<const linalg::Vector6> u_root(&out.displacements[6 * (root - std::size_t{1})]);
+    const linalg::Vector6 u =
+        system::follower_map(structure, static_cast<std::uint32_t>(n + 1)) * u_root;
+    std::copy(u.data(), u.data() + 6, &out.displacements[6 * n]);
+  }
+
+  out.end_forces.assign(12 * members, 0.0);
+  out.internal_forces.assign(6 * per_member * members, 0.0);
+  out.internal_force_extremes.assign(12 * members, 0.0);
+  out.inactive_members.clear();
+  std::vector<double> sums(6 * nodes, 0.0);  // what each node exerts on its members
+  for (std::size_t m = 0; m < members; ++m) {
+    const StructureMember& member = structure.members[m];
+    if (!active[m]) {
+      out.inactive_members.push_back(member.id);
+      continue;
+    }
+    if (member.type == model::MemberType::Rigid) continue;
+    const std::span<const mechanics::MemberLoad> loads = set.on_member(m);
+    const system::ElementData& element = model.elements[m];
+    const mechanics::CondensedLoads condensed = system::fixed_end_forces(element, member, loads);
+    linalg::Vector12 local;
+    for (int b = 0; b < 4; ++b) {
+      const double* u = &out.displacements[6 * ((b < 2 ? member.start : member.end) - 1) +
+                                           3 * static_cast<std::size_t>(b % 2)];
+      local.segment<3>(3 * b) = member.axes * linalg::Vector3{u[0], u[1], u[2]};
+    }
+    const linalg::Vector12 f = element.stiffness() * local + condensed.fixed_end_forces;
+    record_member(structure, m, f, loads, stations, out);
+    add_member_forces(member, f, sums);
+  }
+  link_forces(structure, set, stations, sums, out);
+
+  // Reactions: K u - F at the dofs each record fixes, summed over its nodes.
+  for (const frame::NodalForce& load : set.nodal)
+    for (std::size_t axis = 0; axis < 3; ++axis)
+      sums[6 * (load.node - 1) + axis] -= load.force(static_cast<Eigen::Index>(axis));
+  out.reactions.assign(6 * structure.support_nodes.size(), 0.0);
+  for (std::size_t r = 0; r < structure.support_nodes.size(); ++r) {
+    const std::array<double, 6> reaction = model::support_reaction(
+        structure.support_dofs[r], structure.support_nodes[r],
+        [&](std::uint32_t node) { return &sums[6 * (node - std::size_t{1})]; });
+    std::copy(reaction.begin(), reaction.end(), &out.reactions[6 * r]);
+  }
+}
+
+}  // namespace velm::engineering

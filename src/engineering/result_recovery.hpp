@@ -1,0 +1,23 @@
+// Every result of one load set from its displacements over the unknowns: the displacements of
+// every node (followers of rigid links included), the end forces, internal forces and their
+// extremes of every member, the forces the rigid links carry, and the support reactions.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "engineering/static_results.hpp"
+#include "frame/load_sets.hpp"
+#include "system/discrete_model.hpp"
+
+namespace velm::engineering {
+
+// Fills the result arrays of `out` (its id and name are left alone). Members with active[m] == 0
+// carry nothing and are listed in inactive_members. Sign conventions:
+//   end forces f = k' u_local + f0' (member axes): what the nodes exert on the member;
+//   reactions: K u - F summed over the nodes a support record holds, at the dofs it fixes.
+void recover_results(const system::DiscreteModel& model, const frame::LoadSet& set,
+                     const double* solution, const std::vector<std::uint8_t>& active, int stations,
+                     ResultSet& out);
+
+}  // namespace velm::engineering

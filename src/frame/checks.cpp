@@ -1,0 +1,41 @@
+#include "frame/checks.hpp"
+
+#include <fmt/format.h>
+
+#include <optional>
+#include <unordered_set>
+#include <vector>
+
+namespace velm::frame {
+
+namespace {
+
+// The first id that two records share, in document order of the second one.
+template <class Records, class IdOf>
+std::optional<std::uint32_t> repeated_id(const Records& records, IdOf id_of) {
+  std::unordered_set<std::uint32_t> seen;
+  seen.reserve(records.size());
+  for (const auto& record : records)
+    if (!seen.insert(id_of(record)).second) return id_of(record);
+  return std::nullopt;
+}
+
+}  // namespace
+
+base::Expected<void> reject_repeated_ids(const model::VELM& model) {
+  if (auto id = repeated_id(model.load_cases, [](const auto& c) { return c.id; }))
+    return invalid(fmt::format("Two load cases have the id {}.", *id));
+  std::vector<const model::Member*> members;
+  for (const model::MemberSet& set : model.member_sets)
+    for (const model::Member& member : set.members) members.push_back(&member);
+  if (auto id = repeated_id(members, [](const auto* m) { return m->id; }))
+    return invalid(fmt::format("Two members have the id {}.", *id));
+  if (auto id = repeated_id(model.nodal_supports, [](const auto& s) { return s.id; }))
+    return invalid(fmt::format("Two nodal supports have the id {}.", *id));
+  if (auto id =
+          repeated_id(model.load_combinations, [](const auto& c) { return c.load_combination_id; }))
+    return invalid(fmt::format("Two load combinations have the id {}.", *id));
+  return {};
+}
+
+}  // namespace velm::frame

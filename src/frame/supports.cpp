@@ -1,0 +1,32 @@
+#include "frame/supports.hpp"
+
+#include <fmt/format.h>
+
+#include "frame/checks.hpp"
+#include "model/support_dofs.hpp"
+
+namespace velm::frame {
+
+base::Expected<void> apply_supports(const model::VELM& model, const model::LookupMaps& maps,
+                                    Structure& structure) {
+  model::SupportedNodes found = model::supported_nodes(model, maps.supports);
+  if (found.unknown)
+    return invalid(
+        fmt::format("Node {} (in member {}) names support {}, which is not in nodal_supports.",
+                    found.unknown->node, found.unknown->member, found.unknown->support));
+  structure.support_ids.reserve(model.nodal_supports.size());
+  structure.support_dofs.reserve(model.nodal_supports.size());
+  for (const model::NodalSupport& support : model.nodal_supports) {
+    structure.support_ids.push_back(support.id);
+    structure.support_dofs.push_back(model::fixed_dofs(support));
+  }
+  structure.support_nodes = std::move(found.nodes);
+  structure.restraints.assign(6 * std::size_t{structure.node_count}, 0);
+  for (std::size_t r = 0; r < structure.support_nodes.size(); ++r)
+    for (const std::uint32_t node : structure.support_nodes[r])
+      for (std::size_t k = 0; k < 6; ++k)
+        if (structure.support_dofs[r][k]) structure.restraints[6 * (node - 1) + k] = 1;
+  return {};
+}
+
+}  // namespace velm::frame

@@ -1,0 +1,27 @@
+// The stiffness matrix and the load vectors over the unknowns, from the element data.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "base/error.hpp"
+#include "base/monitor.hpp"
+#include "frame/load_sets.hpp"
+#include "system/discrete_model.hpp"
+#include "system/sparse_global_matrix.hpp"
+
+namespace velm::system {
+
+// K over the unknowns with the members that are on (active[m] != 0); rigid links add nothing
+// (their nodes follow others). Reports the stage "assemble"; fails only when cancelled.
+base::Expected<SparseGlobalMatrix> assemble_stiffness(const DiscreteModel& model,
+                                                      const std::vector<std::uint8_t>& active,
+                                                      base::Monitor& monitor);
+
+// Adds the right-hand side of a load set over the unknowns to rhs: the nodal loads and minus
+// the fixed-end forces of the line loads, moved to the nodes that loaded nodes follow. Fails
+// (invalid_model) when a member's releases leave a load without stiffness.
+base::Expected<void> assemble_loads(const DiscreteModel& model, const frame::LoadSet& set,
+                                    double* rhs);
+
+}  // namespace velm::system

@@ -1,0 +1,28 @@
+// The structure over its unknowns, set up once per analysis: the numbering of the unknowns,
+// the node pairs the members couple, and every member's element data.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "frame/structure.hpp"
+#include "system/dof_numbering.hpp"
+#include "system/element_data.hpp"
+
+namespace velm::system {
+
+struct DiscreteModel {
+  const frame::Structure& structure;  // must outlive the model
+  DofNumbering dofs;
+  std::vector<std::array<std::uint32_t, 2>> couplings;
+  std::vector<ElementData> elements;  // per member, document order
+
+  explicit DiscreteModel(const frame::Structure& structure);
+  DiscreteModel(const DiscreteModel&) = delete;  // matrices refer to its numbering
+  DiscreteModel& operator=(const DiscreteModel&) = delete;
+
+  std::size_t unknowns() const { return static_cast<std::size_t>(dofs.count()); }
+};
+
+}  // namespace velm::system

@@ -1,0 +1,37 @@
+// The factorised stiffness over the unknowns, behind one small interface: factorise once, solve
+// any number of times. Every failure is a base::Error.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "base/error.hpp"
+#include "base/monitor.hpp"
+#include "system/dof_numbering.hpp"
+#include "system/sparse_global_matrix.hpp"
+
+namespace velm::system {
+
+class Factorisation {
+ public:
+  // Orders and factorises K (stages "order" and "factorise"). Fails with too_large when the
+  // solver's estimate exceeds the memory available, out_of_memory, solver_failed, cancelled
+  // (asked between the stages or after them), or unstable when a null pivot shows a mechanism
+  // ("node 12 is free to move in RX", the first such unknown). A system without unknowns needs
+  // no factor.
+  static base::Expected<Factorisation> of(SparseGlobalMatrix stiffness, const DofNumbering& dofs,
+                                          base::Monitor& monitor);
+
+  // Solves K x = rhs for `count` right-hand sides stored column after column, in place; fails
+  // with solve_failed.
+  base::Expected<void> solve_in_place(double* rhs, std::int32_t count) const;
+
+  // Frees the factor.
+  void reset() { factor_.reset(); }
+
+ private:
+  explicit Factorisation(std::unique_ptr<SparseGlobalFactor> factor) : factor_(std::move(factor)) {}
+  std::unique_ptr<SparseGlobalFactor> factor_;
+};
+
+}  // namespace velm::system
