@@ -8,7 +8,7 @@
 
 namespace velm::mechanics {
 
-Condensation::Condensation(const linalg::Matrix12& k, const EndConnections& ends) {
+Condensation::Condensation(const linalg::Matrix12& k, const EndConnections& ends, double length) {
   for (int i = 0; i < 12; ++i)
     if (ends[static_cast<std::size_t>(i)]) released_.push_back(i);
   if (released_.empty()) {
@@ -69,6 +69,30 @@ Condensation::Condensation(const linalg::Matrix12& k, const EndConnections& ends
       if (std::abs(stiffness_(i, j)) <= kRounding * magnitude(i, j)) stiffness_(i, j) = 0.0;
   // Symmetric by construction; rounding is evened out.
   stiffness_ = 0.5 * (stiffness_ + stiffness_.transpose()).eval();
+
+  // A rigid-body motion of the member strains nothing: k' R = 0, so its end forces balance.
+  // With a spring much softer than the member (1e3 against 1e10), k' is a small difference of
+  // large terms, and its rounding leaves k' R of the order of eps times the member's stiffness:
+  // end forces that miss equilibrium by per cent. The rounding is taken out of the rigid-body
+  // motions, k'' = (I - Q) k' (I - Q) with Q = R (R^T R)^-1 R^T, which changes nothing where
+  // k' R is 0 already (every rigidly joined or pinned member: their k' is left bit for bit).
+  // R, local axes, start at the origin and end at (L, 0, 0): translations along x, y, z, and
+  // rotations about x, y, z through the start (the end then moves by theta x (L, 0, 0)).
+  rigid_.setZero();
+  for (int k6 = 0; k6 < 6; ++k6) rigid_(k6, k6) = rigid_(6 + k6, k6) = 1.0;
+  rigid_(8, 4) = -length;  // about y: the end moves down z
+  rigid_(7, 5) = length;   // about z: the end moves along y
+  rigid_gram_inverse_ = (rigid_.transpose() * rigid_).inverse();
+  const Eigen::Matrix<double, 12, 6> strained = stiffness_ * rigid_;  // k' R
+  if (!strained.isZero(0.0)) {
+    const linalg::Matrix12 correction = strained * rigid_gram_inverse_ * rigid_.transpose();
+    const Eigen::Matrix<double, 6, 6> inner =
+        rigid_gram_inverse_ * (rigid_.transpose() * strained) * rigid_gram_inverse_;
+    stiffness_ =
+        (stiffness_ - correction - correction.transpose() + rigid_ * inner * rigid_.transpose())
+            .eval();
+    stiffness_ = 0.5 * (stiffness_ + stiffness_.transpose()).eval();
+  }
 }
 
 CondensedLoads Condensation::fixed_end_forces(const linalg::Vector12& f0) const {
@@ -85,7 +109,12 @@ CondensedLoads Condensation::fixed_end_forces(const linalg::Vector12& f0) const 
   const double load_scale = f_a.cwiseAbs().maxCoeff();
   for (const Eigen::VectorXd& v : free_modes_)
     if (load_scale > 0.0 && std::abs(v.dot(f_a)) > 1e-9 * load_scale) load_not_carried = true;
-  return {f_u - k_ua_inverse_ * f_a, load_not_carried};
+  // The condensed forces keep the resultant of the load (R^T f0' = R^T f0); their rounding is
+  // taken out of it as out of the stiffness above.
+  linalg::Vector12 condensed = f_u - k_ua_inverse_ * f_a;
+  const Eigen::Matrix<double, 6, 1> missing = rigid_.transpose() * (f0 - condensed);
+  if (!missing.isZero(0.0)) condensed += rigid_ * (rigid_gram_inverse_ * missing);
+  return {condensed, load_not_carried};
 }
 
 }  // namespace velm::mechanics

@@ -37,7 +37,8 @@ struct CondensedLoads {
 // forces of any load on it.
 class Condensation {
  public:
-  Condensation(const linalg::Matrix12& stiffness, const EndConnections& ends);
+  // `length`: the member's, for its rigid-body motions (below).
+  Condensation(const linalg::Matrix12& stiffness, const EndConnections& ends, double length);
 
   const linalg::Matrix12& stiffness() const { return stiffness_; }  // k'
   // f0' = f0_u - K_ua K_aa^+ f0_R, and whether the load acts on an action without stiffness.
@@ -46,8 +47,10 @@ class Condensation {
  private:
   linalg::Matrix12 stiffness_;
   std::vector<int> released_;
-  Eigen::MatrixXd k_ua_inverse_;             // K_ua K_aa^+, 12 x r
-  std::vector<Eigen::VectorXd> free_modes_;  // eigenvectors of K_aa with a zero eigenvalue
+  Eigen::MatrixXd k_ua_inverse_;                    // K_ua K_aa^+, 12 x r
+  Eigen::Matrix<double, 12, 6> rigid_;              // R: the rigid-body motions of the member
+  Eigen::Matrix<double, 6, 6> rigid_gram_inverse_;  // (R^T R)^-1
+  std::vector<Eigen::VectorXd> free_modes_;         // eigenvectors of K_aa with a zero eigenvalue
 };
 
 }  // namespace velm::mechanics

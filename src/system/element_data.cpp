@@ -8,7 +8,7 @@ namespace velm::system {
 ElementData element_data(const frame::Structure& structure, const DofNumbering& dofs,
                          const frame::StructureMember& member) {
   return {mechanics::Condensation(mechanics::frame_stiffness(member.properties, member.length),
-                                  member.ends),
+                                  member.ends, member.length),
           member_unknowns(structure, dofs, member)};
 }
 

@@ -120,6 +120,25 @@ TEST(ResultChecks, HoldForRandomFrames) {
   EXPECT_GT(analysed, count / 50);  // the generator must not only make refused models
 }
 
+// A finding of the frame-drawing fuzz harness (VELM_FUZZ_FINDING names its file): its model is
+// written beside it as JSON, and its results must hold.
+TEST(ResultChecks, HoldForAFinding) {
+  const char* path = std::getenv("VELM_FUZZ_FINDING");
+  if (path == nullptr) GTEST_SKIP() << "VELM_FUZZ_FINDING names no file";
+  std::ifstream in(path, std::ios::binary);
+  const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                        std::istreambuf_iterator<char>());
+  fuzz::ByteSource source(bytes);
+  const model::VELM m = fuzz::generate_model(source);
+  std::ofstream(std::string(path) + ".json") << model::write_model(m);
+  engineering::AnalysisOptions options;
+  options.stations = 3;
+  base::Monitor quiet;
+  const auto a = engineering::analyse_statics(m, options, quiet);
+  if (!a) GTEST_SKIP() << base::message(a.error());
+  EXPECT_EQ(fuzz::check_results(m, *a), std::nullopt);
+}
+
 // Every document of a folder (VELM_CHECK_CORPUS) that analyses: no false alarms.
 TEST(ResultChecks, HoldOverACorpus) {
   const char* folder = std::getenv("VELM_CHECK_CORPUS");
