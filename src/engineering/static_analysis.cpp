@@ -92,8 +92,7 @@ StaticAnalysis geometry(const Structure& structure, const AnalysisOptions& optio
 
 base::Expected<StaticAnalysis> run(const model::VELM& model, const AnalysisOptions& options,
                                    base::Monitor& monitor) {
-  monitor.stage_progress("check", 0.0);
-  auto built = frame::build_structure(model);
+  auto built = frame::build_structure(model, monitor);
   if (!built) return std::unexpected(std::move(built.error()));
   const Structure& structure = *built;
   if (monitor.stop_requested()) return base::fail(base::ErrorCode::cancelled);

@@ -8,7 +8,7 @@
 namespace velm::frame {
 
 base::Expected<void> apply_supports(const model::VELM& model, const model::LookupMaps& maps,
-                                    Structure& structure) {
+                                    Structure& structure, CheckProgress& progress) {
   model::SupportedNodes found = model::supported_nodes(model, maps.supports);
   if (found.unknown)
     return invalid(
@@ -17,15 +17,18 @@ base::Expected<void> apply_supports(const model::VELM& model, const model::Looku
   structure.support_ids.reserve(model.nodal_supports.size());
   structure.support_dofs.reserve(model.nodal_supports.size());
   for (const model::NodalSupport& support : model.nodal_supports) {
+    if (!progress.keep_going()) return cancelled();
     structure.support_ids.push_back(support.id);
     structure.support_dofs.push_back(model::fixed_dofs(support));
   }
   structure.support_nodes = std::move(found.nodes);
   structure.restraints.assign(6 * std::size_t{structure.node_count}, 0);
-  for (std::size_t r = 0; r < structure.support_nodes.size(); ++r)
+  for (std::size_t r = 0; r < structure.support_nodes.size(); ++r) {
+    if (!progress.keep_going()) return cancelled();
     for (const std::uint32_t node : structure.support_nodes[r])
       for (std::size_t k = 0; k < 6; ++k)
         if (structure.support_dofs[r][k]) structure.restraints[6 * (node - 1) + k] = 1;
+  }
   return {};
 }
 

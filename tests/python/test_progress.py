@@ -1,0 +1,66 @@
+"""The progress callable of analyze: a stop asked in the check stage ends the call long before
+the analysis would have ended, and long stages keep reporting while they run."""
+
+import json
+import pathlib
+import sys
+import time
+import unittest
+
+import velm_calculations as vc
+
+REPO = pathlib.Path(__file__).resolve().parents[2]
+
+
+class Stop(Exception):
+    pass
+
+
+def rigid_comb(n):
+    """A row of n nodes along X, every one fixed, each joined by a rigid link to a node above
+    it: n groups of rigid links, which the check stage must walk one by one."""
+    with open(REPO / "examples" / "portal_frame.json", encoding="utf-8") as f:
+        document = json.load(f)
+    proto = document["member_sets"][0]["members"][0]
+
+    def end(i, x, z, support):
+        return {"id": i, "X": x, "Y": 0.0, "Z": z, "nodal_support": support}
+
+    members = [dict(proto, id=i, start_node=end(i, float(i), 0.0, 1),
+                    end_node=end(i + 1, float(i + 1), 0.0, 1)) for i in range(1, n)]
+    members += [dict(proto, id=n + i, start_node=end(i, float(i), 0.0, 1),
+                     end_node=end(n + i, float(i), 1.0, None), member_type="Rigid")
+                for i in range(1, n + 1)]
+    document["member_sets"] = [{"id": 1, "l_y": 1.0, "l_z": 1.0, "classification": "Beams",
+                                "members": members}]
+    load = document["load_cases"][0]["nodal_loads"][0]
+    document["load_cases"][0]["nodal_loads"] = [dict(load, node=2 * n)]
+    return json.dumps(document)
+
+
+class CheckStageStopTest(unittest.TestCase):
+    def test_an_exception_in_the_check_stage_ends_the_call_promptly(self):
+        text = rigid_comb(100_000)
+        started = time.monotonic()
+        vc.analyze(text)
+        whole = time.monotonic() - started
+
+        seen = []
+
+        def progress(stage, fraction):
+            seen.append(stage)
+            if stage == "check":
+                raise Stop()
+
+        started = time.monotonic()
+        with self.assertRaises(Stop):
+            vc.analyze(text, progress=progress)
+        stopped = time.monotonic() - started
+        self.assertEqual(seen[-1], "check")
+        # Reading takes its share of both; the checks of 10^5 groups of rigid links, once the
+        # larger part, and everything after them are left out.
+        self.assertLess(stopped, 0.5 * whole, (stopped, whole))
+
+
+if __name__ == "__main__":
+    unittest.main()
