@@ -62,5 +62,28 @@ class CheckStageStopTest(unittest.TestCase):
         self.assertLess(stopped, 0.5 * whole, (stopped, whole))
 
 
+class ProgressKeepsReportingTest(unittest.TestCase):
+    def test_calls_come_every_second_and_move_through_the_factorisation(self):
+        sys.path.insert(0, str(REPO / "scripts"))
+        try:
+            import make_examples
+        finally:
+            sys.path.pop(0)
+        # About 11,000 nodes: a factorisation of a few seconds.
+        text = json.dumps(make_examples.make_building(14, 14, 50))
+        calls = []
+        started = time.monotonic()
+        vc.analyze(text, progress=lambda stage, f: calls.append((time.monotonic(), stage, f)))
+        times = [started] + [t for t, _, _ in calls]
+        gaps = [b - a for a, b in zip(times, times[1:])]
+        self.assertLess(max(gaps), 1.5, [(s, round(f, 3)) for _, s, f in calls])
+        for (_, stage_a, a), (_, stage_b, b) in zip(calls, calls[1:]):
+            if stage_a == stage_b:
+                self.assertLessEqual(a, b, (stage_a, a, b))
+        inside = [f for _, stage, f in calls if stage == "factorise" and 0.0 < f < 1.0]
+        self.assertTrue(inside, [(s, round(f, 3)) for _, s, f in calls])
+        self.assertEqual(calls[-1][1:], ("results", 1.0))
+
+
 if __name__ == "__main__":
     unittest.main()
