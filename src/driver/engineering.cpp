@@ -24,7 +24,7 @@ base::Expected<engineering::StaticAnalysis> analyze_json(
 base::Expected<engineering::StaticAnalysis> analyze_file(
     std::string_view path, const engineering::AnalysisOptions& options, base::Monitor& monitor) {
   monitor.stage_progress("read", 0.0);
-  auto text = read_text_file(path);
+  auto text = read_text_file(path, [&monitor] { return monitor.stop_requested(); });
   if (!text) return std::unexpected(std::move(text.error()));
   return analyze_json(*text, options, monitor);
 }
