@@ -100,8 +100,10 @@ base::Expected<StaticAnalysis> run(const model::VELM& model, const AnalysisOptio
     return std::unexpected(std::move(fits.error()));
 
   const system::DiscreteModel discrete(structure);
+  if (monitor.stop_requested()) return base::fail(base::ErrorCode::cancelled);
   StaticAnalysis analysis = geometry(structure, options);
   const std::vector<frame::LoadSet> sets = frame::result_load_sets(structure);
+  if (monitor.stop_requested()) return base::fail(base::ErrorCode::cancelled);
   const std::size_t cases = structure.load_cases.size();
   std::vector<ResultSet> results(sets.size());
   for (std::size_t s = 0; s < sets.size(); ++s) {

@@ -38,9 +38,20 @@ def rigid_comb(n):
     return json.dumps(document)
 
 
-class CheckStageStopTest(unittest.TestCase):
+class LargeDocumentTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.text = rigid_comb(100_000)  # about 60 MB
+
+    def test_reading_reports_how_far_it_has_come(self):
+        calls = []
+        vc.analyze(self.text, progress=lambda stage, f: calls.append((stage, f)))
+        read = [f for stage, f in calls if stage == "read"]
+        self.assertTrue(any(0.0 < f < 1.0 for f in read), calls)
+        self.assertEqual(read, sorted(read))
+
     def test_an_exception_in_the_check_stage_ends_the_call_promptly(self):
-        text = rigid_comb(100_000)
+        text = self.text
         started = time.monotonic()
         vc.analyze(text)
         whole = time.monotonic() - started
