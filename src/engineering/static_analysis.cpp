@@ -99,7 +99,7 @@ base::Expected<StaticAnalysis> run(const model::VELM& model, const AnalysisOptio
   if (auto fits = check_result_memory(structure, options.stations); !fits)
     return std::unexpected(std::move(fits.error()));
 
-  const system::DiscreteModel discrete(structure);
+  const system::DiscreteModel discrete(structure, monitor);
   if (monitor.stop_requested()) return base::fail(base::ErrorCode::cancelled);
   StaticAnalysis analysis = geometry(structure, options);
   const std::vector<frame::LoadSet> sets = frame::result_load_sets(structure);
