@@ -11,20 +11,24 @@ import json
 import os
 import pathlib
 import sys
-import tempfile
 import threading
 import time
+from collections.abc import Sequence
+from typing import TYPE_CHECKING, Any
 
 from velm.progress import ProgressLine
 from velm.summary import format_summary, result_sets
 from velm.svg import draw_svg
+
+if TYPE_CHECKING:
+    from velm_calculations import Analysis
 
 
 class Failure(Exception):
     """A failure the user is told about in one line, without a traceback."""
 
 
-def parse_arguments(argv):
+def parse_arguments(argv: Sequence[str] | None) -> argparse.Namespace:
     parser = argparse.ArgumentParser(
         prog="velm", description="Analyse a frame model (a JSON document) for every load case "
         "and combination, and print a summary: the model's size, and per result set the "
@@ -52,7 +56,7 @@ def parse_arguments(argv):
     return parser.parse_args(argv)
 
 
-def _stations(text):
+def _stations(text: str) -> int:
     try:
         value = int(text)
     except ValueError:
@@ -62,7 +66,7 @@ def _stations(text):
     return value
 
 
-def main(argv: list[str] | None = None, engine=None) -> int:
+def main(argv: Sequence[str] | None = None, engine: Any = None) -> int:
     """Runs the command line; returns the exit status. `engine` stands in for the
     velm_calculations module."""
     arguments = parse_arguments(argv)
@@ -81,7 +85,7 @@ def main(argv: list[str] | None = None, engine=None) -> int:
     return 0
 
 
-def run(arguments, engine):
+def run(arguments: argparse.Namespace, engine: Any) -> None:
     model = pathlib.Path(arguments.model)
     faults = (RuntimeError, ValueError, OSError, getattr(engine, "EngineFault", RuntimeError))
     try:
@@ -100,14 +104,14 @@ def run(arguments, engine):
     written = []
     if arguments.json:
         try:
-            write_atomically(arguments.json, json.dumps(analysis.to_dict(), indent=1) + "\n")
+            write_output(engine, arguments.json, json.dumps(analysis.to_dict(), indent=1) + "\n")
         except OSError as error:
             raise Failure(f"cannot write {arguments.json}: {error}") from None
         written.append(("results JSON", arguments.json))
     if arguments.svg and chosen:
         picture = draw_svg(analysis, chosen[0][1], up=arguments.up, moments=arguments.moments)
         try:
-            write_atomically(arguments.svg, picture)
+            write_output(engine, arguments.svg, picture)
         except OSError as error:
             raise Failure(f"cannot write {arguments.svg}: {error}") from None
         written.append((f"picture ({chosen[0][0].lower()} {chosen[0][1].id})", arguments.svg))
@@ -129,7 +133,8 @@ def run(arguments, engine):
             print(f"  {label:<{width}}  {path}")
 
 
-def analyze_file(engine, model, stations, display):
+def analyze_file(engine: Any, model: pathlib.Path, stations: int,
+                 display: ProgressLine) -> Analysis:
     """engine.analyze_file, reporting progress to `display`: through the engine's `progress`
     keyword where it has one, otherwise as the time taken, from this thread while a worker
     thread analyses (the engine releases the interpreter lock while it works)."""
@@ -137,9 +142,9 @@ def analyze_file(engine, model, stations, display):
         return engine.analyze_file(str(model), stations=stations, progress=display)
     if not display.enabled:
         return engine.analyze_file(str(model), stations=stations)
-    outcome = {}
+    outcome: dict[str, Any] = {}
 
-    def work():
+    def work() -> None:
         try:
             outcome["analysis"] = engine.analyze_file(str(model), stations=stations)
         except BaseException as error:  # handed to the waiting thread  # noqa: B036
@@ -161,7 +166,7 @@ def analyze_file(engine, model, stations, display):
     return outcome["analysis"]
 
 
-def run_listing(engine, model, folder):
+def run_listing(engine: Any, model: pathlib.Path, folder: pathlib.Path) -> str:
     """engine.calculate_from_file run inside `folder`, so that its results document and CSV files
     land there; the console text it writes to file descriptor 1 goes to folder/console.txt."""
     model = model.resolve()
@@ -180,20 +185,9 @@ def run_listing(engine, model, folder):
         os.close(saved)
 
 
-def write_atomically(path, text):
-    """Writes text to path through a temporary file in the same folder and os.replace, so that
-    path holds either its old contents or all of the new ones."""
-    path = pathlib.Path(path)
+def write_output(engine: Any, path: pathlib.Path, text: str) -> None:
+    """Writes text to path with the engine's writer of the results document (a link is followed,
+    a device or FIFO written to directly, a file this process could not open for writing refused,
+    mode and owner kept, the new file named only once complete); a missing folder is made."""
     path.parent.mkdir(parents=True, exist_ok=True)
-    handle, temporary = tempfile.mkstemp(prefix=f".{path.name}.", suffix=".tmp",
-                                         dir=path.parent)
-    try:
-        with os.fdopen(handle, "w", encoding="utf-8") as f:
-            f.write(text)
-        umask = os.umask(0)
-        os.umask(umask)
-        os.chmod(temporary, 0o666 & ~umask)
-        os.replace(temporary, path)
-    except BaseException:
-        os.unlink(temporary)
-        raise
+    engine._replace_file(path, text)

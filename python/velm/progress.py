@@ -1,6 +1,10 @@
 """A one-line progress display on a terminal, for analyses that take a while."""
 
+from __future__ import annotations
+
 import time
+from collections.abc import Callable
+from typing import TextIO
 
 
 class ProgressLine:
@@ -8,7 +12,8 @@ class ProgressLine:
     during the first `delay` seconds or when `stream` is not a terminal; after that rewrites one
     line with the stage, how far along it is and the time taken."""
 
-    def __init__(self, stream, *, delay=1.0, clock=time.monotonic):
+    def __init__(self, stream: TextIO, *, delay: float = 1.0,
+                 clock: Callable[[], float] = time.monotonic) -> None:
         self._stream = stream
         self._clock = clock
         self._start = clock()
@@ -19,7 +24,7 @@ class ProgressLine:
         except (AttributeError, ValueError):
             self.enabled = False
 
-    def __call__(self, stage, fraction=None):
+    def __call__(self, stage: str, fraction: float | None = None) -> None:
         if not self.enabled:
             return
         elapsed = self._clock() - self._start
@@ -31,7 +36,7 @@ class ProgressLine:
         self._stream.flush()
         self._width = max(self._width, len(text))
 
-    def clear(self):
+    def clear(self) -> None:
         """Removes the line, if one was shown."""
         if self._width:
             self._stream.write("\r" + " " * self._width + "\r")

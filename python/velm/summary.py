@@ -1,6 +1,13 @@
 """The short text summary of an analysis that the command line prints."""
 
+from __future__ import annotations
+
 import math
+from collections.abc import Iterable
+from typing import TYPE_CHECKING
+
+if TYPE_CHECKING:
+    from velm_calculations import Analysis, ResultSet
 
 TRANSLATIONS = ("UX", "UY", "UZ")
 REACTIONS = ("FX", "FY", "FZ", "MX", "MY", "MZ")
@@ -9,11 +16,12 @@ MOMENTS = {4: "My", 5: "Mz"}
 MAX_SUPPORT_ROWS = 8
 
 
-def plural(count, noun):
+def plural(count: int, noun: str) -> str:
     return f"{count} {noun}" if count == 1 else f"{count} {noun}s"
 
 
-def largest_displacement(analysis, result_set):
+def largest_displacement(analysis: Analysis,
+                         result_set: ResultSet) -> tuple[float, int, str] | None:
     """(value in model units, node id, "UX"|"UY"|"UZ") of the largest translation component,
     or None for a model without nodes."""
     rows = result_set.displacements.tolist()
@@ -22,7 +30,8 @@ def largest_displacement(analysis, result_set):
                default=None, key=lambda item: item[0])
 
 
-def largest_bending_moment(analysis, result_set):
+def largest_bending_moment(analysis: Analysis,
+                           result_set: ResultSet) -> tuple[float, int, str, float] | None:
     """(signed value, member id, "My"|"Mz", distance from the member's start) of the bending
     moment of largest magnitude over every station of every member, or None without members."""
     forces = result_set.internal_forces.tolist()
@@ -36,7 +45,8 @@ def largest_bending_moment(analysis, result_set):
     return best
 
 
-def result_sets(analysis, cases=None, combinations=None):
+def result_sets(analysis: Analysis, cases: Iterable[int] | None = None,
+                combinations: Iterable[int] | None = None) -> list[tuple[str, ResultSet]]:
     """(label, ResultSet) of the chosen load cases and combinations, in document order: all of
     them when neither is chosen. Raises LookupError naming an id the model lacks."""
     chosen = []
@@ -53,7 +63,8 @@ def result_sets(analysis, cases=None, combinations=None):
     return chosen
 
 
-def format_summary(analysis, model_name, seconds, chosen):
+def format_summary(analysis: Analysis, model_name: str, seconds: float,
+                   chosen: list[tuple[str, ResultSet]]) -> str:
     """The summary text: the model's size and time taken, then per chosen result set its
     largest displacement, largest bending moment and support reactions. Assumes SI units
     (metres and newtons), shown as mm, kN and kN m."""

@@ -4,15 +4,14 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <charconv>
 #include <fstream>
+#include <iterator>
 
+#include "base/cgroup_memory.hpp"
 
 namespace velm::base {
 
 namespace {
-
-constexpr const char* kCgroupLimitFile = "/sys/fs/cgroup/memory.max";
 
 std::optional<std::uint64_t> physical_memory() {
   const long pages = ::sysconf(_SC_PHYS_PAGES);
@@ -21,15 +20,13 @@ std::optional<std::uint64_t> physical_memory() {
   return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(page_size);
 }
 
-// "max" (no limit) or a missing file give nothing.
-std::optional<std::uint64_t> cgroup_limit() {
-  std::ifstream file(kCgroupLimitFile);
-  std::string text;
-  if (!file || !std::getline(file, text)) return std::nullopt;
-  std::uint64_t limit = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), limit);
-  if (error != std::errc() || end == text.data()) return std::nullopt;
-  return limit;
+// A whole (small) file, nothing when it cannot be read.
+std::optional<std::string> read_small_file(const std::string& path) {
+  std::ifstream file(path);
+  if (!file) return std::nullopt;
+  std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  if (file.bad()) return std::nullopt;
+  return text;
 }
 
 // What the address-space limit (RLIMIT_AS, `ulimit -v`) leaves of it: the limit less the
@@ -46,16 +43,26 @@ std::optional<std::uint64_t> address_space_left() {
   return cap > mapped ? cap - mapped : 0;
 }
 
-
 }  // namespace
 
 std::optional<std::uint64_t> available_memory() {
   std::optional<std::uint64_t> smallest;
   for (const std::optional<std::uint64_t> bound :
-       {physical_memory(), cgroup_limit(), address_space_left()}) {
+       {physical_memory(), cgroup::memory_left(read_small_file), address_space_left()}) {
     if (bound && (!smallest || *bound < *smallest)) smallest = bound;
   }
   return smallest;
+}
+
+std::optional<std::uint64_t> with_margin(std::optional<std::uint64_t> available) {
+  if (!available) return std::nullopt;
+  if (*available <= kFixedMargin) return 0;
+  const std::uint64_t rest = *available - kFixedMargin;
+  return rest - rest / kMarginDivisor;
+}
+
+std::optional<std::uint64_t> analysis_budget() {
+  return with_margin(available_memory());
 }
 
 }  // namespace velm::base

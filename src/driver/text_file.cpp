@@ -1,6 +1,7 @@
 #include "driver/text_file.hpp"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,6 +40,23 @@ std::unexpected<base::Error> refusal(std::uint64_t needed, std::uint64_t budget)
       base::gigabytes_and_bytes(needed), base::gigabytes_and_bytes(budget)));
 }
 
+// How long a wait for a pipe's writer or its data lasts before the stop check is asked again.
+constexpr int kPollMilliseconds = 100;
+
+// Waits until `fd` (not a regular file) has data, or its writers are gone; fails as cancelled
+// once `stop_requested` says to give up. A signal ends the wait only on the thread it is
+// delivered to, so the wait is also timed: a read on a worker thread learns of a stop within
+// 0.1 s.
+base::Expected<void> wait_readable(int fd, const StopCheck& stop_requested) {
+  for (;;) {
+    pollfd entry{.fd = fd, .events = POLLIN, .revents = 0};
+    const int ready = ::poll(&entry, 1, stop_requested ? kPollMilliseconds : -1);
+    if (ready > 0) return {};
+    if (ready < 0 && errno != EINTR) return failure(base::os_error_text(errno));
+    if (stop_requested && stop_requested()) return cancelled();
+  }
+}
+
 // Closes the file however the read ends.
 struct FileCloser {
   int fd;
@@ -56,13 +74,16 @@ base::Expected<std::string> read_text_file(std::string_view path, const StopChec
   if (path.find('\0') != std::string_view::npos)
     return failure("the path contains a NUL character, which no file name can hold");
   const std::string name(path);
-  // Opening a FIFO waits for its writer, and a signal may interrupt that wait too.
+  // A FIFO opened without O_NONBLOCK would wait in open() for its writer, deaf to the stop
+  // check; opened with it, the wait is the poll below, which tells no data from no writer yet
+  // (no end of file is reported before a writer has come). Reads then block as usual.
   int fd = -1;
-  while ((fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC)) < 0) {
+  while ((fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)) < 0) {
     if (errno != EINTR) return failure(base::os_error_text(errno));
     if (stop_requested && stop_requested()) return cancelled();
   }
   const FileCloser closer{fd};
+  if (const int flags = ::fcntl(fd, F_GETFL); flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
   const std::uint64_t budget = memory.value_or(UINT64_MAX);
 
   std::string text;
@@ -85,6 +106,9 @@ base::Expected<std::string> read_text_file(std::string_view path, const StopChec
     for (std::size_t blocks = 1;; ++blocks) {
       if (blocks % kBlocksBetweenChecks == 0 && stop_requested && stop_requested())
         return cancelled();
+      if (!S_ISREG(info.st_mode))
+        if (auto waited = wait_readable(fd, stop_requested); !waited)
+          return std::unexpected(std::move(waited.error()));
       const ssize_t got = ::read(fd, block.data(), block.size());
       if (got < 0) {
         if (errno != EINTR) return failure(base::os_error_text(errno));

@@ -51,6 +51,21 @@ base::Expected<void> reject_repeated_ids(const model::VELM& model, CheckProgress
           stopped))
     return invalid(fmt::format("Two load combinations have the id {}.", *id));
   if (stopped) return cancelled();
+  // The listing analysis lets the later of two such records win; here a repeated id is a
+  // mistake in the model, which would otherwise change its stiffness silently.
+  if (auto id = repeated_id(
+          model.sections, [](const auto& s) { return s.id; }, progress, stopped))
+    return invalid(fmt::format("Two sections have the id {}.", *id));
+  if (stopped) return cancelled();
+  if (auto id = repeated_id(
+          model.materials, [](const auto& m) { return m.id; }, progress, stopped))
+    return invalid(fmt::format("Two materials have the id {}.", *id));
+  if (stopped) return cancelled();
+  if (model.memberhinges)
+    if (auto id = repeated_id(
+            *model.memberhinges, [](const auto& h) { return h.id; }, progress, stopped))
+      return invalid(fmt::format("Two member hinges have the id {}.", *id));
+  if (stopped) return cancelled();
   return {};
 }
 

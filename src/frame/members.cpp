@@ -9,6 +9,7 @@
 #include <tuple>
 
 #include "frame/checks.hpp"
+#include "mechanics/stiffness.hpp"
 #include "mechanics/transformation.hpp"
 
 namespace velm::frame {
@@ -207,6 +208,14 @@ base::Expected<void> orient_members(const model::VELM& model, Structure& structu
       m.axes = *axes;
       const linalg::Vector3 d = end - start;
       m.length = std::sqrt(d.x() * d.x() + d.y() * d.y() + d.z() * d.z());
+      // E, G and the section values are each finite, but their products over powers of the
+      // length may not be (12 E I / L^3 beyond the largest double).
+      const linalg::Matrix12 k = mechanics::frame_stiffness(m.properties, m.length);
+      if (!k.allFinite())
+        return invalid(
+            fmt::format("Member {} has a stiffness out of range: its material and "
+                        "section give entries beyond the largest number.",
+                        m.id));
     }
   }
   return {};

@@ -18,8 +18,11 @@ std::size_t records_visited(const model::VELM& model) {
   for (const model::MemberSet& set : model.member_sets) members += set.members.size();
   for (const model::LoadCase& load_case : model.load_cases)
     loads += load_case.nodal_loads.size() + load_case.line_loads.size();
-  return 6 * members + 3 * model.load_cases.size() + 3 * model.nodal_supports.size() +
-         2 * model.load_combinations.size() + loads + 2 * members;  // at most 2 nodes per member
+  const std::size_t tables = model.sections.size() + model.materials.size() +
+                             (model.memberhinges ? model.memberhinges->size() : 0);
+  return 7 * members + 3 * model.load_cases.size() + 3 * model.nodal_supports.size() +
+         2 * model.load_combinations.size() + tables + loads +
+         2 * members;  // the rigid-link pass: at most 2 nodes per member
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
 #include "linalg/sparse_ldlt.hpp"
 
 #include <dmumps_c.h>
+#include <pthread.h>
 
 #include <algorithm>
 #include <cmath>
 #include <mutex>
+#include <new>
 
 #include "base/internal_fault.hpp"
 
@@ -16,9 +18,37 @@ namespace {
 // low-rank data) for the call in progress, so two calls may never run at once, even on
 // different instances. Every call goes through this lock; an instance's own state lives in its
 // structure, so calls of different instances may interleave.
+//
+// A process forked while another thread is inside a call (multiprocessing's fork start
+// method) would inherit the lock held by a thread it does not have, and deadlock on its first
+// call. Nor would a fresh lock do: the child also inherits the module variables of the call in
+// progress, still allocated, and its own factorisation then fails to allocate them (tried: it
+// reports running out of memory). So fork() waits for the call in progress to end (at most one
+// job of the solver: the factorisation of the largest model being analysed) and then holds the
+// lock across the fork; the parent releases it, and the child, whose copy of the library is
+// then between calls, starts with a fresh, free lock.
+alignas(std::mutex) unsigned char lock_storage[sizeof(std::mutex)];
+std::mutex* the_lock = nullptr;
+
+void lock_before_fork() {
+  the_lock->lock();
+}
+void unlock_in_parent() {
+  the_lock->unlock();
+}
+void renew_in_child() {
+  // The child's only thread holds the inherited lock; a new one takes its place.
+  the_lock = ::new (lock_storage) std::mutex;
+}
+
 std::mutex& library_lock() {
-  static std::mutex lock;
-  return lock;
+  static const bool registered = [] {
+    the_lock = ::new (lock_storage) std::mutex;
+    ::pthread_atfork(lock_before_fork, unlock_in_parent, renew_in_child);
+    return true;
+  }();
+  (void)registered;
+  return *the_lock;
 }
 
 constexpr int kUseCommWorld = -987654;  // the sequential library's stand-in communicator

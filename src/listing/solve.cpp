@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "listing/abandonable_work.hpp"
 #include "listing/assembly.hpp"
 #include "listing/load_vector.hpp"
 #include "listing/results_record.hpp"
@@ -53,10 +54,18 @@ base::Expected<Solution> solve_for_load_case(const model::VELM& model, std::uint
   if (!assembly) return std::unexpected(std::move(assembly.error()));
   observer.stage_end("assembly");
   if (observer.stop_requested()) return cancelled();
-  const GlobalMatrix& k_orig = *assembly->stiffness;
+  // Shared with the copy and the factorisation, which run where a stop request can abandon
+  // them (abandonable_work.hpp) and so own what they use.
+  const std::shared_ptr<const GlobalMatrix> k_orig_owned = std::move(assembly->stiffness);
+  const GlobalMatrix& k_orig = *k_orig_owned;
   const auto n = static_cast<std::uint32_t>(k_orig.size() / 6);
+  const auto stop = [&observer] { return observer.stop_requested(); };
 
-  std::unique_ptr<GlobalMatrix> k_bc = k_orig.clone();
+  std::optional<std::shared_ptr<GlobalMatrix>> copied =
+      run_unless_stopped<std::shared_ptr<GlobalMatrix>>(
+          [k_orig_owned] { return std::shared_ptr<GlobalMatrix>(k_orig_owned->clone()); }, stop);
+  if (!copied) return cancelled();
+  std::shared_ptr<GlobalMatrix> k_bc = std::move(*copied);
   observer.global_matrix("Global Stiffness Matrix", *k_bc);
   if (observer.stop_requested()) return cancelled();
   observer.progress("Applying boundary conditions...\n");
@@ -75,8 +84,12 @@ base::Expected<Solution> solve_for_load_case(const model::VELM& model, std::uint
   if (observer.stop_requested()) return cancelled();
 
   // One factorisation gives both the reported determinant and the solve.
-  const std::unique_ptr<GlobalFactor> factor = std::move(*k_bc).factorise();
+  std::optional<std::shared_ptr<GlobalFactor>> factorised =
+      run_unless_stopped<std::shared_ptr<GlobalFactor>>(
+          [k_bc] { return std::shared_ptr<GlobalFactor>(std::move(*k_bc).factorise()); }, stop);
   k_bc.reset();
+  if (!factorised) return cancelled();
+  const std::shared_ptr<GlobalFactor> factor = std::move(*factorised);
   observer.stage_end("factorisation");
   if (observer.stop_requested()) return cancelled();
   observer.determinant("Determinant of global stiffness matrix: ", factor->determinant());

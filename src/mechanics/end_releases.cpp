@@ -3,6 +3,7 @@
 #include <Eigen/Eigenvalues>
 
 #include <cmath>
+#include <limits>
 #include <vector>
 
 namespace velm::mechanics {
@@ -55,6 +56,17 @@ Condensation::Condensation(const linalg::Matrix12& k, const EndConnections& ends
   }
   k_ua_inverse_ = k_ua * pseudo_inverse;
   stiffness_ = k_uu - k_ua_inverse_ * k_ua.transpose();
+  // An entry that the subtraction cancels is rounding, not stiffness: a pinned bar keeps
+  // nothing across its axis, and a few units in the last place of its bending terms left
+  // there would hold a node that nothing holds. Such entries become exactly 0, so that the
+  // factorisation sees the mechanism. The bound is that of the rounding of the two products:
+  // |error| <= c eps (|K_uu| + |K_ua| |K_aa^+| |K_au|) per entry.
+  const Eigen::MatrixXd magnitude =
+      k_uu.cwiseAbs() + (k_ua.cwiseAbs() * pseudo_inverse.cwiseAbs()) * k_ua.transpose().cwiseAbs();
+  constexpr double kRounding = 64.0 * std::numeric_limits<double>::epsilon();
+  for (int i = 0; i < 12; ++i)
+    for (int j = 0; j < 12; ++j)
+      if (std::abs(stiffness_(i, j)) <= kRounding * magnitude(i, j)) stiffness_(i, j) = 0.0;
   // Symmetric by construction; rounding is evened out.
   stiffness_ = 0.5 * (stiffness_ + stiffness_.transpose()).eval();
 }

@@ -1,6 +1,8 @@
-// velm_calculations: the Python face of the analysis engine. Two functions, each taking one str,
-// handing its UTF-8 text to the analysis driver and turning the outcome into a Python str or a
-// RuntimeError. Engine faults (broken invariants, not bad input) surface as EngineFault, which
+// velm_calculations: the Python face of the analysis engine. The listing functions take one str,
+// hand its UTF-8 text to the analysis driver and return its outcome text; analyze and
+// analyze_file return an Analysis. Every failure becomes an exception in one place,
+// raise_failure (python/failure.hpp): RuntimeError for the listing functions, AnalysisError for
+// the analysis. Engine faults (broken invariants, not bad input) surface as EngineFault, which
 // derives directly from BaseException so that a plain `except Exception` does not swallow them.
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
@@ -16,13 +18,27 @@
 #include "driver/driver.hpp"
 #include "driver/engineering.hpp"
 #include "linalg/blas_threads.hpp"
+#include "python/arguments.hpp"
+#include "python/failure.hpp"
 #include "python/monitored_run.hpp"
+#include "python/replace_file.hpp"
 #include "python/result_types.hpp"
 #include "report/console.hpp"
 #include "report/output.hpp"
 #include "report/sink.hpp"
 
 namespace {
+
+using velm::base::ErrorCode;
+using velm::python::adapted;
+using velm::python::bytes_view;
+using velm::python::encoded_path;
+using velm::python::Failure;
+using velm::python::FailureTypes;
+using velm::python::Parameter;
+using velm::python::raise_failure;
+using velm::python::require_str;
+using velm::python::unpack_arguments;
 
 constexpr const char* kModuleName = "velm_calculations";
 // Far more than a member's internal forces need, and small enough that the arrays' sizes stay
@@ -41,42 +57,6 @@ struct ModuleState {
 
 ModuleState* state_of(PyObject* module) {
   return static_cast<ModuleState*>(PyModule_GetState(module));
-}
-
-// Returns the single argument `name` of `function`, given by position or keyword (borrowed),
-// or NULL with TypeError set. A str is required.
-PyObject* unpack_single_str(const char* function, const char* name, PyObject* const* args,
-                            Py_ssize_t nargs, PyObject* kwnames) {
-  const Py_ssize_t nkw = kwnames == nullptr ? 0 : PyTuple_GET_SIZE(kwnames);
-  for (Py_ssize_t i = 0; i < nkw; ++i) {
-    PyObject* key = PyTuple_GET_ITEM(kwnames, i);
-    if (PyUnicode_CompareWithASCIIString(key, name) != 0) {
-      PyErr_Format(PyExc_TypeError, "%s() got an unexpected keyword argument '%U'", function, key);
-      return nullptr;
-    }
-  }
-  if (nargs + nkw == 0) {
-    PyErr_Format(PyExc_TypeError, "%s() missing required argument '%s' (pos 1)", function, name);
-    return nullptr;
-  }
-  if (nargs == 1 && nkw == 1) {
-    PyErr_Format(PyExc_TypeError, "argument for %s() given by name ('%s') and position (1)",
-                 function, name);
-    return nullptr;
-  }
-  if (nargs + nkw > 1) {
-    PyErr_Format(PyExc_TypeError, "%s() takes exactly one argument (%zd given)", function,
-                 nargs + nkw);
-    return nullptr;
-  }
-  // Keyword values follow the positional ones, so with one argument it is args[0] either way.
-  PyObject* value = args[0];
-  if (!PyUnicode_Check(value)) {
-    PyErr_Format(PyExc_TypeError, "%s() argument '%s' must be str, not %.200s", function, name,
-                 Py_TYPE(value)->tp_name);
-    return nullptr;
-  }
-  return value;
 }
 
 // Python buffers its own streams; without this, text printed before the call could appear after
@@ -101,8 +81,13 @@ PyObject* text_to_str(const std::string& text) {
                               "backslashreplace");
 }
 
-using Driver = velm::base::Expected<std::string> (*)(std::string_view, velm::report::Output&,
-                                                     velm::listing::Storage);
+// What the listing functions of the driver return: the outcome text, or the failure (a text
+// today, a base::Error later; as_error takes either).
+using Driver = decltype(&velm::driver::calculate_from_json_internal);
+
+FailureTypes failure_types(PyObject* module, PyObject* ordinary) {
+  return FailureTypes{state_of(module)->engine_fault, ordinary};
+}
 
 // The stop check of the listed analysis, which holds the interpreter lock throughout: runs the
 // Python signal handlers, and keeps the exception one raises (KeyboardInterrupt for Ctrl-C) to
@@ -142,8 +127,11 @@ class SignalCheck {
   PyObject* traceback_ = nullptr;
 };
 
-// The one place where engine outcomes become Python results and exceptions.
-PyObject* run_analysis(PyObject* module, Driver driver, PyObject* argument) {
+// Runs a listing function of the driver on the UTF-8 text of `argument` with the console on the
+// file descriptors 1 and 2. The interpreter lock stays held: the stop check runs the signal
+// handlers.
+PyObject* run_listing(PyObject* module, Driver driver, PyObject* argument) {
+  const FailureTypes types = failure_types(module, PyExc_RuntimeError);
   Py_ssize_t size = 0;
   const char* data = PyUnicode_AsUTF8AndSize(argument, &size);
   if (data == nullptr) return nullptr;
@@ -157,114 +145,90 @@ PyObject* run_analysis(PyObject* module, Driver driver, PyObject* argument) {
     velm::report::Console console(out, err);
     velm::report::Output output{console, {}};
     output.stop_check = [&signals] { return signals(); };
-    outcome = driver(std::string_view(data, static_cast<std::size_t>(size)), output,
-                     velm::listing::Storage::automatic);
+    outcome = adapted(driver(std::string_view(data, static_cast<std::size_t>(size)), output,
+                             velm::listing::Storage::automatic));
     console.flush();
   } catch (const std::bad_alloc&) {
-    return PyErr_NoMemory();
+    return raise_failure(types, Failure{Failure::Kind::no_memory, {}});
   } catch (const std::exception& fault) {  // velm::InternalFault and anything else thrown
-    PyErr_SetString(state_of(module)->engine_fault, fault.what());
-    return nullptr;
+    return raise_failure(types, Failure{Failure::Kind::engine_fault,
+                                        {velm::base::ErrorCode::invalid_model, fault.what()}});
   }
-
   // A signal handler raised while the analysis ran: the analysis stopped and wrote nothing.
-  if (signals.restore()) return nullptr;
-  if (outcome) return text_to_str(*outcome);
-  PyObject* message = text_to_str(velm::base::message(outcome.error()));
-  if (message == nullptr) return nullptr;
-  PyErr_SetObject(PyExc_RuntimeError, message);
-  Py_DECREF(message);
-  return nullptr;
+  if (signals.restore())
+    return raise_failure(types, Failure{Failure::Kind::returned, {ErrorCode::cancelled, {}}});
+  if (!outcome) return raise_failure(types, Failure{Failure::Kind::returned, outcome.error()});
+  return text_to_str(*outcome);
 }
+
+constexpr Parameter kJsonData[] = {{"json_data"}};
+constexpr Parameter kPath[] = {{"path"}};
 
 PyObject* calculate_from_json(PyObject* module, PyObject* const* args, Py_ssize_t nargs,
                               PyObject* kwnames) {
-  PyObject* json_data = unpack_single_str("calculate_from_json", "json_data", args, nargs, kwnames);
-  if (json_data == nullptr) return nullptr;
-  return run_analysis(module, velm::driver::calculate_from_json_internal, json_data);
+  PyObject* json_data = nullptr;
+  if (unpack_arguments("calculate_from_json", kJsonData, args, nargs, kwnames, {&json_data, 1}) <
+          0 ||
+      require_str("calculate_from_json", "json_data", json_data) == nullptr)
+    return nullptr;
+  return run_listing(module, velm::driver::calculate_from_json_internal, json_data);
 }
 
 PyObject* calculate_from_file(PyObject* module, PyObject* const* args, Py_ssize_t nargs,
                               PyObject* kwnames) {
-  PyObject* path = unpack_single_str("calculate_from_file", "path", args, nargs, kwnames);
-  if (path == nullptr) return nullptr;
-  return run_analysis(module, velm::driver::calculate_from_file_internal, path);
+  PyObject* path = nullptr;
+  if (unpack_arguments("calculate_from_file", kPath, args, nargs, kwnames, {&path, 1}) < 0 ||
+      require_str("calculate_from_file", "path", path) == nullptr)
+    return nullptr;
+  return run_listing(module, velm::driver::calculate_from_file_internal, path);
 }
 
-// The arguments of analyze and analyze_file: one positional-or-keyword argument `name`, then
-// the keyword-only `stations` and `progress`.
+// The arguments of analyze and analyze_file after the subject: the keyword-only `stations` and
+// `progress`.
 struct AnalyzeArguments {
-  PyObject* subject = nullptr;  // borrowed
   int stations = 11;
   PyObject* progress = nullptr;  // borrowed; None or a callable
 };
 
+// Unpacks (subject, *, stations, progress); -1 with TypeError or ValueError set.
 int unpack_analyze(const char* function, const char* name, PyObject* const* args, Py_ssize_t nargs,
-                   PyObject* kwnames, AnalyzeArguments& out) {
-  if (nargs > 1) {
-    PyErr_Format(PyExc_TypeError, "%s() takes exactly 1 positional argument (%zd given)", function,
-                 nargs);
+                   PyObject* kwnames, PyObject*& subject, AnalyzeArguments& out) {
+  const Parameter parameters[] = {{name}, {"stations", true, false}, {"progress", true, false}};
+  PyObject* values[3];
+  if (unpack_arguments(function, parameters, args, nargs, kwnames, values) < 0) return -1;
+  subject = values[0];
+  PyObject* stations = values[1];
+  out.progress = values[2];
+  if (out.progress != nullptr && out.progress != Py_None && !PyCallable_Check(out.progress)) {
+    PyErr_Format(PyExc_TypeError, "%s() argument 'progress' must be None or callable, not %.200s",
+                 function, Py_TYPE(out.progress)->tp_name);
     return -1;
   }
-  if (nargs == 1) out.subject = args[0];
-  PyObject* stations = nullptr;
-  const Py_ssize_t nkw = kwnames == nullptr ? 0 : PyTuple_GET_SIZE(kwnames);
-  for (Py_ssize_t i = 0; i < nkw; ++i) {
-    PyObject* key = PyTuple_GET_ITEM(kwnames, i);
-    PyObject* value = args[nargs + i];
-    if (PyUnicode_CompareWithASCIIString(key, name) == 0) {
-      if (out.subject != nullptr) {
-        PyErr_Format(PyExc_TypeError, "argument for %s() given by name ('%s') and position (1)",
-                     function, name);
-        return -1;
-      }
-      out.subject = value;
-    } else if (PyUnicode_CompareWithASCIIString(key, "stations") == 0) {
-      stations = value;
-    } else if (PyUnicode_CompareWithASCIIString(key, "progress") == 0) {
-      if (value != Py_None && !PyCallable_Check(value)) {
-        PyErr_Format(PyExc_TypeError,
-                     "%s() argument 'progress' must be None or callable, not %.200s", function,
-                     Py_TYPE(value)->tp_name);
-        return -1;
-      }
-      out.progress = value;
-    } else {
-      PyErr_Format(PyExc_TypeError, "%s() got an unexpected keyword argument '%U'", function, key);
-      return -1;
-    }
-  }
-  if (out.subject == nullptr) {
-    PyErr_Format(PyExc_TypeError, "%s() missing required argument '%s' (pos 1)", function, name);
+  if (stations == nullptr) return 0;
+  if (!PyLong_Check(stations) || PyBool_Check(stations)) {
+    PyErr_Format(PyExc_TypeError, "%s() argument 'stations' must be int, not %.200s", function,
+                 Py_TYPE(stations)->tp_name);
     return -1;
   }
-  if (stations != nullptr) {
-    if (!PyLong_Check(stations) || PyBool_Check(stations)) {
-      PyErr_Format(PyExc_TypeError, "%s() argument 'stations' must be int, not %.200s", function,
-                   Py_TYPE(stations)->tp_name);
-      return -1;
-    }
-    int overflow = 0;
-    const long value = PyLong_AsLongAndOverflow(stations, &overflow);
-    if (value == -1 && PyErr_Occurred()) return -1;
-    if (overflow < 0 || (overflow == 0 && value < 2)) {
-      PyErr_Format(PyExc_ValueError, "%s() argument 'stations' must be at least 2, not %S",
-                   function, stations);
-      return -1;
-    }
-    if (overflow > 0 || value > kMaxStations) {
-      PyErr_Format(PyExc_ValueError, "%s() argument 'stations' must be at most %d, not %S",
-                   function, kMaxStations, stations);
-      return -1;
-    }
-    out.stations = static_cast<int>(value);
+  int overflow = 0;
+  const long value = PyLong_AsLongAndOverflow(stations, &overflow);
+  if (value == -1 && PyErr_Occurred()) return -1;
+  if (overflow < 0 || (overflow == 0 && value < 2)) {
+    PyErr_Format(PyExc_ValueError, "%s() argument 'stations' must be at least 2, not %S", function,
+                 stations);
+    return -1;
   }
+  if (overflow > 0 || value > kMaxStations) {
+    PyErr_Format(PyExc_ValueError, "%s() argument 'stations' must be at most %d, not %S", function,
+                 kMaxStations, stations);
+    return -1;
+  }
+  out.stations = static_cast<int>(value);
   return 0;
 }
 
-// The one place where outcomes of the engineering analysis become Python results and
-// exceptions. The interpreter lock is released while the document is read and analysed: no
-// Python object is touched then.
+// Runs the engineering analysis and makes its Analysis. The interpreter lock is released while
+// the document is read and analysed: no Python object is touched then.
 PyObject* run_engineering(PyObject* module, bool from_file, std::string_view subject,
                           const AnalyzeArguments& arguments) {
   ModuleState* state = state_of(module);
@@ -272,46 +236,22 @@ PyObject* run_engineering(PyObject* module, bool from_file, std::string_view sub
   options.stations = arguments.stations;
   velm::python::MonitoredOutcome outcome = velm::python::run_monitored(
       [&](const velm::engineering::AnalysisOptions& with_options, velm::base::Monitor& monitor) {
-        auto analysis = from_file ? velm::driver::analyze_file(subject, with_options, monitor)
-                                  : velm::driver::analyze_json(subject, with_options, monitor);
-        if (analysis)
-          return std::expected<velm::engineering::StaticAnalysis, std::string>(
-              std::move(*analysis));
-        return std::expected<velm::engineering::StaticAnalysis, std::string>(
-            std::unexpected(velm::base::message(analysis.error())));
+        return from_file ? adapted(velm::driver::analyze_file(subject, with_options, monitor))
+                         : adapted(velm::driver::analyze_json(subject, with_options, monitor));
       },
       options, arguments.progress);
-  switch (outcome.kind) {
-    case velm::python::MonitoredOutcome::Kind::python_exception:
-      return nullptr;
-    case velm::python::MonitoredOutcome::Kind::out_of_memory:
-      return PyErr_NoMemory();
-    case velm::python::MonitoredOutcome::Kind::fault:
-      PyErr_SetString(state->engine_fault, outcome.fault.c_str());
-      return nullptr;
-    case velm::python::MonitoredOutcome::Kind::finished:
-      break;
-  }
-  if (!outcome.analysis) {
-    PyObject* message = text_to_str(outcome.analysis.error());
-    if (message == nullptr) return nullptr;
-    PyErr_SetObject(state->analysis_error, message);
-    Py_DECREF(message);
-    return nullptr;
-  }
-  return velm::python::make_analysis(state->types, std::move(*outcome.analysis));
+  if (!outcome) return raise_failure(failure_types(module, state->analysis_error), outcome.error());
+  return velm::python::make_analysis(state->types, std::move(*outcome));
 }
 
 PyObject* analyze(PyObject* module, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  PyObject* subject = nullptr;
   AnalyzeArguments arguments;
-  if (unpack_analyze("analyze", "json_data", args, nargs, kwnames, arguments) < 0) return nullptr;
-  if (!PyUnicode_Check(arguments.subject)) {
-    PyErr_Format(PyExc_TypeError, "analyze() argument 'json_data' must be str, not %.200s",
-                 Py_TYPE(arguments.subject)->tp_name);
+  if (unpack_analyze("analyze", "json_data", args, nargs, kwnames, subject, arguments) < 0 ||
+      require_str("analyze", "json_data", subject) == nullptr)
     return nullptr;
-  }
   Py_ssize_t size = 0;
-  const char* data = PyUnicode_AsUTF8AndSize(arguments.subject, &size);
+  const char* data = PyUnicode_AsUTF8AndSize(subject, &size);
   if (data == nullptr) return nullptr;
   return run_engineering(module, false, std::string_view(data, static_cast<std::size_t>(size)),
                          arguments);
@@ -319,26 +259,13 @@ PyObject* analyze(PyObject* module, PyObject* const* args, Py_ssize_t nargs, PyO
 
 PyObject* analyze_file(PyObject* module, PyObject* const* args, Py_ssize_t nargs,
                        PyObject* kwnames) {
+  PyObject* subject = nullptr;
   AnalyzeArguments arguments;
-  if (unpack_analyze("analyze_file", "path", args, nargs, kwnames, arguments) < 0) return nullptr;
-  PyObject* path = PyOS_FSPath(arguments.subject);
-  if (path == nullptr) {
-    if (PyErr_ExceptionMatches(PyExc_TypeError)) {
-      PyErr_Clear();
-      PyErr_Format(PyExc_TypeError,
-                   "analyze_file() argument 'path' must be str or os.PathLike, not %.200s",
-                   Py_TYPE(arguments.subject)->tp_name);
-    }
+  if (unpack_analyze("analyze_file", "path", args, nargs, kwnames, subject, arguments) < 0)
     return nullptr;
-  }
-  PyObject* encoded = PyUnicode_Check(path) ? PyUnicode_EncodeFSDefault(path) : Py_NewRef(path);
-  Py_DECREF(path);
+  PyObject* encoded = encoded_path("analyze_file", "path", subject);
   if (encoded == nullptr) return nullptr;
-  PyObject* result =
-      run_engineering(module, true,
-                      std::string_view(PyBytes_AS_STRING(encoded),
-                                       static_cast<std::size_t>(PyBytes_GET_SIZE(encoded))),
-                      arguments);
+  PyObject* result = run_engineering(module, true, bytes_view(encoded), arguments);
   Py_DECREF(encoded);
   return result;
 }
@@ -439,7 +366,7 @@ int add_public(PyObject* module, const char* name, PyObject* object) {
   return add_to_all(module, name);
 }
 
-// Adds the function to the module and appends its name to __all__.
+// Adds the function to the module and, unless its name is private, to __all__.
 int add_function(PyObject* module, PyMethodDef* def) {
   PyObject* module_name = PyModule_GetNameObject(module);
   if (module_name == nullptr) return -1;
@@ -449,7 +376,7 @@ int add_function(PyObject* module, PyMethodDef* def) {
   const int added = PyModule_AddObjectRef(module, def->ml_name, function);
   Py_DECREF(function);
   if (added < 0) return -1;
-  return add_to_all(module, def->ml_name);
+  return def->ml_name[0] == '_' ? 0 : add_to_all(module, def->ml_name);
 }
 
 int module_traverse(PyObject* module, visitproc visit, void* arg) {
@@ -496,23 +423,22 @@ PyMODINIT_FUNC PyInit_velm_calculations() {
   PyObject* module = PyModule_Create(&module_def);
   if (module == nullptr) return nullptr;
   ModuleState* state = state_of(module);
-  state->engine_fault = PyErr_NewExceptionWithDoc("velm_calculations.EngineFault", engine_fault_doc,
-                                                  PyExc_BaseException, nullptr);
-  if (state->engine_fault == nullptr ||
+  // The order of __all__: the two listing functions first, the engineering analysis after them.
+  if ((state->engine_fault = PyErr_NewExceptionWithDoc(
+           "velm_calculations.EngineFault", engine_fault_doc, PyExc_BaseException, nullptr)) ==
+          nullptr ||
       PyModule_AddObjectRef(module, "EngineFault", state->engine_fault) < 0 ||
       add_function(module, &calculate_from_json_def) < 0 ||
-      add_function(module, &calculate_from_file_def) < 0) {
-    Py_DECREF(module);
-    return nullptr;
-  }
-  state->analysis_error = PyErr_NewExceptionWithDoc(
-      "velm_calculations.AnalysisError", analysis_error_doc, PyExc_RuntimeError, nullptr);
-  if (state->analysis_error == nullptr || add_function(module, &analyze_def) < 0 ||
-      add_function(module, &analyze_file_def) < 0 ||
+      add_function(module, &calculate_from_file_def) < 0 ||
+      (state->analysis_error = PyErr_NewExceptionWithDoc(
+           "velm_calculations.AnalysisError", analysis_error_doc, PyExc_RuntimeError, nullptr)) ==
+          nullptr ||
+      add_function(module, &analyze_def) < 0 || add_function(module, &analyze_file_def) < 0 ||
       velm::python::add_result_types(module, state->types) < 0 ||
       add_public(module, "Analysis", state->types.analysis) < 0 ||
       add_public(module, "ResultSet", state->types.result_set) < 0 ||
-      add_public(module, "AnalysisError", state->analysis_error) < 0) {
+      add_public(module, "AnalysisError", state->analysis_error) < 0 ||
+      add_function(module, &velm::python::replace_file_def) < 0) {
     Py_DECREF(module);
     return nullptr;
   }

@@ -1,15 +1,17 @@
 #include "python/monitored_run.hpp"
 
-#include "base/stage_clock.hpp"
-
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <new>
+#include <string>
 #include <string_view>
 #include <system_error>
 #include <thread>
+#include <utility>
+
+#include "base/stage_clock.hpp"
 
 namespace velm::python {
 
@@ -58,16 +60,21 @@ class Monitor final : public base::Monitor {
 void run_guarded(const AnalysisWork& work, const engineering::AnalysisOptions& options,
                  base::Monitor& monitor, MonitoredOutcome& out) {
   try {
-    out.analysis = work(options, monitor);
+    auto analysis = work(options, monitor);
+    if (analysis)
+      out = std::move(*analysis);
+    else
+      out = std::unexpected(Failure{Failure::Kind::returned, std::move(analysis.error())});
   } catch (const std::bad_alloc&) {
-    out.kind = MonitoredOutcome::Kind::out_of_memory;
+    out = std::unexpected(Failure{Failure::Kind::no_memory, {}});
   } catch (const std::exception& error) {  // velm::InternalFault and anything else thrown
-    out.kind = MonitoredOutcome::Kind::fault;
+    Failure fault{Failure::Kind::engine_fault, {}};
     try {
-      out.fault = error.what();
+      fault.error.detail = error.what();
     } catch (...) {
     }
-    if (out.fault.empty()) out.fault = "internal fault";
+    if (fault.error.detail.empty()) fault.error.detail = "internal fault";
+    out = std::unexpected(std::move(fault));
   }
 }
 
@@ -84,7 +91,7 @@ int report(PyObject* progress, const std::string& stage, double fraction) {
 
 MonitoredOutcome run_monitored(const AnalysisWork& work, engineering::AnalysisOptions options,
                                PyObject* progress) {
-  MonitoredOutcome out;
+  MonitoredOutcome out = std::unexpected(Failure{});
   Monitor monitor;
   std::mutex lock;
   std::condition_variable finished;
@@ -128,14 +135,12 @@ MonitoredOutcome run_monitored(const AnalysisWork& work, engineering::AnalysisOp
   if (worker.joinable()) worker.join();
   Py_END_ALLOW_THREADS;
 
-  if (python_failed) {
-    out.kind = MonitoredOutcome::Kind::python_exception;
-    return out;
-  }
+  const Failure cancelled{Failure::Kind::returned, {base::ErrorCode::cancelled, {}}};
+  if (python_failed) return std::unexpected(cancelled);
   // A last report, so that a caller sees the work end at 1.0.
-  if (with_progress && out.kind == MonitoredOutcome::Kind::finished && out.analysis &&
-      monitor.take(stage, fraction) && report(progress, stage, fraction) < 0)
-    out.kind = MonitoredOutcome::Kind::python_exception;
+  if (with_progress && out && monitor.take(stage, fraction) &&
+      report(progress, stage, fraction) < 0)
+    return std::unexpected(cancelled);
   return out;
 }
 

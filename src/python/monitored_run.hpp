@@ -9,24 +9,20 @@
 
 #include <expected>
 #include <functional>
-#include <string>
 
 #include "engineering/static_analysis.hpp"
+#include "python/failure.hpp"
 
 namespace velm::python {
 
-struct MonitoredOutcome {
-  enum class Kind { finished, python_exception, out_of_memory, fault };
-  Kind kind = Kind::finished;
-  std::expected<engineering::StaticAnalysis, std::string> analysis;  // when finished
-  std::string fault;                                            // when fault
-};
+using MonitoredOutcome = std::expected<engineering::StaticAnalysis, Failure>;
 
-using AnalysisWork = std::function<std::expected<engineering::StaticAnalysis, std::string>(
+using AnalysisWork = std::function<base::Expected<engineering::StaticAnalysis>(
     const engineering::AnalysisOptions&, base::Monitor&)>;
 
 // Called with the interpreter lock held; `progress` is None or a callable (stage, fraction).
-// python_exception: the exception is set when this returns.
+// When a Python exception stopped the work, the failure is `cancelled` and the exception is set
+// when this returns.
 MonitoredOutcome run_monitored(const AnalysisWork& work, engineering::AnalysisOptions options,
                                PyObject* progress);
 

@@ -55,6 +55,13 @@ def analyze_file(
     several threads can analyse different models at the same time.
     """
 
+def _replace_file(path: str | os.PathLike[str], data: str | bytes) -> None:
+    """Write data (a str, written as UTF-8, or bytes) to the file at path the way the results
+    document is written: a symbolic link is followed, a device or FIFO is written to directly, a
+    file the process could not open for writing is refused, the new file keeps the permission
+    bits and owner of the old one and is written unnamed, taking its name only once complete.
+    Raises OSError on failure."""
+
 class AnalysisError(RuntimeError):
     """The model cannot be analysed by analyze() or analyze_file(); the text says why and names
     the record concerned."""
@@ -95,7 +102,7 @@ class ResultSet:
     def inactive_members(self) -> tuple[int, ...]:
         """The ids of the tension-only and compression-only members switched off, in document
         order; their end and internal forces are 0."""
-    def to_dict(self) -> dict[str, Any]:
+    def to_dict(self, /) -> dict[str, Any]:
         """The result set as plain Python values (lists of floats)."""
 
 class Analysis:
@@ -136,6 +143,6 @@ class Analysis:
     @property
     def stations(self) -> int:
         """Points along every member at which internal forces are given, ends included."""
-    def to_dict(self) -> dict[str, Any]:
+    def to_dict(self, /) -> dict[str, Any]:
         """Everything as plain Python values (ints, floats, strs, lists, dicts), so that
         json.dumps(analysis.to_dict()) works."""

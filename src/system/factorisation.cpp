@@ -12,7 +12,7 @@ base::Expected<Factorisation> Factorisation::of(SparseGlobalMatrix stiffness,
                                                 const DofNumbering& dofs, base::Monitor& monitor) {
   const auto unknowns = static_cast<std::size_t>(dofs.count());
   if (unknowns == 0) return Factorisation(nullptr);
-  const std::optional<std::uint64_t> available = base::available_memory();
+  const std::optional<std::uint64_t> available = base::analysis_budget();
   auto factor = SparseGlobalFactor::create(std::move(stiffness).release(), available, monitor);
   if (!factor) {
     switch (factor.error().kind) {

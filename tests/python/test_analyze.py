@@ -302,6 +302,8 @@ class AnalyzeArraysTest(unittest.TestCase):
     def test_arrays_outlive_the_objects_that_handed_them_out(self):
         view = vc.analyze_file(BUILDING).load_cases[1].displacements
         self.assertEqual(view.shape, (60, 6))
+        # Copied out through memcpy, which the sanitizer build watches: a freed buffer fails.
+        self.assertEqual(len(view.tobytes()), 60 * 6 * 8)
         self.assertEqual(sum(abs(x) for row in view.tolist() for x in row[:3]) > 0, True)
 
     def test_to_dict_serialises_everything(self):

@@ -1,6 +1,9 @@
 // Reading a document never takes more memory than it was given.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <chrono>
 #include <fstream>
 
 #include "driver/text_file.hpp"
@@ -48,6 +51,22 @@ TEST(ReadTextFile, AMissingFileIsAReadFailureWithTheSystemsText) {
   ASSERT_FALSE(text.has_value());
   EXPECT_EQ(base::message(text.error()),
             "Failed to read JSON file: No such file or directory (os error 2)");
+}
+
+// No signal reaches a thread that waits for a FIFO's writer; the stop check must still end the
+// wait (as on the thread that runs an engineering analysis).
+TEST(ReadTextFile, AWaitForAFifosWriterAsksWhetherToGoOn) {
+  testing::TemporaryFolder folder;
+  const std::string path = (folder.path / "pipe.json").string();
+  ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+  const auto start = std::chrono::steady_clock::now();
+  int asked = 0;
+  const auto text = read_text_file(
+      path, [&] { return ++asked == 3; }, std::nullopt);
+  ASSERT_FALSE(text.has_value());
+  EXPECT_EQ(text.error().code, base::ErrorCode::cancelled);
+  EXPECT_EQ(asked, 3);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
 }
 
 }  // namespace

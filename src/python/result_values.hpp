@@ -1,0 +1,45 @@
+// The values the result types hand out: the read-only arrays (memoryviews of a hidden _Array
+// that owns the engine's vector and exports it through the buffer protocol, without a copy),
+// tuples of ids, and their plain Python form for to_dict.
+#pragma once
+
+#define PY_SSIZE_T_CLEAN
+#include <Python.h>
+
+#include <cstdint>
+#include <initializer_list>
+#include <vector>
+
+namespace velm::python {
+
+// The spec of the _Array type.
+extern PyType_Spec array_spec;
+
+// A read-only memoryview of `values` (taken over) with the given shape (C order), through an
+// instance of `array_type`; nullptr with an exception set.
+PyObject* memoryview_of(PyObject* array_type, std::vector<double>&& values,
+                        std::initializer_list<Py_ssize_t> shape);
+PyObject* memoryview_of(PyObject* array_type, std::vector<std::uint8_t>&& values,
+                        std::initializer_list<Py_ssize_t> shape);
+
+template <class Ids>
+PyObject* int_tuple(const Ids& ids) {
+  PyObject* tuple = PyTuple_New(static_cast<Py_ssize_t>(ids.size()));
+  if (tuple == nullptr) return nullptr;
+  Py_ssize_t i = 0;
+  for (const auto id : ids) {
+    PyObject* value = PyLong_FromUnsignedLong(id);
+    if (value == nullptr) {
+      Py_DECREF(tuple);
+      return nullptr;
+    }
+    PyTuple_SET_ITEM(tuple, i++, value);
+  }
+  return tuple;
+}
+
+// The plain Python form of a value: memoryview.tolist(), a tuple as a list of the plain forms of
+// its items, anything else itself (a new reference); nullptr with an exception set.
+PyObject* plain(PyObject* value);
+
+}  // namespace velm::python
