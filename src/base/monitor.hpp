@@ -20,6 +20,9 @@ class Monitor {
   // How far the stage now running has come, from 0 to 1. Called often: a monitor that shows
   // it throttles it itself.
   virtual void stage_progress(std::string_view /*stage*/, double /*fraction*/) {}
+  // How long the stage now running is expected to take, for a stage that cannot tell its
+  // fraction as it goes (the factorisation): a monitor that shows progress may interpolate.
+  virtual void stage_estimate(std::string_view /*stage*/, double /*seconds*/) {}
   // Polled while the computation runs, between stages and inside its long loops (at least
   // every 0.1 s of work where the work allows it): true stops it, and it then fails with
   // kCancelled and writes nothing.

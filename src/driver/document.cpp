@@ -5,7 +5,12 @@
 namespace velm::driver {
 
 base::Expected<model::VELM> read_model(std::string_view json_text) {
-  auto model = model::parse_model(json_text);
+  base::Monitor quiet;
+  return read_model(json_text, quiet);
+}
+
+base::Expected<model::VELM> read_model(std::string_view json_text, base::Monitor& monitor) {
+  auto model = model::parse_model(json_text, monitor);
   if (model && model->load_cases.empty()) return base::fail(base::ErrorCode::no_load_cases);
   return model;
 }

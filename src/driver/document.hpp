@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "base/error.hpp"
+#include "base/monitor.hpp"
 #include "model/velm.hpp"
 
 namespace velm::driver {
@@ -11,5 +12,8 @@ namespace velm::driver {
 // A well-formed model with at least one load case. Failures: not_well_formed (the reader's
 // message and where), no_load_cases. A failed allocation is thrown to the caller's entry point.
 base::Expected<model::VELM> read_model(std::string_view json_text);
+// The same, telling `monitor` how far the reading has come and asking it whether to stop (a
+// stop fails as cancelled).
+base::Expected<model::VELM> read_model(std::string_view json_text, base::Monitor& monitor);
 
 }  // namespace velm::driver

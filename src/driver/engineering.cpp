@@ -12,7 +12,7 @@ base::Expected<engineering::StaticAnalysis> analyze_json(
   monitor.stage_progress("read", 0.0);
   base::Expected<model::VELM> model = base::fail(base::ErrorCode::out_of_memory_reading);
   try {
-    model = read_model(json_text);
+    model = read_model(json_text, monitor);
   } catch (const std::bad_alloc&) {
     return base::fail(base::ErrorCode::out_of_memory_reading);
   }

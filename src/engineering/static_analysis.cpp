@@ -118,17 +118,18 @@ StaticAnalysis geometry(const Structure& structure, const AnalysisOptions& optio
 
 base::Expected<StaticAnalysis> run(const model::VELM& model, const AnalysisOptions& options,
                                    base::Monitor& monitor) {
-  monitor.stage_progress("check", 0.0);
-  auto built = frame::build_structure(model);
+  auto built = frame::build_structure(model, monitor);
   if (!built) return std::unexpected(std::move(built.error()));
   const Structure& structure = *built;
   if (monitor.stop_requested()) return base::fail(base::ErrorCode::cancelled);
   if (auto fits = check_result_memory(structure, options.stations); !fits)
     return std::unexpected(std::move(fits.error()));
 
-  const system::DiscreteModel discrete(structure);
+  const system::DiscreteModel discrete(structure, monitor);
+  if (monitor.stop_requested()) return base::fail(base::ErrorCode::cancelled);
   StaticAnalysis analysis = geometry(structure, options);
   const std::vector<frame::LoadSet> sets = frame::result_load_sets(structure);
+  if (monitor.stop_requested()) return base::fail(base::ErrorCode::cancelled);
   const std::size_t cases = structure.load_cases.size();
   std::vector<ResultSet> results(sets.size());
   for (std::size_t s = 0; s < sets.size(); ++s) {

@@ -30,7 +30,8 @@ const char* type_name(model::MemberType type) {
 
 }  // namespace
 
-base::Expected<void> read_loads(const model::VELM& model, Structure& structure) {
+base::Expected<void> read_loads(const model::VELM& model, Structure& structure,
+                                CheckProgress& progress) {
   const std::uint32_t node_count = structure.node_count;
   std::unordered_map<std::uint32_t, std::size_t> case_index;
   case_index.reserve(model.load_cases.size());
@@ -42,7 +43,9 @@ base::Expected<void> read_loads(const model::VELM& model, Structure& structure) 
     into.id = load_case.id;
     into.name = load_case.name;
     into.nodal_loads.reserve(load_case.nodal_loads.size());
+    if (!progress.keep_going()) return cancelled();
     for (const model::NodalLoad& load : load_case.nodal_loads) {
+      if (!progress.keep_going()) return cancelled();
       if (load.node == 0 || load.node > node_count)
         return invalid(fmt::format(
             "Nodal load {} of load case {} acts on node {}, which is not a node of the model{}.",
@@ -60,6 +63,7 @@ base::Expected<void> read_loads(const model::VELM& model, Structure& structure) 
   }
   structure.combinations.reserve(model.load_combinations.size());
   for (const model::LoadCombination& combination : model.load_combinations) {
+    if (!progress.keep_going()) return cancelled();
     Combination& into = structure.combinations.emplace_back();
     into.id = combination.load_combination_id;
     into.name = combination.name;
@@ -78,14 +82,17 @@ base::Expected<void> read_loads(const model::VELM& model, Structure& structure) 
   return {};
 }
 
-base::Expected<void> read_line_loads(const model::VELM& model, Structure& structure) {
+base::Expected<void> read_line_loads(const model::VELM& model, Structure& structure,
+                                     CheckProgress& progress) {
   std::unordered_map<std::uint32_t, std::size_t> by_id;
   by_id.reserve(structure.members.size());
   for (std::size_t m = 0; m < structure.members.size(); ++m)
     by_id.emplace(structure.members[m].id, m);
   for (std::size_t c = 0; c < model.load_cases.size(); ++c) {
     const model::LoadCase& load_case = model.load_cases[c];
+    if (!progress.keep_going()) return cancelled();
     for (const model::LineLoad& line : load_case.line_loads) {
+      if (!progress.keep_going()) return cancelled();
       const std::uint32_t id = line.member.id;
       const auto entry = by_id.find(id);
       if (entry == by_id.end())

@@ -93,13 +93,15 @@ base::Expected<mechanics::FrameProperties> member_properties(const model::Member
 }  // namespace
 
 base::Expected<std::vector<StructureMember>> read_members(const model::VELM& model,
-                                                          const model::LookupMaps& maps) {
+                                                          const model::LookupMaps& maps,
+                                                          CheckProgress& progress) {
   std::size_t member_total = 0;
   for (const model::MemberSet& set : model.member_sets) member_total += set.members.size();
   std::vector<StructureMember> members;
   members.reserve(member_total);
   for (const model::MemberSet& set : model.member_sets) {
     for (const model::Member& member : set.members) {
+      if (!progress.keep_going()) return cancelled();
       auto properties = member_properties(member, maps);
       if (!properties) return std::unexpected(std::move(properties.error()));
       auto ends = member_ends(member, maps);
@@ -118,7 +120,8 @@ base::Expected<std::vector<StructureMember>> read_members(const model::VELM& mod
 }
 
 base::Expected<std::vector<double>> node_coordinates(const model::VELM& model,
-                                                     std::uint32_t node_count) {
+                                                     std::uint32_t node_count,
+                                                     CheckProgress& progress) {
   std::vector<double> xyz(3 * std::size_t{node_count}, 0.0);
   std::vector<std::uint32_t> given_by(node_count, 0);
   std::vector<bool> known(node_count, false);
@@ -127,6 +130,7 @@ base::Expected<std::vector<double>> node_coordinates(const model::VELM& model,
   double high[3] = {-low[0], -low[1], -low[2]};
   for (const model::MemberSet& set : model.member_sets) {
     for (const model::Member& member : set.members) {
+      if (!progress.keep_going()) return cancelled();
       for (const model::Node* node : {&member.start_node, &member.end_node}) {
         const double c[3] = {node->X, node->Y, node->Z};
         if (!std::isfinite(c[0]) || !std::isfinite(c[1]) || !std::isfinite(c[2]))
@@ -151,6 +155,7 @@ base::Expected<std::vector<double>> node_coordinates(const model::VELM& model,
   const double tolerance = 1e-9 * extent;
   for (const model::MemberSet& set : model.member_sets) {
     for (const model::Member& member : set.members) {
+      if (!progress.keep_going()) return cancelled();
       for (const model::Node* node : {&member.start_node, &member.end_node}) {
         const std::size_t n = node->id - 1;
         const double* first = &xyz[3 * n];
@@ -167,10 +172,12 @@ base::Expected<std::vector<double>> node_coordinates(const model::VELM& model,
   return xyz;
 }
 
-base::Expected<void> orient_members(const model::VELM& model, Structure& structure) {
+base::Expected<void> orient_members(const model::VELM& model, Structure& structure,
+                                    CheckProgress& progress) {
   std::size_t index = 0;
   for (const model::MemberSet& set : model.member_sets) {
     for (const model::Member& member : set.members) {
+      if (!progress.keep_going()) return cancelled();
       StructureMember& m = structure.members[index++];
       const double* a = structure.xyz(m.start);
       const double* b = structure.xyz(m.end);

@@ -9,7 +9,7 @@
 
 namespace velm::frame {
 
-base::Expected<void> join_rigid_links(Structure& structure) {
+base::Expected<void> join_rigid_links(Structure& structure, CheckProgress& progress) {
   const std::size_t nodes = structure.node_count;
   structure.root.resize(nodes);
   for (std::size_t n = 0; n < nodes; ++n) structure.root[n] = static_cast<std::uint32_t>(n + 1);
@@ -29,7 +29,12 @@ base::Expected<void> join_rigid_links(Structure& structure) {
   };
   std::vector<std::uint8_t> seen(nodes, 0);
   std::vector<std::size_t> group;
+  // Marks of the walk from each root. The groups share no node and no link, so one set of marks
+  // serves them all: clearing them per group would make the pass quadratic in the groups.
+  std::vector<std::uint8_t> reached(nodes, 0);
+  std::vector<std::uint8_t> used(structure.members.size(), 0);
   for (std::size_t first = 0; first < nodes; ++first) {
+    if (!progress.keep_going()) return cancelled();
     if (seen[first] || links[first].empty()) continue;
     // The group, by a walk over its links.
     group.assign(1, first);
@@ -57,10 +62,8 @@ base::Expected<void> join_rigid_links(Structure& structure) {
       }
     // Breadth first from the root; a link met a second time closes a loop.
     std::vector<std::size_t> order = {root};
-    std::vector<std::uint8_t> reached(nodes, 0);
     reached[root] = 1;
     std::vector<Structure::Link> group_links;
-    std::vector<std::uint8_t> used(structure.members.size(), 0);
     for (std::size_t i = 0; i < order.size(); ++i)
       for (const std::size_t m : links[order[i]]) {
         if (used[m]) continue;

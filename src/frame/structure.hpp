@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/error.hpp"
+#include "base/monitor.hpp"
 #include "linalg/types.hpp"
 #include "mechanics/end_releases.hpp"
 #include "mechanics/member_loads.hpp"
@@ -111,7 +112,11 @@ struct Structure {
 // support, a combination naming a load case that does not exist, a nodal load on a node
 // outside the model or with non-finite values, a line load that names no member, lies outside
 // its member, or acts on a tension, compression or rigid member, and rigid links that close a
-// loop or join two supported nodes.
+// loop or join two supported nodes. Every pass over the records tells `monitor` how far the
+// "check" stage has come and asks it whether to stop, every 1024 records; a stop fails as
+// cancelled.
+base::Expected<Structure> build_structure(const model::VELM& model, base::Monitor& monitor);
+// The same without a monitor.
 base::Expected<Structure> build_structure(const model::VELM& model);
 
 }  // namespace velm::frame

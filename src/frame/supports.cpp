@@ -13,14 +13,16 @@ namespace {
 
 // A node is one point of the structure, held by one support record: two member ends that give
 // it two different records are a contradiction, not two supports to add up.
-base::Expected<void> reject_two_supports(const model::VELM& model, std::uint32_t node_count) {
+base::Expected<void> reject_two_supports(const model::VELM& model, std::uint32_t node_count,
+                                         CheckProgress& progress) {
   struct Named {
     std::uint32_t support = 0, member = 0;
     bool any = false;
   };
   std::vector<Named> named(node_count);
   for (const model::MemberSet& set : model.member_sets)
-    for (const model::Member& member : set.members)
+    for (const model::Member& member : set.members) {
+      if (!progress.keep_going()) return cancelled();
       for (const model::Node* node : {&member.start_node, &member.end_node}) {
         if (!node->nodal_support) continue;
         Named& first = named[node->id - 1];
@@ -33,14 +35,15 @@ base::Expected<void> reject_two_supports(const model::VELM& model, std::uint32_t
                           node->id, first.support, first.member, *node->nodal_support, member.id));
         }
       }
+    }
   return {};
 }
 
 }  // namespace
 
 base::Expected<void> apply_supports(const model::VELM& model, const model::LookupMaps& maps,
-                                    Structure& structure) {
-  if (auto valid = reject_two_supports(model, structure.node_count); !valid) return valid;
+                                    Structure& structure, CheckProgress& progress) {
+  if (auto valid = reject_two_supports(model, structure.node_count, progress); !valid) return valid;
   model::SupportedNodes found = model::supported_nodes(model, maps.supports);
   if (found.unknown)
     return invalid(
@@ -49,15 +52,18 @@ base::Expected<void> apply_supports(const model::VELM& model, const model::Looku
   structure.support_ids.reserve(model.nodal_supports.size());
   structure.support_dofs.reserve(model.nodal_supports.size());
   for (const model::NodalSupport& support : model.nodal_supports) {
+    if (!progress.keep_going()) return cancelled();
     structure.support_ids.push_back(support.id);
     structure.support_dofs.push_back(model::fixed_dofs(support));
   }
   structure.support_nodes = std::move(found.nodes);
   structure.restraints.assign(6 * std::size_t{structure.node_count}, 0);
-  for (std::size_t r = 0; r < structure.support_nodes.size(); ++r)
+  for (std::size_t r = 0; r < structure.support_nodes.size(); ++r) {
+    if (!progress.keep_going()) return cancelled();
     for (const std::uint32_t node : structure.support_nodes[r])
       for (std::size_t k = 0; k < 6; ++k)
         if (structure.support_dofs[r][k]) structure.restraints[6 * (node - 1) + k] = 1;
+  }
   return {};
 }
 

@@ -14,6 +14,8 @@ struct ReadError {
   // stamped after consuming a token points at the token's last byte, one stamped on a peeked
   // byte points at that byte, and an empty document gives column 0.
   std::size_t index = 0;
+  // The read stopped because its monitor asked it to; the message is empty.
+  bool cancelled = false;
 };
 
 // "<message> at line L column C".

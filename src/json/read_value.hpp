@@ -290,13 +290,21 @@ Result<void> read_value(Reader& reader, T& out) {
 // A whole document: one value of type T followed only by whitespace. The error holds the byte
 // index it refers to; describe() states it for a reader.
 template <class T>
-Result<T> read_document(std::string_view text) {
-  Reader reader(text);
+Result<T> read_document(Reader reader) {
   T out{};
   auto ok = read_value(reader, out);
   if (ok) ok = reader.finish();
   if (!ok) return std::unexpected(std::move(ok.error()));
   return out;
+}
+template <class T>
+Result<T> read_document(std::string_view text) {
+  return read_document<T>(Reader(text));
+}
+// The same, telling `monitor` how far it has come and asking it whether to stop.
+template <class T>
+Result<T> read_document(std::string_view text, base::Monitor& monitor) {
+  return read_document<T>(Reader(text, monitor));
 }
 
 }  // namespace velm::json

@@ -430,7 +430,14 @@ Result<void> Reader::begin_container() {
   return {};
 }
 
+bool Reader::keep_going() {
+  if (monitor_ == nullptr || ++elements_ % 1024 != 0) return true;
+  monitor_->stage_progress("read", static_cast<double>(pos_) / static_cast<double>(text_.size()));
+  return !monitor_->stop_requested();
+}
+
 Result<bool> Reader::next_element(bool& first) {
+  if (!keep_going()) return std::unexpected(ReadError{{}, pos_, true});
   auto next = peek();
   if (!next) return std::unexpected(peek_error("EOF while parsing a list"));
   if (*next == ']') return false;

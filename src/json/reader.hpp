@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/monitor.hpp"
 #include "json/error.hpp"
 
 namespace velm::json {
@@ -22,6 +23,10 @@ class Reader {
   static constexpr int kDepthLimit = 128;
 
   explicit Reader(std::string_view text) : text_(text) {}
+  // Tells `monitor` how far the reading has come (the share of the text's bytes consumed, as
+  // stage "read") and asks it whether to stop, every 1024 elements of the document's lists; a
+  // stop fails the read as cancelled.
+  Reader(std::string_view text, base::Monitor& monitor) : text_(text), monitor_(&monitor) {}
 
   // Skips whitespace and returns the next byte without consuming it (none at the end).
   std::optional<char> peek();
@@ -81,7 +86,11 @@ class Reader {
   Result<void> scan_ident(std::string_view rest);
   Result<void> skip_nested();
 
+  bool keep_going();
+
   std::string_view text_;
+  base::Monitor* monitor_ = nullptr;
+  std::size_t elements_ = 0;
   std::size_t pos_ = 0;
   int depth_ = 0;
 };

@@ -141,6 +141,10 @@ std::uint64_t SparseLdlt::estimated_bytes() const {
   return std::max(megabytes * 1000000u, estimated_factor_entries() * sizeof(double));
 }
 
+double SparseLdlt::estimated_flops() const {
+  return instance_->id.rinfog[0];  // RINFOG(1)
+}
+
 std::uint64_t SparseLdlt::estimated_factor_entries() const {
   // INFOG(3): entries of the factor, or minus millions of entries when negative.
   const int value = instance_->id.infog[2];

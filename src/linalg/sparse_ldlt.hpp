@@ -34,6 +34,8 @@ class SparseLdlt {
   // After analyse: the solver's estimate of the memory the factorisation needs.
   std::uint64_t estimated_bytes() const;
   std::uint64_t estimated_factor_entries() const;
+  // After analyse: the solver's estimate of the floating-point operations of the elimination.
+  double estimated_flops() const;
 
   // Numerical factorisation of D^-1/2 A D^-1/2, D = diag(A) (a zero diagonal counts as 1), so
   // that every diagonal entry is 1 and every off-diagonal at most 1 in magnitude for a

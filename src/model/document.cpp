@@ -6,6 +6,14 @@
 
 namespace velm::model {
 
+base::Expected<VELM> parse_model(std::string_view text, base::Monitor& monitor) {
+  auto model = json::read_document<VELM>(text, monitor);
+  if (!model && model.error().cancelled) return base::fail(base::ErrorCode::cancelled);
+  if (!model)
+    return base::fail(base::ErrorCode::not_well_formed, json::describe(model.error(), text));
+  return std::move(*model);
+}
+
 base::Expected<VELM> parse_model(std::string_view text) {
   auto model = json::read_document<VELM>(text);
   if (!model)

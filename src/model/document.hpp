@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "base/error.hpp"
+#include "base/monitor.hpp"
 #include "model/velm.hpp"
 
 namespace velm::model {
@@ -13,6 +14,9 @@ namespace velm::model {
 // Parses a whole document. Failure: not_well_formed, its detail the reader's message ending in
 // " at line L column C".
 base::Expected<VELM> parse_model(std::string_view text);
+// The same, telling `monitor` how far the reading has come ("read") and asking it whether to
+// stop; a stop fails as cancelled.
+base::Expected<VELM> parse_model(std::string_view text, base::Monitor& monitor);
 
 // The pretty-printed document with every field (two-space indentation, no trailing newline).
 std::string write_model(const VELM& model);

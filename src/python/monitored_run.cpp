@@ -11,6 +11,8 @@
 #include <thread>
 #include <utility>
 
+#include "base/stage_clock.hpp"
+
 namespace velm::python {
 
 namespace {
@@ -21,29 +23,38 @@ class Monitor final : public base::Monitor {
  public:
   void stage_progress(std::string_view stage, double fraction) override {
     const std::lock_guard<std::mutex> guard(lock_);
-    if (stage_ != stage) stage_.assign(stage);
-    fraction_ = fraction;
-    changed_ = true;
+    clock_.progress(stage, fraction, seconds());
+  }
+  void stage_estimate(std::string_view stage, double expected) override {
+    const std::lock_guard<std::mutex> guard(lock_);
+    clock_.estimate(stage, expected, seconds());
   }
   bool stop_requested() override { return stop_.load(std::memory_order_relaxed); }
 
   void request_stop() { stop_.store(true, std::memory_order_relaxed); }
-  // The latest stage and fraction, if they changed since the last call.
+  // The stage and fraction to show, if they moved since the last call or a second has passed.
   bool take(std::string& stage, double& fraction) {
     const std::lock_guard<std::mutex> guard(lock_);
-    if (!changed_) return false;
-    changed_ = false;
-    stage = stage_;
-    fraction = fraction_;
+    const double now = seconds();
+    const double shown = clock_.fraction(now);
+    if (clock_.stage().empty() ||
+        (clock_.stage() == stage && shown == fraction && now - taken_ < 1.0))
+      return false;
+    taken_ = now;
+    stage = clock_.stage();
+    fraction = shown;
     return true;
   }
 
  private:
+  static double seconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+  }
   std::atomic<bool> stop_{false};
   std::mutex lock_;
-  std::string stage_;
-  double fraction_ = 0.0;
-  bool changed_ = false;
+  base::StageClock clock_;
+  double taken_ = 0.0;
 };
 
 void run_guarded(const AnalysisWork& work, const engineering::AnalysisOptions& options,

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/monitor.hpp"
 #include "frame/structure.hpp"
 #include "system/dof_numbering.hpp"
 #include "system/element_data.hpp"
@@ -19,6 +20,9 @@ struct DiscreteModel {
   std::vector<ElementData> elements;  // per member, document order
 
   explicit DiscreteModel(const frame::Structure& structure);
+  // The same, asking `monitor` every 1024 members whether to stop: if it does, the element data
+  // is left incomplete and the model must not be used (the caller asks the monitor again).
+  DiscreteModel(const frame::Structure& structure, base::Monitor& monitor);
   DiscreteModel(const DiscreteModel&) = delete;  // matrices refer to its numbering
   DiscreteModel& operator=(const DiscreteModel&) = delete;
 

@@ -15,6 +15,13 @@ namespace {
 // weakest stable members of real frames (slender members with tiny torsion constants, long
 // cantilever chains) stay above 1e-11.
 constexpr double kNullPivotThreshold = 1e-12;
+// The rate at which the factorisation's operations are taken to run, to turn the solver's
+// count of them into an expected duration for the progress shown: 2e10 flop/s. Measured on the
+// building frames of scripts/make_examples.py (3,000 to 22,000 nodes, 5.7e9 to 2.8e11
+// operations, a shared two-core machine) at 1.9e10 to 3.1e10 flop/s; a figure at the low end
+// keeps the estimate on the long side, so that the fraction shown rather lags, and then jumps
+// when the stage ends, than waits at its cap.
+constexpr double kFactorisationFlopRate = 2e10;
 
 }  // namespace
 
@@ -182,6 +189,7 @@ std::expected<std::unique_ptr<SparseGlobalFactor>, FactorFailure> SparseGlobalFa
   if (monitor.stop_requested())
     return std::unexpected(FactorFailure{FactorFailure::Kind::cancelled, ""});
   monitor.stage_progress("factorise", 0.0);
+  monitor.stage_estimate("factorise", factor->ldlt_.estimated_flops() / kFactorisationFlopRate);
   if (available_bytes && factor->estimated_bytes() > *available_bytes)
     return std::unexpected(
         FactorFailure{FactorFailure::Kind::too_large, "", factor->estimated_bytes()});
