@@ -1,15 +1,12 @@
 #include "json/reader.hpp"
 
-#include <algorithm>
 #include <charconv>
-#include <cmath>
-#include <limits>
 #include <string>
 
 #include <fmt/format.h>
 
 #include "format/numbers.hpp"
-#include "json/utf8.hpp"
+#include "json/scanner.hpp"
 
 namespace velm::json {
 namespace {
@@ -49,38 +46,6 @@ std::int64_t decimal_magnitude(std::string_view literal) {
   return lead + exponent;
 }
 
-bool is_space(char c) {
-  return c == ' ' || c == '\n' || c == '\t' || c == '\r';
-}
-bool is_digit(char c) {
-  return c >= '0' && c <= '9';
-}
-
-int hex_value(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-void append_utf8(std::string& out, std::uint32_t cp) {
-  if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
-}
-
 // A string as a message shows it: quoted, with quotes, backslashes and control characters
 // escaped.
 std::string quoted(std::string_view s) {
@@ -117,16 +82,6 @@ std::string quoted(std::string_view s) {
 }
 
 }  // namespace
-
-std::optional<char> Reader::peek() {
-  while (pos_ < text_.size() && is_space(text_[pos_])) ++pos_;
-  if (pos_ == text_.size()) return std::nullopt;
-  return text_[pos_];
-}
-
-ReadError Reader::peek_error(std::string message) const {
-  return {std::move(message), std::min(text_.size(), pos_ + 1)};
-}
 
 ReadError Reader::invalid_type(std::string_view expected) {
   const auto next = peek();
@@ -173,47 +128,6 @@ ReadError Reader::invalid_type(std::string_view expected) {
     }
   }
   return error(fmt::format("invalid type: {}, expected {}", found, expected));
-}
-
-Result<Reader::Number> Reader::scan_number() {
-  Number number;
-  number.begin = pos_;
-  if (text_[pos_] == '-') {
-    number.negative = true;
-    eat();
-  }
-  if (pos_ == text_.size()) return std::unexpected(error("EOF while parsing a value"));
-  const char first = text_[pos_];
-  eat();
-  if (first == '0') {
-    if (pos_ < text_.size() && is_digit(text_[pos_]))
-      return std::unexpected(peek_error("invalid number"));
-  } else if (!is_digit(first)) {
-    return std::unexpected(error("invalid number"));
-  }
-  while (pos_ < text_.size() && is_digit(text_[pos_])) eat();
-  if (pos_ < text_.size() && text_[pos_] == '.') {
-    number.integral = false;
-    eat();
-    const std::size_t digits = pos_;
-    while (pos_ < text_.size() && is_digit(text_[pos_])) eat();
-    if (pos_ == digits) {
-      return std::unexpected(pos_ < text_.size() ? peek_error("invalid number")
-                                                 : peek_error("EOF while parsing a value"));
-    }
-  }
-  if (pos_ < text_.size() && (text_[pos_] == 'e' || text_[pos_] == 'E')) {
-    number.integral = false;
-    eat();
-    if (pos_ < text_.size() && (text_[pos_] == '+' || text_[pos_] == '-')) eat();
-    if (pos_ == text_.size()) return std::unexpected(error("EOF while parsing a value"));
-    const char digit = text_[pos_];
-    eat();
-    if (!is_digit(digit)) return std::unexpected(error("invalid number"));
-    while (pos_ < text_.size() && is_digit(text_[pos_])) eat();
-  }
-  number.end = pos_;
-  return number;
 }
 
 Result<double> Reader::number_value(const Number& number) const {
@@ -309,119 +223,6 @@ Result<bool> Reader::read_null() {
   eat();
   if (auto ok = scan_ident("ull"); !ok) return std::unexpected(ok.error());
   return true;
-}
-
-Result<void> Reader::scan_ident(std::string_view rest) {
-  for (const char expected : rest) {
-    if (pos_ == text_.size()) return std::unexpected(error("EOF while parsing a value"));
-    const char c = text_[pos_];
-    eat();
-    if (c != expected) return std::unexpected(error("expected ident"));
-  }
-  return {};
-}
-
-// The opening quote has been consumed; decodes up to and including the closing quote.
-Result<void> Reader::scan_string(std::string& out) {
-  while (true) {
-    const std::size_t run = pos_;
-    while (pos_ < text_.size()) {
-      const auto c = static_cast<unsigned char>(text_[pos_]);
-      if (c == '"' || c == '\\' || c < 0x20 || c >= 0x80) break;
-      ++pos_;
-    }
-    out.append(text_.substr(run, pos_ - run));
-    if (pos_ == text_.size()) return std::unexpected(error("EOF while parsing a string"));
-    const auto c = static_cast<unsigned char>(text_[pos_]);
-    if (c == '"') {
-      eat();
-      return {};
-    }
-    if (c == '\\') {
-      eat();
-      if (auto ok = scan_escape(out); !ok) return ok;
-    } else if (c < 0x20) {
-      eat();
-      return std::unexpected(
-          error("control character (\\u0000-\\u001F) found while parsing a string"));
-    } else {
-      const std::size_t length = utf8_sequence_length(text_.substr(pos_));
-      if (length == 0) {
-        eat();
-        return std::unexpected(error("invalid unicode code point"));
-      }
-      out.append(text_.substr(pos_, length));
-      pos_ += length;
-    }
-  }
-}
-
-Result<std::uint32_t> Reader::scan_hex4() {
-  std::uint32_t value = 0;
-  for (int i = 0; i < 4; ++i) {
-    if (pos_ == text_.size()) return std::unexpected(error("EOF while parsing a string"));
-    const int digit = hex_value(text_[pos_]);
-    eat();
-    if (digit < 0) return std::unexpected(error("invalid escape"));
-    value = value * 16 + static_cast<std::uint32_t>(digit);
-  }
-  return value;
-}
-
-Result<void> Reader::scan_escape(std::string& out) {
-  if (pos_ == text_.size()) return std::unexpected(error("EOF while parsing a string"));
-  const char c = text_[pos_];
-  eat();
-  switch (c) {
-    case '"':
-      out.push_back('"');
-      return {};
-    case '\\':
-      out.push_back('\\');
-      return {};
-    case '/':
-      out.push_back('/');
-      return {};
-    case 'b':
-      out.push_back('\b');
-      return {};
-    case 'f':
-      out.push_back('\f');
-      return {};
-    case 'n':
-      out.push_back('\n');
-      return {};
-    case 'r':
-      out.push_back('\r');
-      return {};
-    case 't':
-      out.push_back('\t');
-      return {};
-    case 'u':
-      break;
-    default:
-      return std::unexpected(error("invalid escape"));
-  }
-  auto unit = scan_hex4();
-  if (!unit) return std::unexpected(unit.error());
-  std::uint32_t cp = *unit;
-  if (cp >= 0xDC00 && cp <= 0xDFFF)
-    return std::unexpected(error("lone trailing surrogate in hex escape"));
-  if (cp >= 0xD800 && cp <= 0xDBFF) {
-    // A leading surrogate must be followed by the escape of its trailing half; alone it has
-    // no UTF-8 form and would corrupt the results document.
-    if (pos_ + 1 >= text_.size() || text_[pos_] != '\\' || text_[pos_ + 1] != 'u') {
-      return std::unexpected(error("lone leading surrogate in hex escape"));
-    }
-    pos_ += 2;
-    auto low = scan_hex4();
-    if (!low) return std::unexpected(low.error());
-    if (*low < 0xDC00 || *low > 0xDFFF)
-      return std::unexpected(error("lone leading surrogate in hex escape"));
-    cp = 0x10000 + ((cp - 0xD800) << 10) + (*low - 0xDC00);
-  }
-  append_utf8(out, cp);
-  return {};
 }
 
 Result<void> Reader::begin_container() {

@@ -1,0 +1,50 @@
+// Times the reading of one model file: the JSON text to the model records, repeated, with the
+// file read once beforehand so only the reader is timed.
+//
+//     read_timer MODEL.json [repeats]
+//
+// Prints one JSON object: the size of the text, the best and the median time of one reading and
+// the reading speed of the best one.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "base/error.hpp"
+#include "driver/text_file.hpp"
+#include "model/document.hpp"
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: read_timer MODEL.json [repeats]\n");
+    return 2;
+  }
+  const int repeats = argc > 2 ? std::max(1, std::stoi(argv[2])) : 20;
+  const auto text = velm::driver::read_text_file(argv[1]);
+  if (!text) {
+    std::fprintf(stderr, "%s\n", velm::base::message(text.error()).c_str());
+    return 1;
+  }
+  std::vector<double> times;
+  std::size_t member_sets = 0;
+  for (int i = 0; i < repeats; ++i) {
+    const auto start = std::chrono::steady_clock::now();
+    const auto model = velm::model::parse_model(*text);
+    times.push_back(
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    if (!model) {
+      std::fprintf(stderr, "%s\n", velm::base::message(model.error()).c_str());
+      return 1;
+    }
+    member_sets = model->member_sets.size();
+  }
+  std::ranges::sort(times);
+  const double best = times.front(), median = times[times.size() / 2];
+  std::printf(
+      "{\"bytes\": %zu, \"member_sets\": %zu, \"repeats\": %d, \"best\": %.5f, \"median\": %.5f, "
+      "\"mb_per_s\": %.1f}\n",
+      text->size(), member_sets, repeats, best, median,
+      static_cast<double>(text->size()) / best / 1e6);
+  return 0;
+}
