@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "base/monitor.hpp"
 #include "driver/engineering.hpp"
 #include "driver/text_file.hpp"
 #include "frame/structure.hpp"
@@ -36,7 +37,7 @@ double peak_megabytes() {
   return static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 
-class StageTimes final : public velm::listing::Observer {
+class StageTimes final : public velm::base::Monitor {
  public:
   void stage_end(std::string_view stage) override { clock.mark(stage); }
   velm::report::StageClock clock;
@@ -53,9 +54,8 @@ int main(int argc, char** argv) {
   StageTimes times;
   velm::engineering::AnalysisOptions options;
   options.stations = argc > 2 ? std::stoi(argv[2]) : 11;
-  options.observer = &times;
   const auto start = Clock::now();
-  const auto analysis = velm::driver::analyze_file(argv[1], options);
+  const auto analysis = velm::driver::analyze_file(argv[1], options, times);
   if (!analysis) {
     std::fprintf(stderr, "%s\n", velm::base::message(analysis.error()).c_str());
     return 1;
