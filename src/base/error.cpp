@@ -29,7 +29,7 @@ std::string message(const Error& error) {
     case ErrorCode::out_of_memory_reading:
       return "Not enough memory to read the model document.";
     case ErrorCode::cancelled:
-      return "The analysis was cancelled.";
+      return kCancelled;
     case ErrorCode::load_case_failed:
       return "Error during analysis for Load Case " + detail;
     case ErrorCode::write_failed:

@@ -28,6 +28,9 @@ enum class ErrorCode {
   write_failed,           // the results file could not be written; detail: why
 };
 
+// The text of ErrorCode::cancelled: a computation that its monitor stopped.
+inline constexpr const char* kCancelled = "The analysis was cancelled.";
+
 struct Error {
   ErrorCode code;
   std::string detail;

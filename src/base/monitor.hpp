@@ -8,9 +8,6 @@
 
 namespace velm::base {
 
-// The failure of a computation that its monitor stopped.
-inline constexpr const char* kCancelled = "The analysis was cancelled.";
-
 class Monitor {
  public:
   virtual ~Monitor() = default;
@@ -25,7 +22,7 @@ class Monitor {
   virtual void stage_estimate(std::string_view /*stage*/, double /*seconds*/) {}
   // Polled while the computation runs, between stages and inside its long loops (at least
   // every 0.1 s of work where the work allows it): true stops it, and it then fails with
-  // kCancelled and writes nothing.
+  // ErrorCode::cancelled and writes nothing.
   virtual bool stop_requested() { return false; }
 };
 

@@ -31,16 +31,6 @@ int trailing_errno(std::string_view text) {
 
 }  // namespace
 
-base::Error as_error(base::Error error) {
-  return error;
-}
-
-base::Error as_error(std::string text) {
-  if (text == base::kCancelled) return base::Error{base::ErrorCode::cancelled, {}};
-  // invalid_model's message is its detail verbatim.
-  return base::Error{base::ErrorCode::invalid_model, std::move(text)};
-}
-
 PyObject* raise_failure(const FailureTypes& types, const Failure& failure, PyObject* filename) {
   switch (failure.kind) {
     case Failure::Kind::no_memory:

@@ -23,22 +23,6 @@ struct Failure {
   base::Error error{base::ErrorCode::invalid_model, {}};
 };
 
-// The error of the driver as it is: a base::Error passes as it is; a text (as some driver
-// functions still return) keeps its words verbatim, and the cancellation text becomes the
-// `cancelled` code.
-base::Error as_error(base::Error error);
-base::Error as_error(std::string text);
-
-// An outcome of the driver with its failure as a base::Error.
-template <class T, class E>
-base::Expected<T> adapted(std::expected<T, E>&& outcome) {
-  if (!outcome) return std::unexpected(as_error(std::move(outcome.error())));
-  if constexpr (std::is_void_v<T>)
-    return {};
-  else
-    return std::move(*outcome);
-}
-
 // The exception types a failure can become.
 struct FailureTypes {
   PyObject* engine_fault;  // EngineFault

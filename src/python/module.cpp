@@ -30,7 +30,6 @@
 namespace {
 
 using velm::base::ErrorCode;
-using velm::python::adapted;
 using velm::python::bytes_view;
 using velm::python::encoded_path;
 using velm::python::Failure;
@@ -145,8 +144,8 @@ PyObject* run_listing(PyObject* module, Driver driver, PyObject* argument) {
     velm::report::Console console(out, err);
     velm::report::Output output{console, {}};
     output.stop_check = [&signals] { return signals(); };
-    outcome = adapted(driver(std::string_view(data, static_cast<std::size_t>(size)), output,
-                             velm::listing::Storage::automatic));
+    outcome = driver(std::string_view(data, static_cast<std::size_t>(size)), output,
+                     velm::listing::Storage::automatic);
     console.flush();
   } catch (const std::bad_alloc&) {
     return raise_failure(types, Failure{Failure::Kind::no_memory, {}});
@@ -236,8 +235,8 @@ PyObject* run_engineering(PyObject* module, bool from_file, std::string_view sub
   options.stations = arguments.stations;
   velm::python::MonitoredOutcome outcome = velm::python::run_monitored(
       [&](const velm::engineering::AnalysisOptions& with_options, velm::base::Monitor& monitor) {
-        return from_file ? adapted(velm::driver::analyze_file(subject, with_options, monitor))
-                         : adapted(velm::driver::analyze_json(subject, with_options, monitor));
+        return from_file ? velm::driver::analyze_file(subject, with_options, monitor)
+                         : velm::driver::analyze_json(subject, with_options, monitor);
       },
       options, arguments.progress);
   if (!outcome) return raise_failure(failure_types(module, state->analysis_error), outcome.error());
