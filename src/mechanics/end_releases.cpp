@@ -8,6 +8,28 @@
 
 namespace velm::mechanics {
 
+namespace {
+
+// R, local axes, start at the origin and end at (L, 0, 0): translations along x, y, z, and
+// rotations about x, y, z through the start (the end then moves by theta x (L, 0, 0)); and
+// (R^T R)^-1.
+struct RigidMotions {
+  Eigen::Matrix<double, 12, 6> r;
+  Eigen::Matrix<double, 6, 6> gram_inverse;
+};
+
+RigidMotions rigid_motions(double length) {
+  RigidMotions rigid;
+  rigid.r.setZero();
+  for (int k = 0; k < 6; ++k) rigid.r(k, k) = rigid.r(6 + k, k) = 1.0;
+  rigid.r(8, 4) = -length;  // about y: the end moves down z
+  rigid.r(7, 5) = length;   // about z: the end moves along y
+  rigid.gram_inverse = (rigid.r.transpose() * rigid.r).inverse();
+  return rigid;
+}
+
+}  // namespace
+
 Condensation::Condensation(const linalg::Matrix12& k, const EndConnections& ends, double length) {
   for (int i = 0; i < 12; ++i)
     if (ends[static_cast<std::size_t>(i)]) released_.push_back(i);
@@ -76,20 +98,15 @@ Condensation::Condensation(const linalg::Matrix12& k, const EndConnections& ends
   // end forces that miss equilibrium by per cent. The rounding is taken out of the rigid-body
   // motions, k'' = (I - Q) k' (I - Q) with Q = R (R^T R)^-1 R^T, which changes nothing where
   // k' R is 0 already (every rigidly joined or pinned member: their k' is left bit for bit).
-  // R, local axes, start at the origin and end at (L, 0, 0): translations along x, y, z, and
-  // rotations about x, y, z through the start (the end then moves by theta x (L, 0, 0)).
-  rigid_.setZero();
-  for (int k6 = 0; k6 < 6; ++k6) rigid_(k6, k6) = rigid_(6 + k6, k6) = 1.0;
-  rigid_(8, 4) = -length;  // about y: the end moves down z
-  rigid_(7, 5) = length;   // about z: the end moves along y
-  rigid_gram_inverse_ = (rigid_.transpose() * rigid_).inverse();
-  const Eigen::Matrix<double, 12, 6> strained = stiffness_ * rigid_;  // k' R
+  length_ = length;
+  const RigidMotions rigid = rigid_motions(length);
+  const Eigen::Matrix<double, 12, 6> strained = stiffness_ * rigid.r;  // k' R
   if (!strained.isZero(0.0)) {
-    const linalg::Matrix12 correction = strained * rigid_gram_inverse_ * rigid_.transpose();
+    const linalg::Matrix12 correction = strained * rigid.gram_inverse * rigid.r.transpose();
     const Eigen::Matrix<double, 6, 6> inner =
-        rigid_gram_inverse_ * (rigid_.transpose() * strained) * rigid_gram_inverse_;
+        rigid.gram_inverse * (rigid.r.transpose() * strained) * rigid.gram_inverse;
     stiffness_ =
-        (stiffness_ - correction - correction.transpose() + rigid_ * inner * rigid_.transpose())
+        (stiffness_ - correction - correction.transpose() + rigid.r * inner * rigid.r.transpose())
             .eval();
     stiffness_ = 0.5 * (stiffness_ + stiffness_.transpose()).eval();
   }
@@ -112,8 +129,9 @@ CondensedLoads Condensation::fixed_end_forces(const linalg::Vector12& f0) const 
   // The condensed forces keep the resultant of the load (R^T f0' = R^T f0); their rounding is
   // taken out of it as out of the stiffness above.
   linalg::Vector12 condensed = f_u - k_ua_inverse_ * f_a;
-  const Eigen::Matrix<double, 6, 1> missing = rigid_.transpose() * (f0 - condensed);
-  if (!missing.isZero(0.0)) condensed += rigid_ * (rigid_gram_inverse_ * missing);
+  const RigidMotions rigid = rigid_motions(length_);
+  const Eigen::Matrix<double, 6, 1> missing = rigid.r.transpose() * (f0 - condensed);
+  if (!missing.isZero(0.0)) condensed += rigid.r * (rigid.gram_inverse * missing);
   return {condensed, load_not_carried};
 }
 

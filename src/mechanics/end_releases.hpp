@@ -47,10 +47,9 @@ class Condensation {
  private:
   linalg::Matrix12 stiffness_;
   std::vector<int> released_;
-  Eigen::MatrixXd k_ua_inverse_;                    // K_ua K_aa^+, 12 x r
-  Eigen::Matrix<double, 12, 6> rigid_;              // R: the rigid-body motions of the member
-  Eigen::Matrix<double, 6, 6> rigid_gram_inverse_;  // (R^T R)^-1
-  std::vector<Eigen::VectorXd> free_modes_;         // eigenvectors of K_aa with a zero eigenvalue
+  Eigen::MatrixXd k_ua_inverse_;             // K_ua K_aa^+, 12 x r
+  double length_ = 0.0;                      // for the rigid-body motions of the member
+  std::vector<Eigen::VectorXd> free_modes_;  // eigenvectors of K_aa with a zero eigenvalue
 };
 
 }  // namespace velm::mechanics

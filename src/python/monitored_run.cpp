@@ -11,7 +11,7 @@
 #include <thread>
 #include <utility>
 
-#include "base/stage_clock.hpp"
+#include "base/shown_progress.hpp"
 
 namespace velm::python {
 
@@ -23,11 +23,11 @@ class Monitor final : public base::Monitor {
  public:
   void stage_progress(std::string_view stage, double fraction) override {
     const std::lock_guard<std::mutex> guard(lock_);
-    clock_.progress(stage, fraction, seconds());
+    shown_.progress(stage, fraction, seconds());
   }
   void stage_estimate(std::string_view stage, double expected) override {
     const std::lock_guard<std::mutex> guard(lock_);
-    clock_.estimate(stage, expected, seconds());
+    shown_.estimate(stage, expected, seconds());
   }
   bool stop_requested() override { return stop_.load(std::memory_order_relaxed); }
 
@@ -36,12 +36,12 @@ class Monitor final : public base::Monitor {
   bool take(std::string& stage, double& fraction) {
     const std::lock_guard<std::mutex> guard(lock_);
     const double now = seconds();
-    const double shown = clock_.fraction(now);
-    if (clock_.stage().empty() ||
-        (clock_.stage() == stage && shown == fraction && now - taken_ < 1.0))
+    const double shown = shown_.fraction(now);
+    if (shown_.stage().empty() ||
+        (shown_.stage() == stage && shown == fraction && now - taken_ < 1.0))
       return false;
     taken_ = now;
-    stage = clock_.stage();
+    stage = shown_.stage();
     fraction = shown;
     return true;
   }
@@ -53,7 +53,7 @@ class Monitor final : public base::Monitor {
   }
   std::atomic<bool> stop_{false};
   std::mutex lock_;
-  base::StageClock clock_;
+  base::ShownProgress shown_;
   double taken_ = 0.0;
 };
 

@@ -12,7 +12,7 @@
 
 namespace velm::python {
 
-// The spec of the _Array type.
+// The type description (PyType_Spec) of _Array, from which the module makes the type.
 extern PyType_Spec array_spec;
 
 // A read-only memoryview of `values` (taken over) with the given shape (C order), through an

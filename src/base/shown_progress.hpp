@@ -10,7 +10,7 @@
 
 namespace velm::base {
 
-class StageClock {
+class ShownProgress {
  public:
   // The largest fraction an estimate alone shows: the stage ends when it ends.
   static constexpr double kEstimateCap = 0.99;
