@@ -85,6 +85,10 @@ class SparseGlobalFactor {
   // Unknowns with a null pivot, ascending.
   const std::vector<std::int64_t>& null_pivots() const { return ldlt_.null_pivots(); }
 
+  // Negative pivots: the number of negative eigenvalues of K (0 while K is positive definite
+  // or semi-definite).
+  std::int64_t negative_pivots() const { return ldlt_.negative_pivots(); }
+
   bool singular() const { return !null_pivots().empty(); }
   double determinant() const { return ldlt_.determinant(); }
   // The solution x of K x = rhs; nothing when singular.
