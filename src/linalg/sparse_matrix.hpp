@@ -24,5 +24,7 @@ struct SparseSymmetricMatrix {
 
 // y = A x for the symmetric matrix (both triangles).
 std::vector<double> multiply(const SparseSymmetricMatrix& matrix, const std::vector<double>& x);
+// The same into y (matrix.size values), x and y not overlapping.
+void multiply_into(const SparseSymmetricMatrix& matrix, const double* x, double* y);
 
 }  // namespace velm::linalg

@@ -45,6 +45,11 @@ class SparseGlobalMatrix {
   // K v.
   linalg::Vector multiply(const linalg::Vector& v) const;
 
+  // this = (this - other) / divisor, entry by entry; both laid out from the same numbering and
+  // couplings.
+  void subtract_and_divide(const SparseGlobalMatrix& other, double divisor);
+
+  const linalg::SparseSymmetricMatrix& matrix() const { return matrix_; }
   linalg::SparseSymmetricMatrix release() && { return std::move(matrix_); }
 
  private:

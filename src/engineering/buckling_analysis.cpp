@@ -1,0 +1,256 @@
+#include "engineering/buckling_analysis.hpp"
+
+#include <Eigen/Eigenvalues>
+#include <Spectra/SymGEigsSolver.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numbers>
+#include <numeric>
+
+#include "system/assembly.hpp"
+#include "system/factorisation.hpp"
+
+namespace velm::engineering {
+
+namespace {
+
+using linalg::Vector;
+using system::ElementData;
+using system::SparseGlobalMatrix;
+
+// Systems up to this order are solved densely in step 1.
+constexpr std::size_t kDenseOrder = 400;
+constexpr double kRefinementTolerance = 1e-12;
+constexpr int kMaxRefinements = 12;
+
+// The element data of every member at the axial forces lambda N.
+std::vector<ElementData> elements_at(const system::DiscreteModel& model,
+                                     const std::vector<std::uint8_t>& active,
+                                     std::span<const double> axial, double lambda) {
+  const frame::Structure& structure = model.structure;
+  std::vector<ElementData> elements;
+  elements.reserve(structure.members.size());
+  for (std::size_t m = 0; m < structure.members.size(); ++m) {
+    const frame::StructureMember& member = structure.members[m];
+    if (!active[m] || member.type == model::MemberType::Rigid)
+      elements.push_back(model.elements[m]);
+    else
+      elements.push_back(
+          system::second_order_element_data(structure, model.dofs, member, lambda * axial[m]));
+  }
+  return elements;
+}
+
+base::Expected<SparseGlobalMatrix> tangent_at(const system::DiscreteModel& model,
+                                              const std::vector<std::uint8_t>& active,
+                                              std::span<const double> axial, double lambda,
+                                              base::Monitor& monitor) {
+  const std::vector<ElementData> elements = elements_at(model, active, axial, lambda);
+  return system::assemble_stiffness(model, elements, active, monitor);
+}
+
+// The least factor at which member m buckles with its nodes held, or infinity.
+double member_critical_factor(const system::DiscreteModel& model, std::size_t m, double axial) {
+  const frame::StructureMember& member = model.structure.members[m];
+  if (member.axial_only() || member.type == model::MemberType::Rigid || !(axial < 0.0))
+    return std::numeric_limits<double>::infinity();
+  const double least_i = std::min(member.properties.i_y, member.properties.i_z);
+  const double clamped = 4.0 * std::numbers::pi * std::numbers::pi * member.properties.e_mod *
+                         least_i / (-axial * member.length * member.length);
+  if (!member.released) return clamped;
+  const auto buckles = [&](double lambda) {
+    return system::second_order_element_data(model.structure, model.dofs, member, lambda * axial)
+        .condensation.buckles_between_nodes();
+  };
+  if (!buckles(clamped * (1.0 - 1e-9))) return clamped;
+  double low = 0.0, high = clamped * (1.0 - 1e-9);
+  while (high - low > 1e-14 * high) {
+    const double middle = 0.5 * (low + high);
+    (buckles(middle) ? high : low) = middle;
+  }
+  return high;
+}
+
+// -K_G and K_E as the eigensolver takes them: products, and solves with K_E's factor.
+struct MinusSecant {
+  using Scalar = double;
+  const linalg::SparseSymmetricMatrix& matrix;
+  Eigen::Index rows() const { return matrix.size; }
+  Eigen::Index cols() const { return matrix.size; }
+  void perform_op(const double* x, double* y) const {
+    linalg::multiply_into(matrix, x, y);
+    for (std::int32_t i = 0; i < matrix.size; ++i) y[i] = -y[i];
+  }
+};
+struct Elastic {
+  using Scalar = double;
+  const linalg::SparseSymmetricMatrix& matrix;
+  const system::Factorisation& factor;
+  Eigen::Index rows() const { return matrix.size; }
+  Eigen::Index cols() const { return matrix.size; }
+  void perform_op(const double* x, double* y) const { linalg::multiply_into(matrix, x, y); }
+  void solve(const double* x, double* y) const {
+    std::copy(x, x + matrix.size, y);
+    if (!factor.solve_in_place(y, 1)) std::fill(y, y + matrix.size, 0.0);
+  }
+};
+
+struct Estimate {
+  double factor;
+  Vector mode;
+};
+
+// Step 1: -K_G phi = mu K_E phi, the largest positive mu.
+base::Expected<std::vector<Estimate>> estimates(const SparseGlobalMatrix& elastic,
+                                                const SparseGlobalMatrix& secant,
+                                                const system::Factorisation& elastic_factor,
+                                                int count) {
+  const auto n = static_cast<Eigen::Index>(elastic.size());
+  std::vector<Estimate> found;
+  if (n == 0) return found;
+  if (static_cast<std::size_t>(n) <= kDenseOrder) {
+    Eigen::MatrixXd k(n, n), g(n, n);
+    for (Eigen::Index i = 0; i < n; ++i)
+      for (Eigen::Index j = 0; j < n; ++j) {
+        const auto a = static_cast<std::size_t>(std::min(i, j));
+        const auto b = static_cast<std::size_t>(std::max(i, j));
+        k(i, j) = elastic.at(a, b);
+        g(i, j) = -secant.at(a, b);
+      }
+    const Eigen::GeneralizedSelfAdjointEigenSolver<Eigen::MatrixXd> solver(g, k);
+    if (solver.info() != Eigen::Success)
+      return base::fail(base::ErrorCode::solver_failed,
+                        "the eigenproblem of the critical loads did not converge");
+    const double largest = solver.eigenvalues().cwiseAbs().maxCoeff();
+    for (Eigen::Index i = n - 1; i >= 0 && static_cast<int>(found.size()) < count; --i) {
+      const double mu = solver.eigenvalues()(i);
+      if (!(mu > 1e-12 * largest)) break;
+      found.push_back({1.0 / mu, solver.eigenvectors().col(i)});
+    }
+    return found;
+  }
+  const linalg::SparseSymmetricMatrix& kg = secant.matrix();
+  const linalg::SparseSymmetricMatrix& ke = elastic.matrix();
+  MinusSecant a{kg};
+  Elastic b{ke, elastic_factor};
+  const Eigen::Index nev = std::min<Eigen::Index>(count, n - 1);
+  const Eigen::Index ncv = std::min<Eigen::Index>(n, std::max<Eigen::Index>(2 * nev + 1, 20));
+  Spectra::SymGEigsSolver<MinusSecant, Elastic, Spectra::GEigsMode::RegularInverse> solver(
+      a, b, nev, ncv);
+  solver.init();
+  solver.compute(Spectra::SortRule::LargestAlge, 1000, 1e-12);
+  if (solver.info() != Spectra::CompInfo::Successful)
+    return base::fail(base::ErrorCode::solver_failed,
+                      "the eigenproblem of the critical loads did not converge");
+  const Vector values = solver.eigenvalues();  // descending
+  const Eigen::MatrixXd vectors = solver.eigenvectors();
+  const double largest = values.cwiseAbs().maxCoeff();
+  for (Eigen::Index i = 0; i < values.size(); ++i)
+    if (values(i) > 1e-12 * largest) found.push_back({1.0 / values(i), vectors.col(i)});
+  return found;
+}
+
+}  // namespace
+
+base::Expected<Buckling> critical_load_factors(const system::DiscreteModel& model,
+                                               const std::vector<std::uint8_t>& active,
+                                               std::span<const double> axial, int count,
+                                               base::Monitor& monitor) {
+  Buckling result;
+  if (count <= 0) return result;
+  const frame::Structure& structure = model.structure;
+  const std::size_t n = model.unknowns();
+  base::Monitor quiet;
+
+  // Step 3 first: the members' own, which bound the others' refinement.
+  std::vector<double> own;
+  for (std::size_t m = 0; m < structure.members.size(); ++m)
+    if (active[m]) own.push_back(member_critical_factor(model, m, axial[m]));
+  std::ranges::sort(own);
+  const double first_own = own.empty() ? std::numeric_limits<double>::infinity() : own.front();
+
+  std::vector<std::pair<double, Vector>> modes;
+  if (n > 0) {
+    auto elastic = system::assemble_stiffness(model, active, quiet);
+    if (!elastic) return std::unexpected(std::move(elastic.error()));
+    // The secant at lambda = 1, or below the first member's own critical factor.
+    const double at = std::min(1.0, 0.5 * first_own);
+    auto tangent = tangent_at(model, active, axial, at, quiet);
+    if (!tangent) return std::unexpected(std::move(tangent.error()));
+    SparseGlobalMatrix secant = std::move(*tangent);
+    secant.subtract_and_divide(*elastic, at);
+    auto elastic_factor = system::Factorisation::of(SparseGlobalMatrix(*elastic), model.dofs, quiet);
+    if (!elastic_factor) return std::unexpected(std::move(elastic_factor.error()));
+    auto estimated = estimates(*elastic, secant, *elastic_factor, count);
+    if (!estimated) return std::unexpected(std::move(estimated.error()));
+    if (monitor.stop_requested()) return base::fail(base::ErrorCode::cancelled);
+
+    const auto k_e = [&](const Vector& v) { return elastic->multiply(v); };
+    for (Estimate& estimate : *estimated) {
+      double lambda = std::min(estimate.factor, first_own * (1.0 - 1e-9));
+      Vector phi = estimate.mode;
+      const auto deflate = [&](Vector& v) {
+        for (const auto& [factor, accepted] : modes) v -= accepted * accepted.dot(k_e(v));
+        const double size = std::sqrt(std::max(v.dot(k_e(v)), 0.0));
+        if (size > 0.0) v /= size;
+      };
+      deflate(phi);
+      // p(lambda) = phi^T K(lambda) phi.
+      const auto rayleigh = [&](double factor) -> base::Expected<double> {
+        auto k = tangent_at(model, active, axial, factor, quiet);
+        if (!k) return std::unexpected(std::move(k.error()));
+        return phi.dot(k->multiply(phi));
+      };
+      for (int refinement = 0; refinement < kMaxRefinements; ++refinement) {
+        // The root of the Rayleigh functional near lambda (secant iterations).
+        double a = lambda, b = lambda * (1.0 + 1e-4);
+        auto pa = rayleigh(a);
+        if (!pa) return std::unexpected(std::move(pa.error()));
+        auto pb = rayleigh(b);
+        if (!pb) return std::unexpected(std::move(pb.error()));
+        double root = lambda;
+        for (int step = 0; step < 50 && *pb != *pa; ++step) {
+          root = b - *pb * (b - a) / (*pb - *pa);
+          root = std::clamp(root, 0.5 * b, std::min(2.0 * b, first_own * (1.0 - 1e-9)));
+          if (std::abs(root - b) <= 1e-15 * std::abs(root)) break;
+          a = b;
+          pa = pb;
+          b = root;
+          pb = rayleigh(b);
+          if (!pb) return std::unexpected(std::move(pb.error()));
+        }
+        const double change = std::abs(root - lambda);
+        lambda = root;
+        if (refinement > 0 && change <= kRefinementTolerance * lambda) break;
+        // Inverse iteration at lambda.
+        auto k = tangent_at(model, active, axial, lambda, quiet);
+        if (!k) return std::unexpected(std::move(k.error()));
+        auto factor = system::Factorisation::of(std::move(*k), model.dofs, quiet);
+        if (!factor) {
+          if (factor.error().code == base::ErrorCode::unstable) break;  // singular: it is the root
+          return std::unexpected(std::move(factor.error()));
+        }
+        Vector next = k_e(phi);
+        if (!factor->solve_in_place(next.data(), 1)) break;
+        deflate(next);
+        if (!next.allFinite() || next.squaredNorm() == 0.0) break;
+        phi = next;
+        if (monitor.stop_requested()) return base::fail(base::ErrorCode::cancelled);
+      }
+      modes.emplace_back(lambda, phi);
+    }
+  }
+  for (const double factor : own)
+    if (std::isfinite(factor)) modes.emplace_back(factor, Vector::Zero(static_cast<Eigen::Index>(n)));
+  std::ranges::stable_sort(modes, {}, [](const auto& mode) { return mode.first; });
+  for (const auto& [factor, mode] : modes) {
+    if (static_cast<int>(result.factors.size()) == count) break;
+    result.factors.push_back(factor);
+    result.modes.insert(result.modes.end(), mode.data(), mode.data() + mode.size());
+  }
+  return result;
+}
+
+}  // namespace velm::engineering
