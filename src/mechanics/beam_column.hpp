@@ -4,6 +4,7 @@
 
 #include <array>
 #include <span>
+#include <vector>
 
 #include "linalg/types.hpp"
 #include "mechanics/member_loads.hpp"
@@ -39,6 +40,12 @@ linalg::Matrix12 geometric_stiffness(double length, double axial_force);
 // bending or torsion.
 linalg::Matrix12 string_member_stiffness(const FrameProperties& properties, double length,
                                          double axial_force);
+
+// The loads of M'' in one bending plane, t = x / L: each uniform load q on [start, end] gives
+// sign q(component) L^2 on [start / L, end / L] (component 1 and sign 1 for Mz, 2 and -1 for
+// My); empty loads are left out.
+std::vector<MomentLoad> moment_loads(std::span<const MemberLoad> loads, double length,
+                                     int component, double sign);
 
 // The forces the nodes exert on a member fixed at both ends carrying N and the uniform loads
 // (order and signs as fixed_end_forces). Axial components as in first order. In each bending
@@ -83,10 +90,8 @@ class SecondOrderForceLine {
   struct Plane {
     MomentSolutions solutions;
     double start = 0.0, end = 0.0;  // M(0), M(L)
-    double load_sign = 1.0;         // the load of M'' is load_sign times q L^2
-    int component = 0;              // index of q in MemberLoad::q, 1 (y) or 2 (z)
-    // M and dM/dt at t.
-    std::array<double, 2> moment(double t, std::span<const MemberLoad> loads, double length) const;
+    std::vector<MomentLoad> loads;
+    std::array<double, 2> moment(double t) const { return solutions.line(t, start, end, loads); }
   };
   linalg::Vector12 f_;
   double length_;

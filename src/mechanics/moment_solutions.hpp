@@ -5,8 +5,14 @@
 #pragma once
 
 #include <array>
+#include <span>
 
 namespace velm::mechanics {
+
+// A uniform load c of m'' on [a, b], 0 <= a < b <= 1.
+struct MomentLoad {
+  double a = 0.0, b = 0.0, c = 0.0;
+};
 
 // The two solutions the moment line is built of, with t = x / L:
 //   h(t): h'' = rho h, h(0) = 0, h(1) = 1:   h = Phi_1(t) / Phi_1(1)  (sinh(w t) / sinh(w),
@@ -31,10 +37,18 @@ class MomentSolutions {
   std::array<double, 2> h(double t) const;
   // y(t; a), y'(t; a).
   std::array<double, 2> y(double t, double a) const;
-  // int_0^1 h dt,  int_0^1 t h dt.
-  std::array<double, 2> h_integrals() const;
-  // int_0^1 y(t; a) dt,  int_0^1 t y(t; a) dt.
-  std::array<double, 2> y_integrals(double a) const;
+
+  // m(t), m'(t) of the line from m0 to m1 under the loads.
+  std::array<double, 2> line(double t, double m0, double m1,
+                             std::span<const MomentLoad> loads) const;
+
+  // The end values m(0), m(1) of the line under the loads on a member fixed at both ends,
+  // where m is the curvature times EI: the slope and the deflection of the chord vanish,
+  //   int m dt = 0,   int (1 - t) m dt = 0.
+  // While rho <= 4 from the deflection v = C2 Phi_2 + C3 Phi_3 + sum c (Phi_4(t - a) -
+  // Phi_4(t - b)), v(1) = v'(1) = 0, whose determinant Phi_3 - 2 Phi_4 vanishes only where the
+  // fixed member buckles; in stronger tension from the two conditions on the scaled line.
+  std::array<double, 2> fixed_end_values(std::span<const MomentLoad> loads) const;
 
  private:
   bool scaled() const { return w_ > 0.0; }
