@@ -51,26 +51,40 @@ base::Expected<SparseGlobalMatrix> tangent_at(const system::DiscreteModel& model
   return system::assemble_stiffness(model, elements, active, monitor);
 }
 
-// The least factor at which member m buckles with its nodes held, or infinity.
-double member_critical_factor(const system::DiscreteModel& model, std::size_t m, double axial) {
+// The roots of the clamped-clamped beam-column, mu^2 = -N L^2 / EI: 4 pi^2 (symmetric), the
+// root of tan(mu / 2) = mu / 2 (antisymmetric), 16 pi^2.
+constexpr double kClampedRoots[] = {4.0 * std::numbers::pi * std::numbers::pi,
+                                    8.986818916144164 * 8.986818916144164,
+                                    16.0 * std::numbers::pi * std::numbers::pi};
+
+// The factors at which member m buckles with its nodes held: the first three of each bending
+// plane when both its ends are rigidly joined, the first when some are released or sprung.
+std::vector<double> member_critical_factors(const system::DiscreteModel& model, std::size_t m,
+                                            double axial) {
   const frame::StructureMember& member = model.structure.members[m];
-  if (member.axial_only() || member.type == model::MemberType::Rigid || !(axial < 0.0))
-    return std::numeric_limits<double>::infinity();
+  if (member.axial_only() || member.type == model::MemberType::Rigid || !(axial < 0.0)) return {};
+  const double l2 = member.length * member.length;
+  const double e = member.properties.e_mod;
+  std::vector<double> factors;
+  if (!member.released) {
+    for (const double root : kClampedRoots)
+      for (const double i : {member.properties.i_y, member.properties.i_z})
+        factors.push_back(root * e * i / (-axial * l2));
+    return factors;
+  }
   const double least_i = std::min(member.properties.i_y, member.properties.i_z);
-  const double clamped = 4.0 * std::numbers::pi * std::numbers::pi * member.properties.e_mod *
-                         least_i / (-axial * member.length * member.length);
-  if (!member.released) return clamped;
+  const double clamped = kClampedRoots[0] * e * least_i / (-axial * l2);
   const auto buckles = [&](double lambda) {
     return system::second_order_element_data(model.structure, model.dofs, member, lambda * axial)
         .condensation.buckles_between_nodes();
   };
-  if (!buckles(clamped * (1.0 - 1e-9))) return clamped;
+  if (!buckles(clamped * (1.0 - 1e-9))) return {clamped};
   double low = 0.0, high = clamped * (1.0 - 1e-9);
   while (high - low > 1e-14 * high) {
     const double middle = 0.5 * (low + high);
     (buckles(middle) ? high : low) = middle;
   }
-  return high;
+  return {high};
 }
 
 // -K_G and K_E as the eigensolver takes them: products, and solves with K_E's factor.
@@ -167,7 +181,8 @@ base::Expected<Buckling> critical_load_factors(const system::DiscreteModel& mode
   // Step 3 first: the members' own, which bound the others' refinement.
   std::vector<double> own;
   for (std::size_t m = 0; m < structure.members.size(); ++m)
-    if (active[m]) own.push_back(member_critical_factor(model, m, axial[m]));
+    if (active[m])
+      for (const double factor : member_critical_factors(model, m, axial[m])) own.push_back(factor);
   std::ranges::sort(own);
   const double first_own = own.empty() ? std::numeric_limits<double>::infinity() : own.front();
 
@@ -191,8 +206,12 @@ base::Expected<Buckling> critical_load_factors(const system::DiscreteModel& mode
     for (Estimate& estimate : *estimated) {
       double lambda = std::min(estimate.factor, first_own * (1.0 - 1e-9));
       Vector phi = estimate.mode;
+      // Orthogonal in K_E to the accepted modes of (nearly) the same factor, so that a repeated
+      // factor gives its modes apart; modes of other factors are left alone (the modes of the
+      // exact problem are not orthogonal in any fixed metric).
       const auto deflate = [&](Vector& v) {
-        for (const auto& [factor, accepted] : modes) v -= accepted * accepted.dot(k_e(v));
+        for (const auto& [factor, accepted] : modes)
+          if (std::abs(factor - lambda) <= 1e-2 * lambda) v -= accepted * accepted.dot(k_e(v));
         const double size = std::sqrt(std::max(v.dot(k_e(v)), 0.0));
         if (size > 0.0) v /= size;
       };
