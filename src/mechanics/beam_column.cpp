@@ -27,22 +27,28 @@ BendingTerms bending_terms(double ei, double l, double n) {
     p2m3 = p2 - p3;
     d = f.phi[3] - 2.0 * f.phi[4];  // = Phi_2^2 - Phi_1 Phi_3, without its cancellation
   } else {
-    // From Phi_0 and Phi_1, in tension divided by exp(w) (so `one` is exp(-w)): the terms are
-    // ratios of two of them, in which the scale cancels.
-    double p0 = 0.0, one = 1.0;
     const double w = std::sqrt(std::abs(rho));
     if (rho > 0.0) {
-      one = std::exp(-w);
-      p0 = 0.5 * (1.0 + one * one);
+      // From Phi_0 and Phi_1 divided by exp(w) (so the constant 1 becomes exp(-w)): the terms
+      // are ratios of two of these, in which the scale cancels.
+      const double one = std::exp(-w);
+      const double p0 = 0.5 * (1.0 + one * one);
       p1 = -std::expm1(-2.0 * w) / (2.0 * w);
+      p2 = (p0 - one) / rho;
+      p3 = (p1 - one) / rho;
+      p2m3 = (p0 - p1) / rho;
+      d = (2.0 * one - 2.0 * p0 + rho * p1) / (rho * rho);
     } else {
-      p0 = std::cos(w);
-      p1 = std::sin(w) / w;
+      // In half angles, s = sin(w/2), c = cos(w/2): 1 - cos w = 2 s^2 and
+      // d = (2 - 2 cos w - w sin w)/w^4 = 2 s (2 s - w c)/w^4 keep their accuracy where they
+      // vanish (w = 2 pi: the fixed member's buckling).
+      const double s = std::sin(0.5 * w), c = std::cos(0.5 * w), u2 = w * w;
+      p1 = 2.0 * s * c / w;
+      p2 = 2.0 * s * s / u2;
+      p3 = (1.0 - p1) / u2;
+      p2m3 = (p1 - (1.0 - 2.0 * s * s)) / u2;
+      d = 2.0 * s * (2.0 * s - w * c) / (u2 * u2);
     }
-    p2 = (p0 - one) / rho;
-    p3 = (p1 - one) / rho;
-    p2m3 = (p0 - p1) / rho;
-    d = (2.0 * one - 2.0 * p0 + rho * p1) / (rho * rho);
   }
   return {ei / (l * l * l) * p1 / d, ei / (l * l) * p2 / d, ei / l * p2m3 / d, ei / l * p3 / d};
 }
