@@ -19,36 +19,24 @@ BendingTerms bending_terms(double ei, double l, double n) {
   const double rho = n * l * l / ei;
   // Phi_1, Phi_2, Phi_3, Phi_2 - Phi_3 and d at t = 1, all in one scale.
   double p1 = 0.0, p2 = 0.0, p3 = 0.0, p2m3 = 0.0, d = 0.0;
-  if (std::abs(rho) <= 4.0) {
-    const AxialFunctions f = axial_functions(rho, 1.0);
+  if (rho <= 4.0) {
+    const EndFunctions f = end_functions(rho);
     p1 = f.phi[1];
     p2 = f.phi[2];
     p3 = f.phi[3];
-    p2m3 = p2 - p3;
-    d = f.phi[3] - 2.0 * f.phi[4];  // = Phi_2^2 - Phi_1 Phi_3, without its cancellation
+    // Phi_2 - Phi_3 = (Phi_0 - Phi_1) / rho, whose series has terms of one sign.
+    p2m3 = rho >= -4.0 ? p2 - p3 : (f.phi[0] - f.phi[1]) / rho;
+    d = f.d;
   } else {
-    const double w = std::sqrt(std::abs(rho));
-    if (rho > 0.0) {
-      // From Phi_0 and Phi_1 divided by exp(w) (so the constant 1 becomes exp(-w)): the terms
-      // are ratios of two of these, in which the scale cancels.
-      const double one = std::exp(-w);
-      const double p0 = 0.5 * (1.0 + one * one);
-      p1 = -std::expm1(-2.0 * w) / (2.0 * w);
-      p2 = (p0 - one) / rho;
-      p3 = (p1 - one) / rho;
-      p2m3 = (p0 - p1) / rho;
-      d = (2.0 * one - 2.0 * p0 + rho * p1) / (rho * rho);
-    } else {
-      // In half angles, s = sin(w/2), c = cos(w/2): 1 - cos w = 2 s^2 and
-      // d = (2 - 2 cos w - w sin w)/w^4 = 2 s (2 s - w c)/w^4 keep their accuracy where they
-      // vanish (w = 2 pi: the fixed member's buckling).
-      const double s = std::sin(0.5 * w), c = std::cos(0.5 * w), u2 = w * w;
-      p1 = 2.0 * s * c / w;
-      p2 = 2.0 * s * s / u2;
-      p3 = (1.0 - p1) / u2;
-      p2m3 = (p1 - (1.0 - 2.0 * s * s)) / u2;
-      d = 2.0 * s * (2.0 * s - w * c) / (u2 * u2);
-    }
+    // From Phi_0 and Phi_1 divided by exp(w) (so the constant 1 becomes exp(-w)): the terms
+    // are ratios of two of these, in which the scale cancels.
+    const double w = std::sqrt(rho), one = std::exp(-w);
+    const double p0 = 0.5 * (1.0 + one * one);
+    p1 = -std::expm1(-2.0 * w) / (2.0 * w);
+    p2 = (p0 - one) / rho;
+    p3 = (p1 - one) / rho;
+    p2m3 = (p0 - p1) / rho;
+    d = (2.0 * one - 2.0 * p0 + rho * p1) / (rho * rho);
   }
   return {ei / (l * l * l) * p1 / d, ei / (l * l) * p2 / d, ei / l * p2m3 / d, ei / l * p3 / d};
 }
