@@ -19,26 +19,20 @@ BendingTerms bending_terms(double ei, double l, double n) {
   const double rho = n * l * l / ei;
   // Phi_1, Phi_2, Phi_3, Phi_2 - Phi_3 and d at t = 1, all in one scale.
   double p1 = 0.0, p2 = 0.0, p3 = 0.0, p2m3 = 0.0, d = 0.0;
-  if (std::abs(rho) <= 4.0) {
-    const AxialFunctions f = axial_functions(rho, 1.0);
+  if (rho <= 4.0) {
+    const EndFunctions f = end_functions(rho);
     p1 = f.phi[1];
     p2 = f.phi[2];
     p3 = f.phi[3];
-    p2m3 = p2 - p3;
-    d = f.phi[3] - 2.0 * f.phi[4];  // = Phi_2^2 - Phi_1 Phi_3, without its cancellation
+    // Phi_2 - Phi_3 = (Phi_0 - Phi_1) / rho, whose series has terms of one sign.
+    p2m3 = rho >= -4.0 ? p2 - p3 : (f.phi[0] - f.phi[1]) / rho;
+    d = f.d;
   } else {
-    // From Phi_0 and Phi_1, in tension divided by exp(w) (so `one` is exp(-w)): the terms are
-    // ratios of two of them, in which the scale cancels.
-    double p0 = 0.0, one = 1.0;
-    const double w = std::sqrt(std::abs(rho));
-    if (rho > 0.0) {
-      one = std::exp(-w);
-      p0 = 0.5 * (1.0 + one * one);
-      p1 = -std::expm1(-2.0 * w) / (2.0 * w);
-    } else {
-      p0 = std::cos(w);
-      p1 = std::sin(w) / w;
-    }
+    // From Phi_0 and Phi_1 divided by exp(w) (so the constant 1 becomes exp(-w)): the terms
+    // are ratios of two of these, in which the scale cancels.
+    const double w = std::sqrt(rho), one = std::exp(-w);
+    const double p0 = 0.5 * (1.0 + one * one);
+    p1 = -std::expm1(-2.0 * w) / (2.0 * w);
     p2 = (p0 - one) / rho;
     p3 = (p1 - one) / rho;
     p2m3 = (p0 - p1) / rho;

@@ -62,7 +62,9 @@ linalg::Vector12 second_order_fixed_end_forces(const FrameProperties& properties
 // undeformed local axes). N, Vy, Vz and T are those of first order. The moments include N
 // times the deflection: they solve, in t = x/L,
 //   Mz'' - rho_z Mz = qy L^2,   My'' - rho_y My = -qz L^2,   rho = N L^2 / EI of the plane,
-// between Mz(0) = -mz1, Mz(L) = mz2, My(0) = -my1, My(L) = my2 of the end forces; no
+// between Mz(0) = -mz1, Mz(L) = mz2, My(0) = -my1, My(L) = my2 of the end forces, that is
+//   M(t) = M0 Phi_0(t) + B Phi_1(t) + sum of c [Phi_2(t - a) - Phi_2(t - b)]_+,  B from M(1),
+// evaluated in the two-point form of MomentSolutions (bounded in any tension). No
 // displacements are needed, so releases and springs make no difference. With rho = 0 (pass 0
 // for both for an axial-only member) this is the first-order line. Where the plane is at the
 // Euler load of a pinned member (sin sqrt(-rho) = 0), the moments are not finite.

@@ -20,8 +20,9 @@ MomentSolutions::MomentSolutions(double rho) : rho_(rho) {
     one_minus_e2w_ = -std::expm1(-2.0 * w_);
     return;
   }
-  const AxialFunctions one = axial_functions(rho, 1.0);
+  const EndFunctions one = end_functions(rho);
   for (int m = 0; m < 5; ++m) at_one_[m] = one.phi[m];
+  d_ = one.d;
 }
 
 // In the scaled forms, with e(s) = exp(-w s) and D = 1 - e(2), for x, z >= 0, x + z <= 1:
@@ -93,9 +94,8 @@ std::array<double, 2> MomentSolutions::fixed_end_values(std::span<const MomentLo
       curvature += load.c * (on.phi[2] - off.phi[2]);
     }
     const double* p = at_one_;
-    const double d = p[3] - 2.0 * p[4];  // Phi_2^2 - Phi_1 Phi_3
-    const double c2 = (-v * p[2] + slope * p[3]) / d;
-    const double c3 = (-slope * p[2] + v * p[1]) / d;
+    const double c2 = (-v * p[2] + slope * p[3]) / d_;
+    const double c3 = (-slope * p[2] + v * p[1]) / d_;
     return {c2, c2 * p[0] + c3 * p[1] + curvature};
   }
   // m = m0 h(1 - t) + m1 h(t) + m_load: with j0 = int h = int h(1 - t) = tanh(w/2) / w and

@@ -53,8 +53,9 @@ class MomentSolutions {
  private:
   bool scaled() const { return w_ > 0.0; }
   double rho_ = 0.0;
-  // Polynomial and trigonometric forms: Phi_0..Phi_4 at t = 1.
+  // Polynomial and trigonometric forms: Phi_0..Phi_4 at t = 1 and Phi_2^2 - Phi_1 Phi_3.
   double at_one_[5] = {1.0, 1.0, 0.5, 1.0 / 6.0, 1.0 / 24.0};
+  double d_ = 1.0 / 12.0;
   // Scaled forms (rho > 4): w = sqrt(rho) and 1 - exp(-2w); w = 0 when not used.
   double w_ = 0.0, one_minus_e2w_ = 1.0;
 };

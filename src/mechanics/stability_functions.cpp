@@ -46,4 +46,24 @@ AxialFunctions axial_functions(double rho, double t) {
   return f;
 }
 
+EndFunctions end_functions(double rho) {
+  EndFunctions e{};
+  double* phi = e.phi;
+  if (rho >= -4.0) {
+    const AxialFunctions f = axial_functions(rho, 1.0);
+    for (int m = 0; m < 5; ++m) phi[m] = f.phi[m];
+    e.d = phi[3] - 2.0 * phi[4];  // without the cancellation of Phi_2^2 - Phi_1 Phi_3
+    return e;
+  }
+  const double u = std::sqrt(-rho), u2 = -rho;
+  const double s = std::sin(0.5 * u), c = std::cos(0.5 * u);
+  phi[0] = 1.0 - 2.0 * s * s;
+  phi[1] = 2.0 * s * c / u;
+  phi[2] = 2.0 * s * s / u2;
+  phi[3] = (1.0 - phi[1]) / u2;
+  phi[4] = (0.5 - phi[2]) / u2;
+  e.d = 2.0 * s * (2.0 * s - u * c) / (u2 * u2);
+  return e;
+}
+
 }  // namespace velm::mechanics

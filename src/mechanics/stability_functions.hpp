@@ -22,4 +22,17 @@ struct AxialFunctions {
 // kernels for large tension.
 AxialFunctions axial_functions(double rho, double t);
 
+// The axial functions at t = 1 with the determinant of the end conditions,
+//   d = Phi_2^2 - Phi_1 Phi_3 = Phi_3 - 2 Phi_4   (1/12 at rho = 0),
+// for rho <= 4 (stronger tension needs the scaled forms). In compression beyond the series
+// they are formed in half angles, s = sin(u/2), c = cos(u/2), u = sqrt(-rho):
+//   Phi_2 = 2 s^2 / u^2,   d = 2 s (2 s - u c) / u^4,
+// which keep their relative accuracy where they vanish (u = 2 pi, where a member with both ends
+// fixed buckles), as 1 - cos u and the difference Phi_3 - 2 Phi_4 would not.
+struct EndFunctions {
+  double phi[5];
+  double d;
+};
+EndFunctions end_functions(double rho);
+
 }  // namespace velm::mechanics
