@@ -119,6 +119,31 @@ std::vector<double> node_displacements(const system::DiscreteModel& model, const
   return displacements;
 }
 
+std::vector<double> member_end_forces(const system::DiscreteModel& model,
+                                      std::span<const system::ElementData> elements,
+                                      const frame::LoadSet* set, const double* solution,
+                                      const std::vector<std::uint8_t>& active) {
+  const frame::Structure& structure = model.structure;
+  const std::vector<double> displacements = node_displacements(model, solution);
+  std::vector<double> forces(12 * structure.members.size(), 0.0);
+  for (std::size_t m = 0; m < structure.members.size(); ++m) {
+    const StructureMember& member = structure.members[m];
+    if (!active[m] || member.type == model::MemberType::Rigid) continue;
+    const system::ElementData& element = elements[m];
+    linalg::Vector12 local;
+    for (int b = 0; b < 4; ++b) {
+      const double* u = &displacements[6 * ((b < 2 ? member.start : member.end) - 1) +
+                                       3 * static_cast<std::size_t>(b % 2)];
+      local.segment<3>(3 * b) = member.axes * linalg::Vector3{u[0], u[1], u[2]};
+    }
+    linalg::Vector12 f = element.stiffness() * local;
+    if (set != nullptr && !set->on_member(m).empty())
+      f += system::fixed_end_forces(element, member, set->on_member(m)).fixed_end_forces;
+    std::copy(f.data(), f.data() + 12, &forces[12 * m]);
+  }
+  return forces;
+}
+
 void recover_results(const system::DiscreteModel& model, const frame::LoadSet& set,
                      const double* solution, const std::vector<std::uint8_t>& active, int stations,
                      ResultSet& out) {

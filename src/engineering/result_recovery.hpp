@@ -17,6 +17,14 @@ namespace velm::engineering {
 // unknowns, then every node that follows another through rigid links; 0 where fixed.
 std::vector<double> node_displacements(const system::DiscreteModel& model, const double* solution);
 
+// The end forces alone (12 per member, member axes; 0 for members switched off and rigid links):
+// f = k' u_local + f0' with the members' element data `elements`, or k' u_local alone without
+// `set`.
+std::vector<double> member_end_forces(const system::DiscreteModel& model,
+                                      std::span<const system::ElementData> elements,
+                                      const frame::LoadSet* set, const double* solution,
+                                      const std::vector<std::uint8_t>& active);
+
 // Fills the result arrays of `out` (its id and name are left alone). Members with active[m] == 0
 // carry nothing and are listed in inactive_members. Sign conventions:
 //   end forces f = k' u_local + f0' (member axes): what the nodes exert on the member;

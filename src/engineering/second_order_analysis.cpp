@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <optional>
 
 #include "engineering/active_set_analysis.hpp"
 #include "engineering/buckling_analysis.hpp"
@@ -79,6 +80,13 @@ SetOutcome analyse_second_order(const system::DiscreteModel& model, const frame:
                                    buckling->factors.front()));
   };
 
+  // The tangent stiffness, factorised when the members switch, at the first tangent round, and
+  // whenever the rounds stop closing in fast: the other rounds correct the displacements with
+  // it, du = K_T^-1 (F(N) - K_T(N) u), which settles at the same solution.
+  std::optional<system::Factorisation> factor;
+  bool refactorise = true;
+  double last_step = 0.0;
+  std::vector<double> loads(model.unknowns());
   for (int round = 0; round < kMaxSecondOrderRounds; ++round) {
     base::Monitor& told = report_stages && round == 0 ? monitor : quiet;
     const bool tangent = round > 0;
@@ -98,40 +106,63 @@ SetOutcome analyse_second_order(const system::DiscreteModel& model, const frame:
     }
     const std::span<const system::ElementData> used =
         tangent ? std::span<const system::ElementData>(elements) : model.elements;
-    std::fill(solution.begin(), solution.end(), 0.0);
-    if (auto loaded = system::assemble_loads(model, used, set, solution.data()); !loaded)
+    std::fill(loads.begin(), loads.end(), 0.0);
+    if (auto loaded = system::assemble_loads(model, used, set, loads.data()); !loaded)
       return std::unexpected(std::move(loaded.error()));
-    auto stiffness = system::assemble_stiffness(model, used, active, told);
-    if (!stiffness) return std::unexpected(std::move(stiffness.error()));
-    auto factor = system::Factorisation::of(std::move(*stiffness), model.dofs, told);
-    if (!factor) {
-      if (factor.error().code != base::ErrorCode::unstable || round == 0)
-        return std::unexpected(std::move(factor.error()));
-      if (tangent && std::ranges::all_of(active, [](std::uint8_t on) { return on != 0; }))
-        return beyond_critical();
-      return set_failure(base::ErrorCode::unstable,
-                         fmt::format("once its tension-only and compression-only members switch "
-                                     "off, the structure is unstable: {}",
-                                     factor.error().detail));
+    if (refactorise || !factor) {
+      factor.reset();
+      auto stiffness = system::assemble_stiffness(model, used, active, told);
+      if (!stiffness) return std::unexpected(std::move(stiffness.error()));
+      auto made = system::Factorisation::of(std::move(*stiffness), model.dofs, told);
+      if (!made) {
+        if (made.error().code != base::ErrorCode::unstable || round == 0)
+          return std::unexpected(std::move(made.error()));
+        if (tangent && std::ranges::all_of(active, [](std::uint8_t on) { return on != 0; }))
+          return beyond_critical();
+        return set_failure(base::ErrorCode::unstable,
+                           fmt::format("once its tension-only and compression-only members "
+                                       "switch off, the structure is unstable: {}",
+                                       made.error().detail));
+      }
+      if (tangent && made->negative_pivots() > 0) return beyond_critical();
+      factor.emplace(std::move(*made));
+      refactorise = !tangent;  // the first-order factor serves one round only
     }
-    if (tangent && factor->negative_pivots() > 0) return beyond_critical();
-    if (auto solved = factor->solve_in_place(solution.data(), 1); !solved)
+    // The residual of the round's stiffness at the current displacements (the loads less what
+    // the members take, k u; the fixed-end forces are in the loads), then the step.
+    std::vector<double> step = loads;
+    if (round > 0)
+      system::subtract_member_forces(
+          model, used, member_end_forces(model, used, nullptr, solution.data(), active), active,
+          step.data());
+    if (auto solved = factor->solve_in_place(step.data(), 1); !solved)
       return std::unexpected(std::move(solved.error()));
-    factor->reset();
-    recover_results(model, used, set, solution.data(), active, options.stations, out);
+    previous = solution;
+    for (std::size_t i = 0; i < solution.size(); ++i) solution[i] += step[i];
     out.iterations = round + 1;
-    std::vector<double> next_axial = member_axial_forces(out.end_forces);
+    ResultSet probe;
+    probe.end_forces = member_end_forces(model, used, &set, solution.data(), active);
+    probe.displacements = node_displacements(model, solution.data());
+    std::vector<double> next_axial = member_axial_forces(probe.end_forces);
     if (round == 0) {
       first_order_axial = next_axial;
       first_order_active = active;
     }
-    const std::vector<std::uint8_t> next = next_active(structure, active, out);
-    const bool converged = tangent && next == active && settled(previous, solution, kSecondOrderTolerance) &&
+    const std::vector<std::uint8_t> next = next_active(structure, active, probe);
+    const bool converged = tangent && next == active &&
+                           settled(previous, solution, kSecondOrderTolerance) &&
                            settled(axial, next_axial, kSecondOrderTolerance);
-    if (converged) return std::nullopt;
+    if (converged) {
+      recover_results(model, used, set, solution.data(), active, options.stations, out);
+      return std::nullopt;
+    }
+    // Slow closing in (a step more than a fifth of the last) asks for a new tangent.
+    double size = 0.0;
+    for (const double d : step) size = std::max(size, std::abs(d));
+    if (next != active || (round > 1 && size > 0.2 * last_step)) refactorise = true;
+    last_step = size;
     active = next;
     axial = std::move(next_axial);
-    previous = solution;
     if (monitor.stop_requested()) return base::fail(base::ErrorCode::cancelled);
   }
   return set_failure(base::ErrorCode::not_settled,
