@@ -310,13 +310,22 @@ base::Expected<Buckling> critical_load_factors(const system::DiscreteModel& mode
       modes.emplace_back(lambda, phi);
     }
   }
-  for (const double factor : own)
-    if (std::isfinite(factor)) modes.emplace_back(factor, Vector::Zero(static_cast<Eigen::Index>(n)));
+  // The lowest `count` of both kinds, a member's own (which moves no node) after a mode of the
+  // nodes with the same factor.
   std::ranges::stable_sort(modes, {}, [](const auto& mode) { return mode.first; });
-  for (const auto& [factor, mode] : modes) {
-    if (static_cast<int>(result.factors.size()) == count) break;
-    result.factors.push_back(factor);
-    result.modes.insert(result.modes.end(), mode.data(), mode.data() + mode.size());
+  std::size_t next_node_mode = 0, next_own = 0;
+  while (static_cast<int>(result.factors.size()) < count) {
+    const bool node_mode_left = next_node_mode < modes.size();
+    const bool own_left = next_own < own.size() && std::isfinite(own[next_own]);
+    if (!node_mode_left && !own_left) break;
+    if (node_mode_left && (!own_left || modes[next_node_mode].first <= own[next_own])) {
+      const auto& [factor, mode] = modes[next_node_mode++];
+      result.factors.push_back(factor);
+      result.modes.insert(result.modes.end(), mode.data(), mode.data() + mode.size());
+    } else {
+      result.factors.push_back(own[next_own++]);
+      result.modes.insert(result.modes.end(), n, 0.0);
+    }
   }
   return result;
 }
