@@ -8,6 +8,7 @@
 #include <limits>
 #include <numbers>
 #include <numeric>
+#include <optional>
 
 #include "engineering/result_recovery.hpp"
 #include "system/assembly.hpp"
@@ -23,7 +24,7 @@ using system::SparseGlobalMatrix;
 
 // Systems up to this order are solved densely in step 1.
 constexpr std::size_t kDenseOrder = 400;
-constexpr double kRefinementTolerance = 1e-10;
+constexpr double kRefinementTolerance = 1e-9;
 constexpr int kMaxRefinements = 12;
 
 // The element data of every member at the axial forces lambda N.
@@ -91,21 +92,21 @@ std::vector<double> member_critical_factors(const system::DiscreteModel& model, 
 // -K_G and K_E as the eigensolver takes them: products, and solves with K_E's factor.
 struct MinusSecant {
   using Scalar = double;
-  const linalg::SparseSymmetricMatrix& matrix;
+  const linalg::CsrMatrix& matrix;
   Eigen::Index rows() const { return matrix.size; }
   Eigen::Index cols() const { return matrix.size; }
   void perform_op(const double* x, double* y) const {
-    linalg::multiply_into(matrix, x, y);
+    matrix.multiply(x, y);
     for (std::int32_t i = 0; i < matrix.size; ++i) y[i] = -y[i];
   }
 };
 struct Elastic {
   using Scalar = double;
-  const linalg::SparseSymmetricMatrix& matrix;
+  const linalg::CsrMatrix& matrix;
   const system::Factorisation& factor;
   Eigen::Index rows() const { return matrix.size; }
   Eigen::Index cols() const { return matrix.size; }
-  void perform_op(const double* x, double* y) const { linalg::multiply_into(matrix, x, y); }
+  void perform_op(const double* x, double* y) const { matrix.multiply(x, y); }
   void solve(const double* x, double* y) const {
     std::copy(x, x + matrix.size, y);
     if (!factor.solve_in_place(y, 1)) std::fill(y, y + matrix.size, 0.0);
@@ -192,8 +193,8 @@ base::Expected<std::vector<Estimate>> estimates(const SparseGlobalMatrix& elasti
     }
     return found;
   }
-  const linalg::SparseSymmetricMatrix& kg = secant.matrix();
-  const linalg::SparseSymmetricMatrix& ke = elastic.matrix();
+  const linalg::CsrMatrix kg = linalg::full_rows(secant.matrix());
+  const linalg::CsrMatrix ke = linalg::full_rows(elastic.matrix());
   MinusSecant a{kg};
   Elastic b{ke, elastic_factor};
   const Eigen::Index nev = std::min<Eigen::Index>(count, n - 1);
@@ -216,10 +217,21 @@ base::Expected<std::vector<Estimate>> estimates(const SparseGlobalMatrix& elasti
 
 }  // namespace
 
+base::Expected<ElasticStiffness> elastic_stiffness(const system::DiscreteModel& model,
+                                                   const std::vector<std::uint8_t>& active,
+                                                   base::Monitor& monitor) {
+  auto matrix = system::assemble_stiffness(model, active, monitor);
+  if (!matrix) return std::unexpected(std::move(matrix.error()));
+  auto factor = system::Factorisation::of(SparseGlobalMatrix(*matrix), model.dofs, monitor);
+  if (!factor) return std::unexpected(std::move(factor.error()));
+  return ElasticStiffness{std::move(*matrix), std::move(*factor)};
+}
+
 base::Expected<Buckling> critical_load_factors(const system::DiscreteModel& model,
                                                const std::vector<std::uint8_t>& active,
                                                std::span<const double> axial, int count,
-                                               base::Monitor& monitor) {
+                                               base::Monitor& monitor,
+                                               const ElasticStiffness* shared) {
   Buckling result;
   if (count <= 0) return result;
   const frame::Structure& structure = model.structure;
@@ -236,17 +248,21 @@ base::Expected<Buckling> critical_load_factors(const system::DiscreteModel& mode
 
   std::vector<std::pair<double, Vector>> modes;
   if (n > 0) {
-    auto elastic = system::assemble_stiffness(model, active, quiet);
-    if (!elastic) return std::unexpected(std::move(elastic.error()));
+    std::optional<ElasticStiffness> own_elastic;
+    if (shared == nullptr) {
+      auto made = elastic_stiffness(model, active, quiet);
+      if (!made) return std::unexpected(std::move(made.error()));
+      own_elastic.emplace(std::move(*made));
+    }
+    const ElasticStiffness& stiffness = shared != nullptr ? *shared : *own_elastic;
+    const SparseGlobalMatrix* elastic = &stiffness.matrix;
     // The secant at lambda = 1, or below the first member's own critical factor.
     const double at = std::min(1.0, 0.5 * first_own);
     auto tangent = tangent_at(model, active, axial, at, quiet);
     if (!tangent) return std::unexpected(std::move(tangent.error()));
     SparseGlobalMatrix secant = std::move(*tangent);
     secant.subtract_and_divide(*elastic, at);
-    auto elastic_factor = system::Factorisation::of(SparseGlobalMatrix(*elastic), model.dofs, quiet);
-    if (!elastic_factor) return std::unexpected(std::move(elastic_factor.error()));
-    auto estimated = estimates(*elastic, secant, *elastic_factor, count);
+    auto estimated = estimates(*elastic, secant, stiffness.factor, count);
     if (!estimated) return std::unexpected(std::move(estimated.error()));
     if (monitor.stop_requested()) return base::fail(base::ErrorCode::cancelled);
 

@@ -26,6 +26,8 @@
 #include "base/error.hpp"
 #include "base/monitor.hpp"
 #include "system/discrete_model.hpp"
+#include "system/factorisation.hpp"
+#include "system/sparse_global_matrix.hpp"
 
 namespace velm::engineering {
 
@@ -34,13 +36,25 @@ struct Buckling {
   std::vector<double> modes;    // per factor, its mode over the unknowns (zero for a member's own)
 };
 
+// The elastic stiffness over the unknowns with the members that are on, and its factorisation:
+// the same for every result set analysed on one geometry with every member on.
+struct ElasticStiffness {
+  system::SparseGlobalMatrix matrix;
+  system::Factorisation factor;
+};
+base::Expected<ElasticStiffness> elastic_stiffness(const system::DiscreteModel& model,
+                                                   const std::vector<std::uint8_t>& active,
+                                                   base::Monitor& monitor);
+
 // At most `count` lowest positive critical load factors of the axial forces `axial_forces`
 // (one per member, tension positive) with the members that are on (active[m] != 0). Fewer
-// where fewer exist (none without compression). Fails when cancelled or out of memory, or with
-// solver_failed when the eigensolver does not converge.
+// where fewer exist (none without compression). `shared`: the elastic stiffness of these
+// members when the caller has it, else it is formed here. Fails when cancelled or out of
+// memory, or with solver_failed when the eigensolver does not converge.
 base::Expected<Buckling> critical_load_factors(const system::DiscreteModel& model,
                                                const std::vector<std::uint8_t>& active,
                                                std::span<const double> axial_forces, int count,
-                                               base::Monitor& monitor);
+                                               base::Monitor& monitor,
+                                               const ElasticStiffness* shared = nullptr);
 
 }  // namespace velm::engineering

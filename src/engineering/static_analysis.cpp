@@ -142,14 +142,17 @@ void record_buckling(const system::DiscreteModel& model, const Buckling& bucklin
   }
 }
 
-// The critical load factors of a result set analysed on `model`, when asked for.
+// The critical load factors of a result set analysed on `model`, when asked for; `shared`, when
+// given, the elastic stiffness of every member on.
 base::Expected<void> add_buckling(const system::DiscreteModel& model,
                                   const AnalysisOptions& options, base::Monitor& monitor,
-                                  ResultSet& out) {
+                                  ResultSet& out, const ElasticStiffness* shared = nullptr) {
   if (options.buckling_modes <= 0 || out.error) return {};
   const std::vector<std::uint8_t> active = active_members(model.structure, out);
   const std::vector<double> axial = member_axial_forces(out.end_forces);
-  auto buckling = critical_load_factors(model, active, axial, options.buckling_modes, monitor);
+  if (!out.inactive_members.empty()) shared = nullptr;
+  auto buckling =
+      critical_load_factors(model, active, axial, options.buckling_modes, monitor, shared);
   if (!buckling) {
     if (!belongs_to_set(buckling.error())) return std::unexpected(std::move(buckling.error()));
     return {};  // the eigensolver did not converge: the set keeps its results, with no factors
@@ -236,10 +239,22 @@ base::Expected<StaticAnalysis> run(const model::VELM& model, const AnalysisOptio
     if (auto done = analyse_linear(discrete, sets, shared, options, monitor, results); !done)
       return std::unexpected(done.error());
   }
+  // The elastic stiffness of the model's own geometry, for the critical loads of the result sets
+  // that share it.
+  std::optional<ElasticStiffness> elastic;
   for (std::size_t s = 0; s < sets.size(); ++s) {
     if (shared[s]) {
       check_set(structure, sets[s], set_name(structure, s), results[s]);
-      if (auto added = add_buckling(discrete, options, monitor, results[s]); !added)
+      if (options.buckling_modes > 0 && !results[s].error && !elastic) {
+        base::Monitor quiet;
+        auto made = elastic_stiffness(discrete, std::vector<std::uint8_t>(structure.members.size(), 1),
+                                      quiet);
+        if (!made) return std::unexpected(std::move(made.error()));
+        elastic.emplace(std::move(*made));
+      }
+      if (auto added = add_buckling(discrete, options, monitor, results[s],
+                                    elastic ? &*elastic : nullptr);
+          !added)
         return std::unexpected(std::move(added.error()));
     } else {
       if (auto done = analyse_alone(structure, discrete, (*offsets)[s], s, options, monitor,
