@@ -203,7 +203,7 @@ base::Expected<std::vector<Estimate>> estimates(const SparseGlobalMatrix& elasti
   Spectra::SymGEigsSolver<MinusSecant, Elastic, Spectra::GEigsMode::RegularInverse> solver(
       a, b, nev, ncv);
   solver.init();
-  solver.compute(Spectra::SortRule::LargestAlge, 1000, 1e-10);
+  solver.compute(Spectra::SortRule::LargestAlge, 1000, 1e-6);
   if (solver.info() != Spectra::CompInfo::Successful)
     return base::fail(base::ErrorCode::solver_failed,
                       "the eigenproblem of the critical loads did not converge");
