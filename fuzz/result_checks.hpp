@@ -101,8 +101,9 @@ inline std::optional<std::string> check_result_set(const model::VELM& model,
   // A result set that failed on its own says why and carries no results.
   if (set.error)
     return set.error->empty() || !set.displacements.empty() || !set.end_forces.empty()
-               ? std::optional<std::string>(which + ": a failed result set without its text or "
-                                                    "with results")
+               ? std::optional<std::string>(which +
+                                            ": a failed result set without its text or "
+                                            "with results")
                : std::nullopt;
   for (const std::vector<double>* values : {&set.displacements, &set.reactions, &set.end_forces,
                                             &set.internal_forces, &set.internal_force_extremes})

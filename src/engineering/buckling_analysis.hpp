@@ -8,7 +8,7 @@
 //     stiffness and K_G = (K(s) - K_E) / s the secant of the tangent at s = 1 (or at half the
 //     lowest factor of step 3, when that is below 2): solved as
 //     -K_G phi = mu K_E phi for the largest mu = 1 / lambda (dense for small systems, else
-//     Lanczos in the regular-inverse mode on the factorised K_E);
+//     Lanczos in the regular-inverse mode on the factorised K_E, to 1e-4);
 //  2. each estimate refined on the exact K(lambda): lambda is set to the root of the Rayleigh
 //     functional phi^T K(lambda) phi = 0 (secant iterations, the functional summed member by
 //     member), then phi is improved by an inverse iteration phi <- K(lambda)^-1 K_E phi (one

@@ -36,8 +36,8 @@ bool buckles_between_nodes(const frame::StructureMember& member,
   if (member.axial_only() || element.axial_force >= 0.0) return false;
   if (element.condensation.buckles_between_nodes()) return true;
   const double least_i = std::min(member.properties.i_y, member.properties.i_z);
-  const double rho = element.axial_force * member.length * member.length /
-                     (member.properties.e_mod * least_i);
+  const double rho =
+      element.axial_force * member.length * member.length / (member.properties.e_mod * least_i);
   return rho <= -4.0 * std::numbers::pi * std::numbers::pi;
 }
 

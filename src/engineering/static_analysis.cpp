@@ -37,9 +37,8 @@ base::Expected<void> check_result_memory(const Structure& structure,
   const auto sets = static_cast<double>(set_count);
   const auto supports = static_cast<double>(structure.support_ids.size());
   const auto members = static_cast<double>(structure.members.size());
-  const double per_set =
-      8.0 * ((9.0 + 6.0 * options.buckling_modes) * structure.node_count + 6.0 * supports +
-             (24.0 + 6.0 * stations) * members);
+  const double per_set = 8.0 * ((9.0 + 6.0 * options.buckling_modes) * structure.node_count +
+                                6.0 * supports + (24.0 + 6.0 * stations) * members);
   const double needed = sets * per_set;
   const std::optional<std::uint64_t> available = base::available_memory();
   if (available && needed > static_cast<double>(*available))
@@ -120,8 +119,7 @@ std::vector<std::uint8_t> active_members(const Structure& structure, const Resul
 
 // Each buckling mode over all nodes, scaled so that its largest translation component is +1
 // (or its largest rotation component, where no node translates).
-void record_buckling(const system::DiscreteModel& model, const Buckling& buckling,
-                     ResultSet& out) {
+void record_buckling(const system::DiscreteModel& model, const Buckling& buckling, ResultSet& out) {
   const std::size_t n = model.unknowns();
   const std::size_t nodes = model.structure.node_count;
   out.critical_load_factors = buckling.factors;
@@ -190,8 +188,9 @@ base::Expected<void> analyse_alone(const Structure& structure,
   const Structure& geometry = moved ? *moved : structure;
   const system::DiscreteModel& model = moved_model ? *moved_model : discrete;
   const std::size_t cases = geometry.load_cases.size();
-  const frame::LoadSet set = s < cases ? frame::case_loads(geometry, s)
-                                       : frame::combination_loads(geometry, geometry.combinations[s - cases]);
+  const frame::LoadSet set =
+      s < cases ? frame::case_loads(geometry, s)
+                : frame::combination_loads(geometry, geometry.combinations[s - cases]);
   auto outcome = options.second_order
                      ? analyse_second_order(model, set, options, monitor, report_stages, out)
                      : analyse_switching_set(model, set, options, monitor, report_stages, out);
@@ -247,13 +246,13 @@ base::Expected<StaticAnalysis> run(const model::VELM& model, const AnalysisOptio
       check_set(structure, sets[s], set_name(structure, s), results[s]);
       if (options.buckling_modes > 0 && !results[s].error && !elastic) {
         base::Monitor quiet;
-        auto made = elastic_stiffness(discrete, std::vector<std::uint8_t>(structure.members.size(), 1),
-                                      quiet);
+        auto made = elastic_stiffness(
+            discrete, std::vector<std::uint8_t>(structure.members.size(), 1), quiet);
         if (!made) return std::unexpected(std::move(made.error()));
         elastic.emplace(std::move(*made));
       }
-      if (auto added = add_buckling(discrete, options, monitor, results[s],
-                                    elastic ? &*elastic : nullptr);
+      if (auto added =
+              add_buckling(discrete, options, monitor, results[s], elastic ? &*elastic : nullptr);
           !added)
         return std::unexpected(std::move(added.error()));
     } else {

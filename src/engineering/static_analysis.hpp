@@ -11,7 +11,7 @@
 namespace velm::engineering {
 
 struct AnalysisOptions {
-  int stations = 11;  // points along every member for internal forces, ends included (>= 2)
+  int stations = 11;          // points along every member for internal forces, ends included (>= 2)
   bool second_order = false;  // every result set in second order (P-Delta and P-delta)
   int buckling_modes = 0;     // per result set, that many lowest elastic critical load factors
 };

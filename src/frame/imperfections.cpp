@@ -1,7 +1,7 @@
 #include "frame/imperfections.hpp"
 
-#include <Eigen/Geometry>
 #include <fmt/format.h>
+#include <Eigen/Geometry>
 
 #include <cmath>
 #include <string>
@@ -58,17 +58,15 @@ class Mover {
       finite_values = finite_values && finite(imperfection.point);
       point = {imperfection.point[0], imperfection.point[1], imperfection.point[2]};
     }
-    if (!finite_values)
-      return invalid(name() + " has a non-finite magnitude, axis or point.");
+    if (!finite_values) return invalid(name() + " has a non-finite magnitude, axis or point.");
     const linalg::Vector3 a{axis[0], axis[1], axis[2]};
     const double length = a.norm();
-    if (!(length > 0.0) || !std::isfinite(length))
-      return invalid(name() + " has a zero axis.");
+    if (!(length > 0.0) || !std::isfinite(length)) return invalid(name() + " has a zero axis.");
     const linalg::Vector3 unit = a / length;
     for (const model::MemberSet& set : imperfection.memberset)
       if (!sets_.contains(set.id))
-        return invalid(fmt::format("{} names member set {}, which is not in the model.", name(),
-                                   set.id));
+        return invalid(
+            fmt::format("{} names member set {}, which is not in the model.", name(), set.id));
     if (offsets == nullptr) return {};
     if (offsets->empty()) offsets->assign(3 * std::size_t{structure_.node_count}, 0.0);
     ++round_;
@@ -171,9 +169,9 @@ base::Expected<Structure> moved_structure(const Structure& structure,
     const linalg::Vector3 d{b[0] - a[0], b[1] - a[1], b[2] - a[2]};
     const double length = d.norm();
     if (!(length >= mechanics::kLengthTolerance) || !std::isfinite(length))
-      return invalid(fmt::format(
-          "The imperfections bring the ends of member {} (nodes {} and {}) together.", member.id,
-          member.start, member.end));
+      return invalid(
+          fmt::format("The imperfections bring the ends of member {} (nodes {} and {}) together.",
+                      member.id, member.start, member.end));
     const linalg::Vector3 old_x = member.axes.row(0).transpose();
     const linalg::Matrix3 rotation = turning(old_x, d / length);
     const linalg::Matrix3 axes = (rotation * member.axes.transpose()).transpose();

@@ -43,7 +43,8 @@ CsrMatrix full_rows(const SparseSymmetricMatrix& matrix) {
   };
   for (std::size_t k = 0; k < matrix.values.size(); ++k) {
     put(matrix.rows[k] - 1, matrix.cols[k] - 1, matrix.values[k]);
-    if (matrix.rows[k] != matrix.cols[k]) put(matrix.cols[k] - 1, matrix.rows[k] - 1, matrix.values[k]);
+    if (matrix.rows[k] != matrix.cols[k])
+      put(matrix.cols[k] - 1, matrix.rows[k] - 1, matrix.values[k]);
   }
   return out;
 }

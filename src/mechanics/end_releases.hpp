@@ -57,8 +57,8 @@ class Condensation {
  private:
   linalg::Matrix12 stiffness_;
   std::vector<int> released_;
-  Eigen::MatrixXd k_ua_inverse_;             // K_ua K_aa^+, 12 x r
-  double length_ = 0.0;                      // for the rigid-body motions of the member
+  Eigen::MatrixXd k_ua_inverse_;  // K_ua K_aa^+, 12 x r
+  double length_ = 0.0;           // for the rigid-body motions of the member
   Balance balance_ = Balance::rigid_body;
   bool buckles_between_nodes_ = false;
   std::vector<Eigen::VectorXd> free_modes_;  // eigenvectors of K_aa with a zero eigenvalue

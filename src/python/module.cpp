@@ -31,6 +31,7 @@
 namespace {
 
 using velm::base::ErrorCode;
+using velm::python::AnalyzeArguments;
 using velm::python::bytes_view;
 using velm::python::encoded_path;
 using velm::python::Failure;
@@ -38,7 +39,6 @@ using velm::python::FailureTypes;
 using velm::python::Parameter;
 using velm::python::raise_failure;
 using velm::python::require_str;
-using velm::python::AnalyzeArguments;
 using velm::python::unpack_analyze;
 using velm::python::unpack_arguments;
 

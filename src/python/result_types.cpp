@@ -41,7 +41,9 @@ struct ResultSetObject {
 };
 
 // The rows of an array of a result set: none when the set failed.
-Py_ssize_t rows(const engineering::ResultSet& s, Py_ssize_t count) { return s.error ? 0 : count; }
+Py_ssize_t rows(const engineering::ResultSet& s, Py_ssize_t count) {
+  return s.error ? 0 : count;
+}
 
 PyObject* optional_text(const std::optional<std::string>& text) {
   if (!text) Py_RETURN_NONE;
@@ -67,7 +69,8 @@ constexpr std::array<SetField, 14> kResultSetFields = {{
      "Its name."},
     {"displacements", set_slot<2>, false, plain,
      [](const Context& c, engineering::ResultSet& s) {
-       return memoryview_of(c.array_type, std::move(s.displacements), {rows(s, c.extents.nodes), 6});
+       return memoryview_of(c.array_type, std::move(s.displacements),
+                            {rows(s, c.extents.nodes), 6});
      },
      "(N, 6) float64: UX, UY, UZ, RX, RY, RZ of node node_ids[k], global axes."},
     {"reactions", set_slot<3>, false, plain,
@@ -78,7 +81,8 @@ constexpr std::array<SetField, 14> kResultSetFields = {{
      "K u - F at the dofs the record fixes, summed over its nodes; 0 at the others."},
     {"end_forces", set_slot<4>, false, plain,
      [](const Context& c, engineering::ResultSet& s) {
-       return memoryview_of(c.array_type, std::move(s.end_forces), {rows(s, c.extents.members), 12});
+       return memoryview_of(c.array_type, std::move(s.end_forces),
+                            {rows(s, c.extents.members), 12});
      },
      "(M, 12) float64: forces and moments the nodes exert on member member_ids[k], start then "
      "end, local axes (fx, fy, fz, mx, my, mz)."},
@@ -110,7 +114,8 @@ constexpr std::array<SetField, 14> kResultSetFields = {{
      "axial force)."},
     {"imperfections", set_slot<10>, false, plain,
      [](const Context& c, engineering::ResultSet& s) {
-       return memoryview_of(c.array_type, std::move(s.imperfections), {rows(s, c.extents.nodes), 3});
+       return memoryview_of(c.array_type, std::move(s.imperfections),
+                            {rows(s, c.extents.nodes), 3});
      },
      "(N, 3) float64: the offsets X, Y, Z of node node_ids[k] from its position in the document "
      "for this result set (its imperfections), 0 where it has none. The result set is analysed "

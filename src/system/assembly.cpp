@@ -92,7 +92,8 @@ void subtract_member_forces(const DiscreteModel& model, std::span<const ElementD
     linalg::Vector12 global;
     to_unknowns(structure, member, element.stiffness(), local, nullptr, &global);
     for (std::size_t k = 0; k < 12; ++k)
-      if (element.unknowns[k] >= 0) rhs[element.unknowns[k]] -= global(static_cast<Eigen::Index>(k));
+      if (element.unknowns[k] >= 0)
+        rhs[element.unknowns[k]] -= global(static_cast<Eigen::Index>(k));
   }
 }
 

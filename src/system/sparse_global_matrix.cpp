@@ -168,8 +168,7 @@ double SparseGlobalMatrix::at(std::size_t row, std::size_t col) const {
 }
 
 void SparseGlobalMatrix::subtract_and_divide(const SparseGlobalMatrix& other, double divisor) {
-  if (other.matrix_.values.size() != matrix_.values.size())
-    throw InternalFault(kIndexOutOfBounds);
+  if (other.matrix_.values.size() != matrix_.values.size()) throw InternalFault(kIndexOutOfBounds);
   for (std::size_t k = 0; k < matrix_.values.size(); ++k)
     matrix_.values[k] = (matrix_.values[k] - other.matrix_.values[k]) / divisor;
 }

@@ -15,10 +15,10 @@
 
 #include "base/monitor.hpp"
 #include "linalg/sparse_ldlt.hpp"
-#include "linalg/types.hpp"
 #include "linalg/sparse_matrix.hpp"
-#include "system/dof_numbering.hpp"
+#include "linalg/types.hpp"
 #include "mechanics/element_dofs.hpp"
+#include "system/dof_numbering.hpp"
 
 namespace velm::system {
 

@@ -87,6 +87,15 @@ def text(document):
     return json.dumps(document)
 
 
+def flat(values):
+    """The numbers of nested lists, in order."""
+    if isinstance(values, list):
+        for v in values:
+            yield from flat(v)
+    else:
+        yield values
+
+
 __all__ = ["E", "I", "A", "FIXED", "FREE", "support", "member_set", "load_case", "combination",
            "rotation", "translation", "imperfection_case", "column", "portal", "sway",
-           "with_load_cases", "text", "member", "node", "nodal_load", "model"]
+           "with_load_cases", "text", "flat", "member", "node", "nodal_load", "model"]

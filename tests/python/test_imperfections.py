@@ -7,8 +7,9 @@ import unittest
 
 import velm_calculations as vc
 
-from frames import (column, combination, imperfection_case, load_case, member, nodal_load, node,
-                    portal, rotation, support, sway, text, translation, with_load_cases, FIXED)
+from frames import (FIXED, column, combination, flat, imperfection_case, load_case, member,
+                    nodal_load, node, portal, rotation, support, sway, text, translation,
+                    with_load_cases)
 
 PHI = 1.0 / 200.0
 P = 500e3
@@ -39,9 +40,9 @@ class TiltedColumnTest(unittest.TestCase):
                                delta=1e-9 * P * H)
         # The sway of the top: phi P H^3 / 3EI, with the tilt's share of the axial shortening
         # (phi P H / EA) and terms of phi^2 besides.
-        sway = rows(a.displacements)[1][0]
-        self.assertAlmostEqual(sway, rows(b.displacements)[1][0],
-                               delta=2 * PHI * abs(rows(b.displacements)[1][0]) + P * H / (210e9 * 1e-2) * PHI)
+        sway, pushed = rows(a.displacements)[1][0], rows(b.displacements)[1][0]
+        shortening = P * H / (210e9 * 1e-2)
+        self.assertAlmostEqual(sway, pushed, delta=2 * PHI * abs(pushed) + shortening * PHI)
         self.assertEqual((a.order, a.iterations, a.error), (1, 1, None))
 
 
@@ -63,7 +64,7 @@ class EquivalentImperfectionsTest(unittest.TestCase):
                 self.assertAlmostEqual(u, v, delta=1e-15)
         for name in ("displacements", "reactions", "end_forces", "internal_force_extremes"):
             flat_a = json.dumps(getattr(a, name).tolist())
-            for u, v in zip(_flat(getattr(a, name).tolist()), _flat(getattr(b, name).tolist())):
+            for u, v in zip(flat(getattr(a, name).tolist()), flat(getattr(b, name).tolist())):
                 self.assertAlmostEqual(u, v, delta=1e-9 * (abs(v) + 1.0), msg=name)
             self.assertTrue(flat_a)
 
@@ -77,13 +78,6 @@ class EquivalentImperfectionsTest(unittest.TestCase):
         self.assertEqual(offsets, [[0.01, 0.0, 0.0], [0.02, 0.0, 0.0], [0.02, 0.0, 0.0],
                                    [0.01, 0.0, 0.0]])
 
-
-def _flat(values):
-    if isinstance(values, list):
-        for v in values:
-            yield from _flat(v)
-    else:
-        yield values
 
 
 class CombinationImperfectionsTest(unittest.TestCase):
@@ -107,7 +101,7 @@ class CombinationImperfectionsTest(unittest.TestCase):
             c, a = analysis.combinations[combined], analysis.load_cases[alone]
             self.assertEqual(rows(c.imperfections), rows(a.imperfections))
             for name in ("displacements", "reactions", "end_forces"):
-                for u, v in zip(_flat(getattr(c, name).tolist()), _flat(getattr(a, name).tolist())):
+                for u, v in zip(flat(getattr(c, name).tolist()), flat(getattr(a, name).tolist())):
                     self.assertAlmostEqual(u, v, delta=1e-9 * (abs(v) + 1.0), msg=name)
 
     def test_a_combination_without_one_stays_the_sum_of_its_cases_and_inherits_nothing(self):
@@ -115,8 +109,8 @@ class CombinationImperfectionsTest(unittest.TestCase):
         combined = analysis.combinations[9]
         self.assertEqual(rows(combined.imperfections), [[0.0] * 3] * 4)
         one, two = analysis.load_cases[1], analysis.load_cases[2]
-        for u, a, b in zip(_flat(combined.displacements.tolist()), _flat(one.displacements.tolist()),
-                           _flat(two.displacements.tolist())):
+        for u, a, b in zip(flat(combined.displacements.tolist()), flat(one.displacements.tolist()),
+                           flat(two.displacements.tolist())):
             self.assertAlmostEqual(u, a + b, delta=1e-12 * (abs(u) + 1e-9))
 
     def test_bad_imperfections_are_refused_naming_their_case_and_sets(self):
