@@ -39,7 +39,9 @@ def connected(client: Any, workers: int | None, retries: int) -> Iterator[Any]:
     """A Client: `client` itself, a new one to the scheduler at `client` (an address), or one of
     a local cluster of `workers` processes of one thread each (default: one per core), whose
     scheduler gives a task up after its first lost worker, so that `retries` counts every loss.
-    What this opens it closes."""
+    A cluster of the caller's keeps its own settings: its scheduler moves a task whose worker
+    was lost up to distributed.scheduler.allowed-failures times (3 by default) before this
+    module sees the loss. What this opens it closes."""
     distributed = import_distributed()
     if client is not None and not isinstance(client, str):
         yield client
@@ -47,7 +49,10 @@ def connected(client: Any, workers: int | None, retries: int) -> Iterator[Any]:
     with contextlib.ExitStack() as stack:
         if client is None:
             import dask
-            stack.enter_context(dask.config.set({"distributed.scheduler.allowed-failures": 0}))
+            # A worker holds only the task it runs (saturation 1 of its one thread), so a lost
+            # worker takes down no queued bystander, and the scheduler reports the first loss.
+            stack.enter_context(dask.config.set({"distributed.scheduler.allowed-failures": 0,
+                                                 "distributed.scheduler.worker-saturation": 1.0}))
             cluster = stack.enter_context(distributed.LocalCluster(
                 n_workers=workers or cpu_count(), threads_per_worker=1, processes=True,
                 dashboard_address=None, silence_logs=logging.ERROR))
