@@ -81,6 +81,30 @@ class SummaryTest(unittest.TestCase):
         self.assertAlmostEqual(entries[("load case", 2)]["translation"]["value"],
                                10 * P * L**3 / (3 * E * I), delta=1e-12)
 
+    def test_extremes_against_a_search_of_every_value(self):
+        with open(REPO / "examples" / "building_frame.json", encoding="utf-8") as f:
+            document = json.load(f)
+        analysis = velm_calculations.analyze(json.dumps(document))
+        entries = batch.summary(analysis)["result_sets"]
+        for entry, result in zip(entries, [*analysis.load_cases.values(),
+                                           *analysis.combinations.values()]):
+            extremes = result.internal_force_extremes.tolist()
+            for name, components in (("axial", (0,)), ("shear", (1, 2)), ("moment", (4, 5))):
+                with self.subTest(entry["name"], quantity=name):
+                    values = [(abs(v), v, member_id, k) for member_id, pair in
+                              zip(analysis.member_ids, extremes) for side in pair
+                              for k, v in enumerate(side) if k in components]
+                    _, value, member_id, k = max(values, key=lambda item: item[0])
+                    self.assertEqual(entry[name]["value"], value)
+                    self.assertEqual(abs(value), max(v[0] for v in values))
+                    self.assertEqual(entry[name]["member"], member_id)
+            rows = result.displacements.tolist()
+            self.assertEqual(entry["translation"]["value"],
+                             max(abs(u) for row in rows for u in row[:3]))
+            totals = [sum(row[k] for row in result.reactions.tolist()) for k in range(3)]
+            for name, total in zip(("FX", "FY", "FZ"), totals):
+                self.assertAlmostEqual(entry["reactions"][name], total, delta=1e-6)
+
     def test_result_sets_that_failed_or_carry_critical_load_factors(self):
         # Result sets of an analysis that reports a failed set and critical load factors.
         analysis = velm_calculations.analyze(json.dumps(two_cases()))

@@ -3,13 +3,14 @@ many models, as plain values (picklable, and written as they are to CSV or JSON 
 
 from __future__ import annotations
 
+import math
 from typing import TYPE_CHECKING, Any
-
-from velm.summary import largest_displacement
 
 if TYPE_CHECKING:
     from velm_calculations import Analysis, ResultSet
 
+TRANSLATIONS = ("UX", "UY", "UZ")
+FORCES = ("FX", "FY", "FZ")
 #: Components of internal_force_extremes (N, Vy, Vz, T, My, Mz), grouped as the row reports them.
 AXIAL = {0: "N"}
 SHEAR = {1: "Vy", 2: "Vz"}
@@ -43,16 +44,21 @@ def result_set_entry(analysis: Analysis, kind: str, result: ResultSet) -> dict[s
                              "error": getattr(result, "error", None)}
     if entry["error"] is not None:
         return entry
-    largest = largest_displacement(analysis, result)
-    entry["translation"] = None if largest is None else \
-        {"value": largest[0], "node": largest[1], "component": largest[2]}
-    extremes = result.internal_force_extremes.tolist()
+    # Flat lists of the row-major arrays: a component is a strided slice, its extremes are
+    # found by min and max, and a row of many thousand members costs a few milliseconds.
+    displacements = flat(result.displacements)
+    entry["translation"] = largest_magnitude(
+        analysis.node_ids, {name: (displacements[k::6], displacements[k::6])
+                            for k, name in enumerate(TRANSLATIONS)}, "node")
+    if entry["translation"] is not None:
+        entry["translation"]["value"] = abs(entry["translation"]["value"])
+    extremes = flat(result.internal_force_extremes)  # per member: minima, then maxima
     for name, components in (("axial", AXIAL), ("shear", SHEAR), ("moment", BENDING)):
-        entry[name] = largest_extreme(analysis.member_ids, extremes, components)
-    totals = [0.0, 0.0, 0.0]
-    for row in result.reactions.tolist():
-        totals = [total + value for total, value in zip(totals, row[:3])]
-    entry["reactions"] = {"FX": totals[0], "FY": totals[1], "FZ": totals[2]}
+        entry[name] = largest_magnitude(
+            analysis.member_ids, {component: (extremes[k::12], extremes[6 + k::12])
+                                  for k, component in components.items()}, "member")
+    reactions = flat(result.reactions)
+    entry["reactions"] = {name: math.fsum(reactions[k::6]) for k, name in enumerate(FORCES)}
     factors = tuple(getattr(result, "critical_load_factors", ()) or ())
     if factors:
         positive = [factor for factor in factors if factor > 0.0]
@@ -60,13 +66,25 @@ def result_set_entry(analysis: Analysis, kind: str, result: ResultSet) -> dict[s
     return entry
 
 
-def largest_extreme(member_ids, extremes, components) -> dict[str, Any] | None:
-    """{"value", "member", "component"} of the signed minimum or maximum of largest magnitude
-    among `components` (index -> name), or None without members."""
+def flat(array: memoryview) -> list[float]:
+    """The values of a float64 array of the engine, in row-major order."""
+    if array.c_contiguous and array.format == "d" and array.ndim > 1:
+        return array.cast("B").cast("d").tolist()
+    values = array.tolist()
+    while values and isinstance(values[0], list):
+        values = [value for row in values for value in row]
+    return values
+
+
+def largest_magnitude(ids, components, owner) -> dict[str, Any] | None:
+    """{"value", owner, "component"} of the value of largest magnitude, signed: `components`
+    maps a name to (minima, maxima), one entry per id each. The largest magnitude of a set is
+    that of its minimum or of its maximum. None without ids."""
     best = None
-    for member_id, (low, high) in zip(member_ids, extremes):
-        for k, name in components.items():
-            for value in (low[k], high[k]):
-                if best is None or abs(value) > abs(best["value"]):
-                    best = {"value": value, "member": member_id, "component": name}
+    for name, (low, high) in components.items():
+        if not low:
+            continue
+        for values, value in ((low, min(low)), (high, max(high))):
+            if best is None or abs(value) > abs(best["value"]):
+                best = {"value": value, owner: ids[values.index(value)], "component": name}
     return best
