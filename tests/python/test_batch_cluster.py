@@ -287,8 +287,8 @@ class CommandTest(WorkingDirectoryTest):
         self.assertEqual(finished.returncode, 1, "a model failed")
         self.assertEqual(finished.stderr, "5 models: 4 analysed, 1 failed, 0 lost\n")
         first = json_lines("results.jsonl")
-        self.assertCountEqual([r["key"] for r in first],
-                              [f"models/portal_{k}.json" for k in range(4)] + ["models/broken.json"])
+        self.assertCountEqual([r["key"] for r in first], [f"models/portal_{k}.json" for k in
+                                                          range(4)] + ["models/broken.json"])
         for r in first:
             self.assertEqual(r["summary"], direct(r["key"])[1] if r["status"] == "analysed"
                              else None)
@@ -308,6 +308,13 @@ class CommandTest(WorkingDirectoryTest):
         changed = [r for r in second if r["key"] == "models/portal_0.json"][0]
         fx = changed["summary"]["result_sets"][0]["reactions"]["FX"]
         self.assertAlmostEqual(fx, -7e3, delta=1e-6)
+
+        # Nothing left to do: no cluster, nothing written.
+        finished = self.velm("models", "--out", "results.jsonl")
+        self.assertEqual((finished.returncode, finished.stderr),
+                         (0, "6 models: 0 analysed, 0 failed, 0 lost, 6 skipped (already in "
+                             "results.jsonl)\n"))
+        self.assertEqual(len(json_lines("results.jsonl")), 7)
 
     def test_csv_and_options(self):
         self.write_file("portal.json", json.dumps(portal()))

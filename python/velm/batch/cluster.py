@@ -34,7 +34,7 @@ LOCAL_SETTINGS = {
 }
 
 
-def import_distributed():
+def import_distributed() -> Any:
     try:
         import distributed
     except ImportError as error:
@@ -112,12 +112,18 @@ def run_tasks(tasks: Iterable[Task], *, client: Any, workers: int | None,
                 task, losses = suspects.popleft()
                 suspect[:] = submit([task], losses)
                 futures += suspect
-            return futures + submit(_take(source, threads * AHEAD_PER_THREAD - len(pending)), 0)
+            # Tasks go out in chunks of half the tasks ahead: a submission costs about a
+            # millisecond of the client's time however few it carries.
+            ahead = threads * AHEAD_PER_THREAD
+            if len(pending) <= ahead // 2:
+                futures += submit(_take(source, ahead - len(pending)), 0)
+            return futures
 
-        completed = distributed.as_completed(top_up())
+        completed = distributed.as_completed(top_up(), with_results=True, raise_errors=False)
         try:
             for done in completed.batches():
-                for future, outcome in _outcomes(client, done):
+                for future, result in done:
+                    outcome = _outcome(result)
                     task, losses = pending.pop(future)
                     if future in suspect:
                         suspect.clear()
@@ -138,30 +144,12 @@ def run_tasks(tasks: Iterable[Task], *, client: Any, workers: int | None,
                 future.cancel()
 
 
-def _outcomes(client: Any, done: list[Any]) -> list[tuple[Any, Any]]:
-    """(future, its row or exception) for futures that are done: the rows of the finished ones
-    fetched in one request, one by one only when that fails (a worker holding one was lost)."""
-    finished = [future for future in done if future.status == "finished"]
-    outcomes = [(future, _exception_of(future)) for future in done
-                if future.status != "finished"]
-    try:
-        return list(zip(finished, client.gather(finished))) + outcomes
-    except Exception:
-        pass
-    for future in finished:
-        try:
-            outcomes.append((future, future.result()))
-        except Exception as error:
-            outcomes.append((future, error))
-    return outcomes
-
-
-def _exception_of(future: Any) -> BaseException:
-    try:
-        error = future.exception()
-    except Exception as cancelled:  # CancelledError: the scheduler forgot the task
-        return cancelled
-    return error if error is not None else RuntimeError(f"task {future.key} ended {future.status}")
+def _outcome(result: Any) -> Any:
+    """A task's row, or its exception: as_completed hands an erred task's as (type, exception,
+    traceback) and a cancelled one's (the scheduler forgot it) as the exception itself."""
+    if isinstance(result, tuple) and len(result) == 3 and isinstance(result[1], BaseException):
+        return result[1]
+    return result
 
 
 def _take(source: Iterator[Task], count: int) -> list[Task]:

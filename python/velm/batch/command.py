@@ -113,6 +113,10 @@ def main(argv: Sequence[str]) -> int:
     options = dict(arguments.option)
     if arguments.stations is not None:
         options["stations"] = arguments.stations
+    counts = {"analysed": 0, "failed": 0, "lost": 0}
+    if not todo:
+        print(tally(len(paths), counts, arguments.out), file=sys.stderr)
+        return 0
     try:
         rows = analyze_many(todo, client=arguments.scheduler, workers=arguments.workers,
                             retries=arguments.retries, keep=arguments.keep, **options)
@@ -122,7 +126,6 @@ def main(argv: Sequence[str]) -> int:
     out = ResultsFile(arguments.out) if arguments.out else None
     display = ProgressLine(sys.stderr)
     started = time.monotonic()
-    counts = {"analysed": 0, "failed": 0, "lost": 0}
     try:
         for row in rows:
             counts[row.status] += 1
@@ -143,8 +146,13 @@ def main(argv: Sequence[str]) -> int:
         rows.close()
         if out is not None:
             out.close()
-    skipped = len(paths) - len(todo)
-    print(f"{len(paths)} models: {counts['analysed']} analysed, {counts['failed']} failed, "
-          f"{counts['lost']} lost" + (f", {skipped} skipped (already in {arguments.out})"
-                                      if skipped else ""), file=sys.stderr)
+    print(tally(len(paths), counts, arguments.out), file=sys.stderr)
     return 0 if counts["analysed"] == len(todo) else 1
+
+
+def tally(total: int, counts: dict[str, int], out: pathlib.Path | None) -> str:
+    """The last line: how many models were analysed, failed, lost and skipped."""
+    skipped = total - sum(counts.values())
+    return (f"{total} models: {counts['analysed']} analysed, {counts['failed']} failed, "
+            f"{counts['lost']} lost" + (f", {skipped} skipped (already in {out})"
+                                        if skipped else ""))

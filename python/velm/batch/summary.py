@@ -4,6 +4,7 @@ many models, as plain values (picklable, and written as they are to CSV or JSON 
 from __future__ import annotations
 
 import math
+from collections.abc import Sequence
 from typing import TYPE_CHECKING, Any
 
 if TYPE_CHECKING:
@@ -76,7 +77,8 @@ def flat(array: memoryview) -> list[float]:
     return values
 
 
-def largest_magnitude(ids, components, owner) -> dict[str, Any] | None:
+def largest_magnitude(ids: Sequence[int], components: dict[str, tuple[list[float], list[float]]],
+                      owner: str) -> dict[str, Any] | None:
     """{"value", owner, "component"} of the value of largest magnitude, signed: `components`
     maps a name to (minima, maxima), one entry per id each. The largest magnitude of a set is
     that of its minimum or of its maximum. None without ids."""

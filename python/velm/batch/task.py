@@ -66,7 +66,10 @@ def run_task(task: Task, summary: Callable[[Any], Any], keep: str | None,
     if engine is None:
         import velm_calculations as engine
     faults = (Exception, getattr(engine, "EngineFault", Exception))
-    failed = lambda text: Row(task.key, FAILED, error=text, parameters=task.parameters)  # noqa: E731
+
+    def failed(text: str) -> Row:
+        return Row(task.key, FAILED, error=text, parameters=task.parameters)
+
     document = task.document
     if task.make_model is not None:
         try:
@@ -79,7 +82,7 @@ def run_task(task: Task, summary: Callable[[Any], Any], keep: str | None,
         else:
             text = document if isinstance(document, str) else json.dumps(document)
             analysis = engine.analyze(text, **options)
-    except faults as error:  # noqa: B030 - EngineFault derives from BaseException
+    except faults as error:  # EngineFault derives from BaseException, not Exception
         return failed(str(error))
     kept = None
     if keep is not None:
