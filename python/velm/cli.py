@@ -2,8 +2,9 @@
 velm batch MODELS_OR_FOLDERS...: analyse many (velm.batch.command; a model file named `batch`
 is given as ./batch).
 
-Exit status: 0 on success, 1 when the model cannot be analysed or a file cannot be written,
-2 for wrong usage, 130 when interrupted.
+Exit status: 0 on success, 1 when the model cannot be analysed, a result set fails (its text is
+printed with the others' results) or a file cannot be written, 2 for wrong usage, 130 when
+interrupted.
 """
 
 from __future__ import annotations
@@ -43,6 +44,12 @@ def parse_arguments(argv: Sequence[str] | None) -> argparse.Namespace:
     parser.add_argument("--stations", metavar="N", type=_stations, default=11,
                         help="points along each member for internal forces, ends included "
                         "(default 11)")
+    parser.add_argument("--second-order", action="store_true",
+                        help="analyse every result set in second order (P-Delta and P-delta, "
+                        "with the model's imperfections)")
+    parser.add_argument("--buckling", metavar="K", type=_count, default=0,
+                        help="the K lowest elastic critical load factors alpha_cr per result "
+                        "set, and their modes")
     parser.add_argument("--json", metavar="OUT", type=pathlib.Path,
                         help="write every result as JSON to OUT")
     parser.add_argument("--svg", metavar="OUT", type=pathlib.Path,
@@ -50,12 +57,18 @@ def parse_arguments(argv: Sequence[str] | None) -> argparse.Namespace:
                         "result set to OUT")
     parser.add_argument("--moments", action="store_true",
                         help="with --svg: also draw the bending moment diagram")
+    parser.add_argument("--mode", metavar="K", type=_count,
+                        help="with --svg and --buckling: draw buckling mode K (1 is the lowest) "
+                        "instead of the deformed shape")
     parser.add_argument("--up", choices=("Y", "Z"), default="Z",
                         help="the global axis pointing up in the picture (default Z)")
     parser.add_argument("--full", metavar="DIR", type=pathlib.Path,
                         help="also run the listing analysis in DIR: its results document and "
                         "CSV files go there, its console text to DIR/console.txt")
-    return parser.parse_args(argv)
+    arguments = parser.parse_args(argv)
+    if arguments.mode is not None and (not arguments.svg or arguments.mode > arguments.buckling):
+        parser.error("--mode K needs --svg and --buckling of at least K")
+    return arguments
 
 
 def _stations(text: str) -> int:
@@ -65,6 +78,16 @@ def _stations(text: str) -> int:
         value = 0
     if value < 2:
         raise argparse.ArgumentTypeError(f"must be a whole number of at least 2, not {text!r}")
+    return value
+
+
+def _count(text: str) -> int:
+    try:
+        value = int(text)
+    except ValueError:
+        value = -1
+    if value < 0:
+        raise argparse.ArgumentTypeError(f"must be a whole number of at least 0, not {text!r}")
     return value
 
 
@@ -82,7 +105,8 @@ def main(argv: Sequence[str] | None = None, engine: Any = None) -> int:
                 import velm_calculations as engine
             except ImportError as error:
                 raise Failure(f"the engine module velm_calculations is not installed ({error})")
-        run(arguments, engine)
+        if not run(arguments, engine):
+            return 1
     except KeyboardInterrupt:
         return 130
     except Failure as failure:
@@ -91,14 +115,21 @@ def main(argv: Sequence[str] | None = None, engine: Any = None) -> int:
     return 0
 
 
-def run(arguments: argparse.Namespace, engine: Any) -> None:
+def run(arguments: argparse.Namespace, engine: Any) -> bool:
+    """Analyses, prints and writes what the arguments ask for; False when a summarised result
+    set failed."""
     model = pathlib.Path(arguments.model)
     faults = (RuntimeError, ValueError, OSError, getattr(engine, "EngineFault", RuntimeError))
     try:
         display = ProgressLine(sys.stderr)
         started = time.perf_counter()
         try:
-            analysis = analyze_file(engine, model, arguments.stations, display)
+            options = {"stations": arguments.stations}
+            if arguments.second_order:
+                options["second_order"] = True
+            if arguments.buckling:
+                options["buckling_modes"] = arguments.buckling
+            analysis = analyze_file(engine, model, options, display)
         finally:
             display.clear()
         seconds = time.perf_counter() - started
@@ -114,13 +145,18 @@ def run(arguments: argparse.Namespace, engine: Any) -> None:
         except OSError as error:
             raise Failure(f"cannot write {arguments.json}: {error}") from None
         written.append(("results JSON", arguments.json))
-    if arguments.svg and chosen:
-        picture = draw_svg(analysis, chosen[0][1], up=arguments.up, moments=arguments.moments)
+    drawable = [(label, result) for label, result in chosen
+                if getattr(result, "error", None) is None]
+    if arguments.svg and drawable:
+        label, result = drawable[0]
+        picture = draw_svg(analysis, result, up=arguments.up, moments=arguments.moments,
+                           mode=arguments.mode)
         try:
             write_output(engine, arguments.svg, picture)
         except OSError as error:
             raise Failure(f"cannot write {arguments.svg}: {error}") from None
-        written.append((f"picture ({chosen[0][0].lower()} {chosen[0][1].id})", arguments.svg))
+        drawn = f", buckling mode {arguments.mode}" if arguments.mode else ""
+        written.append((f"picture ({label.lower()} {result.id}{drawn})", arguments.svg))
     if arguments.full:
         try:
             outcome = run_listing(engine, model, arguments.full)
@@ -137,22 +173,24 @@ def run(arguments: argparse.Namespace, engine: Any) -> None:
         width = max(len(label) for label, _ in written)
         for label, path in written:
             print(f"  {label:<{width}}  {path}")
+    return len(drawable) == len(chosen)
 
 
-def analyze_file(engine: Any, model: pathlib.Path, stations: int,
+def analyze_file(engine: Any, model: pathlib.Path, options: dict[str, Any],
                  display: ProgressLine) -> Analysis:
-    """engine.analyze_file, reporting progress to `display`: through the engine's `progress`
-    keyword where it has one, otherwise as the time taken, from this thread while a worker
-    thread analyses (the engine releases the interpreter lock while it works)."""
+    """engine.analyze_file with the keyword arguments `options`, reporting progress to
+    `display`: through the engine's `progress` keyword where it has one, otherwise as the time
+    taken, from this thread while a worker thread analyses (the engine releases the interpreter
+    lock while it works)."""
     if "progress" in (engine.analyze.__text_signature__ or ""):
-        return engine.analyze_file(str(model), stations=stations, progress=display)
+        return engine.analyze_file(str(model), progress=display, **options)
     if not display.enabled:
-        return engine.analyze_file(str(model), stations=stations)
+        return engine.analyze_file(str(model), **options)
     outcome: dict[str, Any] = {}
 
     def work() -> None:
         try:
-            outcome["analysis"] = engine.analyze_file(str(model), stations=stations)
+            outcome["analysis"] = engine.analyze_file(str(model), **options)
         except BaseException as error:  # handed to the waiting thread  # noqa: B036
             outcome["error"] = error
 

@@ -77,6 +77,13 @@ def format_summary(analysis: Analysis, model_name: str, seconds: float,
              "moments in kN m"]
     for label, result in chosen:
         lines += ["", f"{label} {result.id}: {result.name}"]
+        error = getattr(result, "error", None)
+        if error is not None:
+            lines.append(f"  FAILED: {error}")
+            continue
+        if getattr(result, "order", 1) == 2:
+            lines.append(f"  second order, converged in {plural(result.iterations, 'round')}")
+        lines += _critical_loads(getattr(result, "critical_load_factors", ()))
         displacement = largest_displacement(analysis, result)
         if displacement is not None:
             value, node_id, dof = displacement
@@ -95,6 +102,24 @@ def format_summary(analysis: Analysis, model_name: str, seconds: float,
                 lines.append(f"    ... and {len(reactions) - MAX_SUPPORT_ROWS} more "
                              "(all of them in the --json output)")
     return "\n".join(lines)
+
+
+#: alpha_cr from which the design codes let first-order results stand.
+ALPHA_CR_LIMIT = 10.0
+
+
+def _critical_loads(factors):
+    """The critical load factors line, saying plainly when the lowest is below 10."""
+    if not factors:
+        return []
+    values = ", ".join(f"{f:.3f}" for f in factors)
+    verdict = (f"below {ALPHA_CR_LIMIT:g}: second-order effects must be taken into account"
+               if factors[0] < ALPHA_CR_LIMIT else
+               f"at least {ALPHA_CR_LIMIT:g}: first-order analysis suffices")
+    lines = [f"  alpha_cr                {values}  ({verdict})"]
+    if factors[0] < 1.0:
+        lines.append("  the loads exceed the elastic critical load of the structure")
+    return lines
 
 
 def _kilo(value):

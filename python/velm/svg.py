@@ -30,7 +30,7 @@ ELEVATION = math.radians(25.0)
 
 
 def draw_svg(analysis: Analysis, result_set: ResultSet, *, up: str = "Z", moments: bool = False,
-             scale: float | None = None) -> str:
+             scale: float | None = None, mode: int | None = None) -> str:
     """A standalone SVG document of the frame of `analysis` under `result_set`.
 
     The frame is drawn in an axonometric view with global `up` ("Z" or "Y") pointing up the page:
@@ -39,12 +39,23 @@ def draw_svg(analysis: Analysis, result_set: ResultSet, *, up: str = "Z", moment
     rotations), the nodes a support holds in group "supports", and with `moments` the bending
     moment diagram in group "moments". `scale` multiplies the displacements; by default the
     largest translation is drawn as a tenth of the model's extent. The legend states the scale.
+    With `mode` K (1 is the lowest), buckling mode K of the result set is drawn in place of the
+    deformed shape, and the legend gives its critical load factor. Raises ValueError for a
+    result set that failed or has fewer modes.
     """
     if up not in ("Y", "Z"):
         raise ValueError(f"up must be 'Y' or 'Z', not {up!r}")
+    if getattr(result_set, "error", None) is not None:
+        raise ValueError(f"the result set has no results: {result_set.error}")
     view = _View(up)
     coordinates = analysis.coordinates.tolist()
     displacements = result_set.displacements.tolist()
+    if mode is not None:
+        factors = getattr(result_set, "critical_load_factors", ())
+        if not 1 <= mode <= len(factors):
+            raise ValueError(f"the result set has {len(factors)} buckling modes, not mode {mode}")
+        displacements = result_set.buckling_modes.tolist()[mode - 1]
+        moments = False
     index = {node_id: k for k, node_id in enumerate(analysis.node_ids)}
     members = [(member_id, index[start], index[end])
                for member_id, (start, end) in zip(analysis.member_ids, analysis.member_nodes)]
@@ -106,7 +117,11 @@ def draw_svg(analysis: Analysis, result_set: ResultSet, *, up: str = "Z", moment
             out.append(f'<path id="support-{node_id}" d="M {x:.2f} {y:.2f} L {x - 7:.2f} '
                        f'{y + 11:.2f} L {x + 7:.2f} {y + 11:.2f} Z"/>')
     out.append("</g>")
-    out += _legend(scale, largest, largest_node, moments, peak_moment)
+    if mode is not None:
+        out += _legend(scale, largest, largest_node, False, 0.0,
+                       mode=(mode, result_set.critical_load_factors[mode - 1]))
+    else:
+        out += _legend(scale, largest, largest_node, moments, peak_moment)
     out += _axes(view)
     out.append("</svg>")
     return "\n".join(out) + "\n"
@@ -223,13 +238,19 @@ def _kind(analysis, result_set):
     return "Result set"
 
 
-def _legend(scale, largest, largest_node, moments, peak_moment):
+def _legend(scale, largest, largest_node, moments, peak_moment, mode=None):
     y = HEIGHT - LEGEND_SPACE + 10
     lines = ['<g class="legend" font-size="14" fill="#202124">',
              f'<path d="M {MARGIN} {y} h 30" stroke="#80868b" stroke-width="1.6"/>',
              f'<text x="{MARGIN + 40}" y="{y + 5}">undeformed frame</text>']
     y += 22
-    if largest > 0.0:
+    if mode is not None:
+        text = (f"buckling mode {mode[0]}, alpha_cr = {mode[1]:.4g}: largest translation "
+                f"drawn as {DEFORMATION_SHARE:.0%} of the frame's extent (a mode has no size)"
+                if largest > 0.0 else
+                f"buckling mode {mode[0]}, alpha_cr = {mode[1]:.4g}: a member buckles between "
+                "its nodes, which do not move")
+    elif largest > 0.0:
         text = (f"deformed shape, displacements \u00d7 {scale:.4g}: largest translation "
                 f"{largest * 1000:.4g} mm at node {largest_node}")
     else:

@@ -5,24 +5,11 @@
 #include <algorithm>
 
 #include "engineering/result_recovery.hpp"
+#include "engineering/stop_only.hpp"
 #include "system/assembly.hpp"
 #include "system/factorisation.hpp"
 
 namespace velm::engineering {
-
-namespace {
-
-// Passes on only the question whether to stop: the later rounds report no stages.
-class StopOnly : public base::Monitor {
- public:
-  explicit StopOnly(base::Monitor& monitor) : monitor_(monitor) {}
-  bool stop_requested() override { return monitor_.stop_requested(); }
-
- private:
-  base::Monitor& monitor_;
-};
-
-}  // namespace
 
 std::vector<std::uint8_t> next_active(const frame::Structure& structure,
                                       const std::vector<std::uint8_t>& active,
@@ -45,44 +32,42 @@ std::vector<std::uint8_t> next_active(const frame::Structure& structure,
   return next;
 }
 
-base::Expected<void> analyse_active_set(const system::DiscreteModel& model,
-                                        const std::vector<frame::LoadSet>& sets,
-                                        const AnalysisOptions& options, base::Monitor& monitor,
-                                        std::vector<ResultSet>& results) {
+SetOutcome analyse_switching_set(const system::DiscreteModel& model, const frame::LoadSet& set,
+                                 const AnalysisOptions& options, base::Monitor& monitor,
+                                 bool report_stages, ResultSet& out) {
   const frame::Structure& structure = model.structure;
-  const std::size_t unknowns = model.unknowns();
   StopOnly quiet(monitor);
-  for (std::size_t s = 0; s < sets.size(); ++s) {
-    std::vector<std::uint8_t> active(structure.members.size(), 1);
-    std::vector<double> solution(unknowns);
-    bool settled = false;
-    for (int round = 0; round < kMaxSwitchingRounds && !settled; ++round) {
-      base::Monitor& told = s == 0 && round == 0 ? monitor : quiet;
-      std::fill(solution.begin(), solution.end(), 0.0);
-      if (auto loaded = system::assemble_loads(model, sets[s], solution.data()); !loaded)
-        return loaded;
-      auto stiffness = system::assemble_stiffness(model, active, told);
-      if (!stiffness) return std::unexpected(std::move(stiffness.error()));
-      auto factor = system::Factorisation::of(std::move(*stiffness), model.dofs, told);
-      if (!factor) return std::unexpected(std::move(factor.error()));
-      if (auto solved = factor->solve_in_place(solution.data(), 1); !solved) return solved;
-      recover_results(model, sets[s], solution.data(), active, options.stations, results[s]);
-      const std::vector<std::uint8_t> next = next_active(structure, active, results[s]);
-      settled = next == active;
-      active = next;
+  std::vector<std::uint8_t> active(structure.members.size(), 1);
+  std::vector<double> solution(model.unknowns());
+  for (int round = 0; round < kMaxSwitchingRounds; ++round) {
+    base::Monitor& told = report_stages && round == 0 ? monitor : quiet;
+    std::fill(solution.begin(), solution.end(), 0.0);
+    if (auto loaded = system::assemble_loads(model, set, solution.data()); !loaded)
+      return std::unexpected(std::move(loaded.error()));
+    auto stiffness = system::assemble_stiffness(model, active, told);
+    if (!stiffness) return std::unexpected(std::move(stiffness.error()));
+    auto factor = system::Factorisation::of(std::move(*stiffness), model.dofs, told);
+    if (!factor) {
+      if (round == 0 || factor.error().code != base::ErrorCode::unstable)
+        return std::unexpected(std::move(factor.error()));
+      return set_failure(base::ErrorCode::unstable,
+                         fmt::format("once its tension-only and compression-only members switch "
+                                     "off, the structure is unstable: {}",
+                                     factor.error().detail));
     }
-    if (!settled)
-      return base::fail(
-          base::ErrorCode::not_settled,
-          fmt::format("The tension-only and compression-only members of {} did not settle in {} "
-                      "rounds of switching members off and on.",
-                      sets[s].label, kMaxSwitchingRounds));
+    if (auto solved = factor->solve_in_place(solution.data(), 1); !solved)
+      return std::unexpected(std::move(solved.error()));
+    recover_results(model, set, solution.data(), active, options.stations, out);
+    out.iterations = round + 1;
+    const std::vector<std::uint8_t> next = next_active(structure, active, out);
+    if (next == active) return std::nullopt;
+    active = next;
     if (monitor.stop_requested()) return base::fail(base::ErrorCode::cancelled);
-    monitor.stage_progress("results",
-                           static_cast<double>(s + 1) / static_cast<double>(sets.size()));
   }
-  monitor.stage_end("solve");
-  return {};
+  return set_failure(base::ErrorCode::not_settled,
+                     fmt::format("its tension-only and compression-only members did not settle in "
+                                 "{} rounds of switching members off and on",
+                                 kMaxSwitchingRounds));
 }
 
 }  // namespace velm::engineering

@@ -9,6 +9,7 @@
 
 #include "base/error.hpp"
 #include "base/monitor.hpp"
+#include "engineering/set_outcome.hpp"
 #include "engineering/static_analysis.hpp"
 #include "engineering/static_results.hpp"
 #include "frame/load_sets.hpp"
@@ -24,11 +25,13 @@ std::vector<std::uint8_t> next_active(const frame::Structure& structure,
                                       const std::vector<std::uint8_t>& active,
                                       const ResultSet& results);
 
-// As analyse_linear; the stages are reported for the first round of the first set only, the
-// later rounds are asked only whether to stop.
-base::Expected<void> analyse_active_set(const system::DiscreteModel& model,
-                                        const std::vector<frame::LoadSet>& sets,
-                                        const AnalysisOptions& options, base::Monitor& monitor,
-                                        std::vector<ResultSet>& results);
+// One load set in first order, every member on in its first round. A mechanism in that first
+// round is the whole structure's (the returned error); a mechanism once members have switched
+// off, and not settling within kMaxSwitchingRounds, are the set's own failures. `monitor` is
+// told the stages of the first round when `report_stages`, and asked whether to stop.
+// Sets out.iterations to the rounds.
+SetOutcome analyse_switching_set(const system::DiscreteModel& model, const frame::LoadSet& set,
+                                 const AnalysisOptions& options, base::Monitor& monitor,
+                                 bool report_stages, ResultSet& out);
 
 }  // namespace velm::engineering

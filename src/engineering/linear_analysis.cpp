@@ -11,6 +11,7 @@ namespace velm::engineering {
 
 base::Expected<void> analyse_linear(const system::DiscreteModel& model,
                                     const std::vector<frame::LoadSet>& sets,
+                                    const std::vector<std::uint8_t>& wanted,
                                     const AnalysisOptions& options, base::Monitor& monitor,
                                     std::vector<ResultSet>& results) {
   const frame::Structure& structure = model.structure;
@@ -41,6 +42,7 @@ base::Expected<void> analyse_linear(const system::DiscreteModel& model,
   // The result sets are independent: each is computed on whichever thread takes it, from the
   // same inputs, so the values do not depend on the threads.
   auto set_results = [&](std::size_t s) -> base::Expected<void> {
+    if (!wanted[s]) return {};
     const double* u = solution.data() + std::min(s, cases == 0 ? 0 : cases - 1) * unknowns;
     std::vector<double> combined;
     if (s >= cases) {

@@ -15,9 +15,11 @@
 namespace velm::engineering {
 
 // sets: the load cases, then the combinations (frame::result_load_sets); results: one per set,
-// filled. Stages "assemble", "order", "factorise", "solve", "results".
+// filled where wanted[s] != 0 (every load case is solved, for the combinations). Stages
+// "assemble", "order", "factorise", "solve", "results".
 base::Expected<void> analyse_linear(const system::DiscreteModel& model,
                                     const std::vector<frame::LoadSet>& sets,
+                                    const std::vector<std::uint8_t>& wanted,
                                     const AnalysisOptions& options, base::Monitor& monitor,
                                     std::vector<ResultSet>& results);
 

@@ -6,6 +6,7 @@
 
 #include <Eigen/Geometry>
 
+#include "mechanics/beam_column.hpp"
 #include "mechanics/internal_forces.hpp"
 #include "model/support_dofs.hpp"
 #include "system/constraints.hpp"
@@ -16,12 +17,28 @@ namespace {
 
 using frame::StructureMember;
 
-// The end forces of member m, its internal forces at the stations and their extremes.
+// The end forces of member m, its internal forces at the stations and their extremes; in
+// second order (element not null) with the moments of its axial force along its deflection.
 void record_member(const frame::Structure& structure, std::size_t m, const linalg::Vector12& f,
-                   std::span<const mechanics::MemberLoad> loads, int stations, ResultSet& out) {
+                   std::span<const mechanics::MemberLoad> loads, int stations,
+                   const system::ElementData* element, ResultSet& out) {
   const auto per_member = static_cast<std::size_t>(stations);
   std::copy(f.data(), f.data() + 12, &out.end_forces[12 * m]);
-  const mechanics::InternalForceLine line(f, structure.members[m].length, loads);
+  const StructureMember& member = structure.members[m];
+  if (element != nullptr && element->second_order) {
+    // N L^2 / EI of each bending plane; an axial-only member has no bending stiffness of its
+    // own along which the axial force could act (a straight string between its nodes).
+    const double n_l2 = element->axial_force * member.length * member.length;
+    const double e = member.properties.e_mod;
+    const bool bends = !member.axial_only();
+    const mechanics::SecondOrderForceLine line(f, member.length, loads,
+                                               bends ? n_l2 / (e * member.properties.i_y) : 0.0,
+                                               bends ? n_l2 / (e * member.properties.i_z) : 0.0);
+    line.at_stations(stations, &out.internal_forces[6 * per_member * m]);
+    line.extremes(&out.internal_force_extremes[12 * m]);
+    return;
+  }
+  const mechanics::InternalForceLine line(f, member.length, loads);
   line.at_stations(stations, &out.internal_forces[6 * per_member * m]);
   line.extremes(&out.internal_force_extremes[12 * m]);
 }
@@ -77,32 +94,71 @@ void link_forces(const frame::Structure& structure, const frame::LoadSet& set, i
       const double* g = (b < 2 ? start : end) + 3 * (b % 2);
       f.segment<3>(3 * b) = member.axes * linalg::Vector3{g[0], g[1], g[2]};
     }
-    record_member(structure, link.member, f, {}, stations, out);
+    record_member(structure, link.member, f, {}, stations, nullptr, out);
   }
 }
 
 }  // namespace
 
+std::vector<double> node_displacements(const system::DiscreteModel& model, const double* solution) {
+  const frame::Structure& structure = model.structure;
+  const std::size_t nodes = structure.node_count;
+  // The unknowns, then every node that follows another.
+  std::vector<double> displacements(6 * nodes, 0.0);
+  for (std::size_t i = 0; i < 6 * nodes; ++i)
+    if (const std::int64_t unknown = model.dofs.index[i]; unknown >= 0)
+      displacements[i] = solution[unknown];
+  for (std::size_t n = 0; n < nodes; ++n) {
+    const std::uint32_t root = structure.root[n];
+    if (root == n + 1) continue;
+    const Eigen::Map<const linalg::Vector6> u_root(&displacements[6 * (root - std::size_t{1})]);
+    const linalg::Vector6 u =
+        system::follower_map(structure, static_cast<std::uint32_t>(n + 1)) * u_root;
+    std::copy(u.data(), u.data() + 6, &displacements[6 * n]);
+  }
+  return displacements;
+}
+
+std::vector<double> member_end_forces(const system::DiscreteModel& model,
+                                      std::span<const system::ElementData> elements,
+                                      const frame::LoadSet* set, const double* solution,
+                                      const std::vector<std::uint8_t>& active) {
+  const frame::Structure& structure = model.structure;
+  const std::vector<double> displacements = node_displacements(model, solution);
+  std::vector<double> forces(12 * structure.members.size(), 0.0);
+  for (std::size_t m = 0; m < structure.members.size(); ++m) {
+    const StructureMember& member = structure.members[m];
+    if (!active[m] || member.type == model::MemberType::Rigid) continue;
+    const system::ElementData& element = elements[m];
+    linalg::Vector12 local;
+    for (int b = 0; b < 4; ++b) {
+      const double* u = &displacements[6 * ((b < 2 ? member.start : member.end) - 1) +
+                                       3 * static_cast<std::size_t>(b % 2)];
+      local.segment<3>(3 * b) = member.axes * linalg::Vector3{u[0], u[1], u[2]};
+    }
+    linalg::Vector12 f = element.stiffness() * local;
+    if (set != nullptr && !set->on_member(m).empty())
+      f += system::fixed_end_forces(element, member, set->on_member(m)).fixed_end_forces;
+    std::copy(f.data(), f.data() + 12, &forces[12 * m]);
+  }
+  return forces;
+}
+
 void recover_results(const system::DiscreteModel& model, const frame::LoadSet& set,
+                     const double* solution, const std::vector<std::uint8_t>& active, int stations,
+                     ResultSet& out) {
+  recover_results(model, model.elements, set, solution, active, stations, out);
+}
+
+void recover_results(const system::DiscreteModel& model,
+                     std::span<const system::ElementData> elements, const frame::LoadSet& set,
                      const double* solution, const std::vector<std::uint8_t>& active, int stations,
                      ResultSet& out) {
   const frame::Structure& structure = model.structure;
   const std::size_t nodes = structure.node_count;
   const std::size_t members = structure.members.size();
   const auto per_member = static_cast<std::size_t>(stations);
-  // Displacements: the unknowns, then every node that follows another.
-  out.displacements.assign(6 * nodes, 0.0);
-  for (std::size_t i = 0; i < 6 * nodes; ++i)
-    if (const std::int64_t unknown = model.dofs.index[i]; unknown >= 0)
-      out.displacements[i] = solution[unknown];
-  for (std::size_t n = 0; n < nodes; ++n) {
-    const std::uint32_t root = structure.root[n];
-    if (root == n + 1) continue;
-    const Eigen::Map<const linalg::Vector6> u_root(&out.displacements[6 * (root - std::size_t{1})]);
-    const linalg::Vector6 u =
-        system::follower_map(structure, static_cast<std::uint32_t>(n + 1)) * u_root;
-    std::copy(u.data(), u.data() + 6, &out.displacements[6 * n]);
-  }
+  out.displacements = node_displacements(model, solution);
 
   out.end_forces.assign(12 * members, 0.0);
   out.internal_forces.assign(6 * per_member * members, 0.0);
@@ -117,7 +173,7 @@ void recover_results(const system::DiscreteModel& model, const frame::LoadSet& s
     }
     if (member.type == model::MemberType::Rigid) continue;
     const std::span<const mechanics::MemberLoad> loads = set.on_member(m);
-    const system::ElementData& element = model.elements[m];
+    const system::ElementData& element = elements[m];
     const mechanics::CondensedLoads condensed = system::fixed_end_forces(element, member, loads);
     linalg::Vector12 local;
     for (int b = 0; b < 4; ++b) {
@@ -126,7 +182,7 @@ void recover_results(const system::DiscreteModel& model, const frame::LoadSet& s
       local.segment<3>(3 * b) = member.axes * linalg::Vector3{u[0], u[1], u[2]};
     }
     const linalg::Vector12 f = element.stiffness() * local + condensed.fixed_end_forces;
-    record_member(structure, m, f, loads, stations, out);
+    record_member(structure, m, f, loads, stations, &element, out);
     add_member_forces(member, f, sums);
   }
   link_forces(structure, set, stations, sums, out);

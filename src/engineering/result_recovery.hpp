@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "engineering/static_results.hpp"
@@ -12,11 +13,31 @@
 
 namespace velm::engineering {
 
+// The displacements of every node (N x 6, global axes) from those over the unknowns: the
+// unknowns, then every node that follows another through rigid links; 0 where fixed.
+std::vector<double> node_displacements(const system::DiscreteModel& model, const double* solution);
+
+// The end forces alone (12 per member, member axes; 0 for members switched off and rigid links):
+// f = k' u_local + f0' with the members' element data `elements`, or k' u_local alone without
+// `set`.
+std::vector<double> member_end_forces(const system::DiscreteModel& model,
+                                      std::span<const system::ElementData> elements,
+                                      const frame::LoadSet* set, const double* solution,
+                                      const std::vector<std::uint8_t>& active);
+
 // Fills the result arrays of `out` (its id and name are left alone). Members with active[m] == 0
 // carry nothing and are listed in inactive_members. Sign conventions:
 //   end forces f = k' u_local + f0' (member axes): what the nodes exert on the member;
 //   reactions: K u - F summed over the nodes a support record holds, at the dofs it fixes.
 void recover_results(const system::DiscreteModel& model, const frame::LoadSet& set,
+                     const double* solution, const std::vector<std::uint8_t>& active, int stations,
+                     ResultSet& out);
+
+// The same with the members' element data `elements` in place of the model's own: in second
+// order, end forces f = k_T' u_local + f0'(N) with the tangent stiffness and fixed-end forces of
+// each member's axial force N, and moments along the member that include N times its deflection.
+void recover_results(const system::DiscreteModel& model,
+                     std::span<const system::ElementData> elements, const frame::LoadSet& set,
                      const double* solution, const std::vector<std::uint8_t>& active, int stations,
                      ResultSet& out);
 

@@ -12,6 +12,8 @@ namespace velm::engineering {
 
 struct AnalysisOptions {
   int stations = 11;  // points along every member for internal forces, ends included (>= 2)
+  bool second_order = false;  // every result set in second order (P-Delta and P-delta)
+  int buckling_modes = 0;     // per result set, that many lowest elastic critical load factors
 };
 
 // Checks the model, sets up the structure over its unknowns once, and runs the linear analysis

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,13 @@ struct ResultSet {
   std::vector<double> internal_forces;          // M x stations x 6: N Vy Vz T My Mz, local axes
   std::vector<double> internal_force_extremes;  // M x 2 x 6: minima, then maxima, over L
   std::vector<std::uint32_t> inactive_members;  // switched off, document order
+  int order = 1;                                // 1: first order, 2: second order
+  int iterations = 1;  // rounds of solving: 1 when linear, more when members switch or in order 2
+  std::vector<double> imperfections;             // N x 3 node offsets from the document, or empty
+  std::vector<double> critical_load_factors;     // ascending, at most the modes asked for
+  std::vector<double> buckling_modes;            // k x N x 6, one per critical load factor
+  // The failure of this result set alone (its text names it); its arrays are then empty.
+  std::optional<std::string> error;
 };
 
 struct StaticAnalysis {

@@ -183,6 +183,7 @@ std::expected<void, SparseSolverError> SparseLdlt::factorise(double null_pivot_t
   null_pivots_.clear();
   for (int i = 0; i < id.infog[27]; ++i) null_pivots_.push_back(id.pivnul_list[i] - 1);
   std::sort(null_pivots_.begin(), null_pivots_.end());
+  negative_pivots_ = id.infog[11];  // INFOG(12): negative pivots of a symmetric matrix
   return {};
 }
 

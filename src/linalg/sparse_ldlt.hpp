@@ -50,6 +50,11 @@ class SparseLdlt {
   // Zero-based rows of the null pivots met by the factorisation, ascending.
   const std::vector<std::int64_t>& null_pivots() const { return null_pivots_; }
 
+  // The number of negative pivots of the factorisation (after factorise): by Sylvester's law of
+  // inertia, the number of negative eigenvalues of the matrix, which the positive diagonal
+  // scaling does not change. Null pivots are not counted.
+  std::int64_t negative_pivots() const { return negative_pivots_; }
+
   // Solves A X = B in place for `count` right-hand sides stored column after column.
   std::expected<void, SparseSolverError> solve(double* rhs, std::int32_t count);
 
@@ -58,6 +63,7 @@ class SparseLdlt {
   SparseSymmetricMatrix matrix_;
   std::vector<double> scale_;
   std::vector<std::int64_t> null_pivots_;
+  std::int64_t negative_pivots_ = 0;
   std::unique_ptr<Instance> instance_;
 };
 

@@ -24,5 +24,21 @@ struct SparseSymmetricMatrix {
 
 // y = A x for the symmetric matrix (both triangles).
 std::vector<double> multiply(const SparseSymmetricMatrix& matrix, const std::vector<double>& x);
+// The same into y (matrix.size values), x and y not overlapping.
+void multiply_into(const SparseSymmetricMatrix& matrix, const double* x, double* y);
+
+// Both triangles of a symmetric matrix by rows (compressed sparse rows, zero-based), for
+// repeated products: each row is one contiguous dot product, with no scattered writes.
+struct CsrMatrix {
+  std::int32_t size = 0;
+  std::vector<std::int64_t> starts;  // size + 1
+  std::vector<std::int32_t> cols;
+  std::vector<double> values;
+
+  // y = A x, x and y not overlapping.
+  void multiply(const double* x, double* y) const;
+};
+
+CsrMatrix full_rows(const SparseSymmetricMatrix& matrix);
 
 }  // namespace velm::linalg

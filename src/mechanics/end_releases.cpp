@@ -18,19 +18,28 @@ struct RigidMotions {
   Eigen::Matrix<double, 6, 6> gram_inverse;
 };
 
-RigidMotions rigid_motions(double length) {
+RigidMotions rigid_motions(double length, Condensation::Balance balance) {
   RigidMotions rigid;
   rigid.r.setZero();
-  for (int k = 0; k < 6; ++k) rigid.r(k, k) = rigid.r(6 + k, k) = 1.0;
-  rigid.r(8, 4) = -length;  // about y: the end moves down z
-  rigid.r(7, 5) = length;   // about z: the end moves along y
-  rigid.gram_inverse = (rigid.r.transpose() * rigid.r).inverse();
+  const int motions = balance == Condensation::Balance::rigid_body ? 6 : 3;
+  for (int k = 0; k < motions; ++k) rigid.r(k, k) = rigid.r(6 + k, k) = 1.0;
+  if (motions == 6) {
+    rigid.r(8, 4) = -length;  // about y: the end moves down z
+    rigid.r(7, 5) = length;   // about z: the end moves along y
+    rigid.gram_inverse = (rigid.r.transpose() * rigid.r).inverse();
+  } else {
+    // Only the translations: R^T R is 2 I on them; the rotations' columns stay zero.
+    rigid.gram_inverse.setZero();
+    for (int k = 0; k < 3; ++k) rigid.gram_inverse(k, k) = 0.5;
+  }
   return rigid;
 }
 
 }  // namespace
 
-Condensation::Condensation(const linalg::Matrix12& k, const EndConnections& ends, double length) {
+Condensation::Condensation(const linalg::Matrix12& k, const EndConnections& ends, double length,
+                           Balance balance)
+    : length_(length), balance_(balance) {
   for (int i = 0; i < 12; ++i)
     if (ends[static_cast<std::size_t>(i)]) released_.push_back(i);
   if (released_.empty()) {
@@ -75,6 +84,7 @@ Condensation::Condensation(const linalg::Matrix12& k, const EndConnections& ends
       pseudo_inverse += v * v.transpose() / values(m);
     else
       free_modes_.push_back(v);
+    if (values(m) < -tolerance) buckles_between_nodes_ = true;
   }
   k_ua_inverse_ = k_ua * pseudo_inverse;
   stiffness_ = k_uu - k_ua_inverse_ * k_ua.transpose();
@@ -98,8 +108,7 @@ Condensation::Condensation(const linalg::Matrix12& k, const EndConnections& ends
   // end forces that miss equilibrium by per cent. The rounding is taken out of the rigid-body
   // motions, k'' = (I - Q) k' (I - Q) with Q = R (R^T R)^-1 R^T, which changes nothing where
   // k' R is 0 already (every rigidly joined or pinned member: their k' is left bit for bit).
-  length_ = length;
-  const RigidMotions rigid = rigid_motions(length);
+  const RigidMotions rigid = rigid_motions(length_, balance_);
   const Eigen::Matrix<double, 12, 6> strained = stiffness_ * rigid.r;  // k' R
   if (!strained.isZero(0.0)) {
     const linalg::Matrix12 correction = strained * rigid.gram_inverse * rigid.r.transpose();
@@ -129,7 +138,7 @@ CondensedLoads Condensation::fixed_end_forces(const linalg::Vector12& f0) const 
   // The condensed forces keep the resultant of the load (R^T f0' = R^T f0); their rounding is
   // taken out of it as out of the stiffness above.
   linalg::Vector12 condensed = f_u - k_ua_inverse_ * f_a;
-  const RigidMotions rigid = rigid_motions(length_);
+  const RigidMotions rigid = rigid_motions(length_, balance_);
   const Eigen::Matrix<double, 6, 1> missing = rigid.r.transpose() * (f0 - condensed);
   if (!missing.isZero(0.0)) condensed += rigid.r * (rigid.gram_inverse * missing);
   return {condensed, load_not_carried};

@@ -37,8 +37,18 @@ struct CondensedLoads {
 // forces of any load on it.
 class Condensation {
  public:
+  // The rigid-body motions whose forces are known to vanish: all six for an elastic member; the
+  // translations alone for a member carrying axial force in second order (a rigid rotation of
+  // it turns its axial force, which takes transverse forces N theta at its ends).
+  enum class Balance { rigid_body, translations };
+
   // `length`: the member's, for its rigid-body motions (below).
-  Condensation(const linalg::Matrix12& stiffness, const EndConnections& ends, double length);
+  Condensation(const linalg::Matrix12& stiffness, const EndConnections& ends, double length,
+               Balance balance = Balance::rigid_body);
+
+  // The member-end block K_aa has a negative eigenvalue: the member buckles between its nodes
+  // with the nodes held (its axial force beyond the critical load of the released member).
+  bool buckles_between_nodes() const { return buckles_between_nodes_; }
 
   const linalg::Matrix12& stiffness() const { return stiffness_; }  // k'
   // f0' = f0_u - K_ua K_aa^+ f0_R, and whether the load acts on an action without stiffness.
@@ -49,6 +59,8 @@ class Condensation {
   std::vector<int> released_;
   Eigen::MatrixXd k_ua_inverse_;             // K_ua K_aa^+, 12 x r
   double length_ = 0.0;                      // for the rigid-body motions of the member
+  Balance balance_ = Balance::rigid_body;
+  bool buckles_between_nodes_ = false;
   std::vector<Eigen::VectorXd> free_modes_;  // eigenvectors of K_aa with a zero eigenvalue
 };
 

@@ -18,6 +18,7 @@
 #include "driver/driver.hpp"
 #include "driver/engineering.hpp"
 #include "linalg/blas_threads.hpp"
+#include "python/analyze_arguments.hpp"
 #include "python/arguments.hpp"
 #include "python/failure.hpp"
 #include "python/monitored_run.hpp"
@@ -37,13 +38,11 @@ using velm::python::FailureTypes;
 using velm::python::Parameter;
 using velm::python::raise_failure;
 using velm::python::require_str;
+using velm::python::AnalyzeArguments;
+using velm::python::unpack_analyze;
 using velm::python::unpack_arguments;
 
 constexpr const char* kModuleName = "velm_calculations";
-// Far more than a member's internal forces need, and small enough that the arrays' sizes stay
-// well inside every integer type on the way.
-constexpr int kMaxStations = 1000000;
-
 // The module's only process-wide state: set by the first initialisation so that a second one
 // (a sub-interpreter, or a re-import after removal from sys.modules) can be refused.
 bool module_initialised = false;
@@ -182,57 +181,12 @@ PyObject* calculate_from_file(PyObject* module, PyObject* const* args, Py_ssize_
   return run_listing(module, velm::driver::calculate_from_file_internal, path);
 }
 
-// The arguments of analyze and analyze_file after the subject: the keyword-only `stations` and
-// `progress`.
-struct AnalyzeArguments {
-  int stations = 11;
-  PyObject* progress = nullptr;  // borrowed; None or a callable
-};
-
-// Unpacks (subject, *, stations, progress); -1 with TypeError or ValueError set.
-int unpack_analyze(const char* function, const char* name, PyObject* const* args, Py_ssize_t nargs,
-                   PyObject* kwnames, PyObject*& subject, AnalyzeArguments& out) {
-  const Parameter parameters[] = {{name}, {"stations", true, false}, {"progress", true, false}};
-  PyObject* values[3];
-  if (unpack_arguments(function, parameters, args, nargs, kwnames, values) < 0) return -1;
-  subject = values[0];
-  PyObject* stations = values[1];
-  out.progress = values[2];
-  if (out.progress != nullptr && out.progress != Py_None && !PyCallable_Check(out.progress)) {
-    PyErr_Format(PyExc_TypeError, "%s() argument 'progress' must be None or callable, not %.200s",
-                 function, Py_TYPE(out.progress)->tp_name);
-    return -1;
-  }
-  if (stations == nullptr) return 0;
-  if (!PyLong_Check(stations) || PyBool_Check(stations)) {
-    PyErr_Format(PyExc_TypeError, "%s() argument 'stations' must be int, not %.200s", function,
-                 Py_TYPE(stations)->tp_name);
-    return -1;
-  }
-  int overflow = 0;
-  const long value = PyLong_AsLongAndOverflow(stations, &overflow);
-  if (value == -1 && PyErr_Occurred()) return -1;
-  if (overflow < 0 || (overflow == 0 && value < 2)) {
-    PyErr_Format(PyExc_ValueError, "%s() argument 'stations' must be at least 2, not %S", function,
-                 stations);
-    return -1;
-  }
-  if (overflow > 0 || value > kMaxStations) {
-    PyErr_Format(PyExc_ValueError, "%s() argument 'stations' must be at most %d, not %S", function,
-                 kMaxStations, stations);
-    return -1;
-  }
-  out.stations = static_cast<int>(value);
-  return 0;
-}
-
 // Runs the engineering analysis and makes its Analysis. The interpreter lock is released while
 // the document is read and analysed: no Python object is touched then.
 PyObject* run_engineering(PyObject* module, bool from_file, std::string_view subject,
                           const AnalyzeArguments& arguments) {
   ModuleState* state = state_of(module);
-  velm::engineering::AnalysisOptions options;
-  options.stations = arguments.stations;
+  const velm::engineering::AnalysisOptions& options = arguments.options;
   velm::python::MonitoredOutcome outcome = velm::python::run_monitored(
       [&](const velm::engineering::AnalysisOptions& with_options, velm::base::Monitor& monitor) {
         return from_file ? velm::driver::analyze_file(subject, with_options, monitor)
@@ -270,12 +224,27 @@ PyObject* analyze_file(PyObject* module, PyObject* const* args, Py_ssize_t nargs
 }
 
 PyDoc_STRVAR(analyze_doc,
-             "analyze(json_data, *, stations=11, progress=None)\n--\n\n"
+             "analyze(json_data, *, stations=11, progress=None, second_order=False, "
+             "buckling_modes=0)\n--\n\n"
              "Analyse every load case and every load combination of a model document (a str) "
              "and return an Analysis.\n\n"
              "Nothing is printed and no file is written. `stations` (an int of at least 2) is "
              "the number of equally spaced points along every member, ends included, at which "
              "internal forces are given.\n\n"
+             "Every result set is analysed on its own geometry: a load case moved by its "
+             "rotation_imperfections and translation_imperfections, a combination by those of "
+             "the imperfection cases that name its load_combination_id. A rotation imperfection "
+             "moves every node x of the members of its member sets by magnitude * (a x (x - p)) "
+             "(a: the unit axis, p: the point; the small-angle sway of the design codes), a "
+             "translation imperfection by magnitude * a; axis_only is kept and not used.\n\n"
+             "`second_order` (a bool): every result set in second order, each member with the "
+             "axial force it carries (P-Delta and P-delta, exact per member: no added nodes "
+             "needed), iterated until displacements and axial forces change by less than 1e-10 "
+             "relative. `buckling_modes` (an int of at least 0): per result set, that many "
+             "lowest elastic critical load factors and their modes.\n\n"
+             "A failure of one result set (a mechanism once members switch off, loads beyond "
+             "the elastic critical load, no settling, non-finite results) is that result set's "
+             "`error`; the others are analysed.\n\n"
              "`progress`, when given, is called as progress(stage, fraction) on the calling "
              "thread, with the interpreter lock held, at most about ten times a second: stage is "
              "one of 'read', 'check', 'assemble', 'order', 'factorise', 'solve', 'results', and "
@@ -285,7 +254,7 @@ PyDoc_STRVAR(analyze_doc,
              "analysed, so several threads can analyse different models at the same time; the "
              "results do not depend on which thread runs them or how many run at once.\n\n"
              "Hinge types and the max_tension / max_moment limits of member hinges are stored "
-             "with the model but not used: the analysis is linear.\n\n"
+             "with the model but not used: the material is linear elastic.\n\n"
              "Raises AnalysisError (a RuntimeError) when the model cannot be analysed: the text "
              "names the record concerned, e.g. 'The structure is unstable: node 12 is free to "
              "move in RX.'; a document that does not read gives the same 'JSON was not "
@@ -293,10 +262,11 @@ PyDoc_STRVAR(analyze_doc,
              "for wrong arguments.");
 
 PyDoc_STRVAR(analyze_file_doc,
-             "analyze_file(path, *, stations=11, progress=None)\n--\n\n"
+             "analyze_file(path, *, stations=11, progress=None, second_order=False, "
+             "buckling_modes=0)\n--\n\n"
              "The same as analyze() for the model document in a file: `path` is a str or an "
              "os.PathLike. A file that cannot be read raises AnalysisError with 'Failed to read "
-             "JSON file: ' and the system's text. `stations` and `progress` as for analyze().\n\n"
+             "JSON file: ' and the system's text. The other arguments as for analyze().\n\n"
              "The interpreter lock is released while the file is read and the model is "
              "analysed, so several threads can analyse different models at the same time.");
 

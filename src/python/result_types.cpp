@@ -37,8 +37,17 @@ PyObject* plain_result_sets(PyObject* sets) {
 
 struct ResultSetObject {
   PyObject_HEAD PyObject* kind;  // "load case" or "load combination", for repr
-  PyObject* fields[8];
+  PyObject* fields[14];
 };
+
+// The rows of an array of a result set: none when the set failed.
+Py_ssize_t rows(const engineering::ResultSet& s, Py_ssize_t count) { return s.error ? 0 : count; }
+
+PyObject* optional_text(const std::optional<std::string>& text) {
+  if (!text) Py_RETURN_NONE;
+  return PyUnicode_DecodeUTF8(text->data(), static_cast<Py_ssize_t>(text->size()),
+                              "backslashreplace");
+}
 
 using SetField = Field<engineering::ResultSet>;
 
@@ -46,7 +55,7 @@ template <int I>
 constexpr auto set_slot = static_cast<Py_ssize_t>(offsetof(ResultSetObject, fields) +
                                                   I * sizeof(PyObject*));
 
-constexpr std::array<SetField, 8> kResultSetFields = {{
+constexpr std::array<SetField, 14> kResultSetFields = {{
     {"id", set_slot<0>, false, plain,
      [](const Context&, engineering::ResultSet& s) { return PyLong_FromUnsignedLong(s.id); },
      "Id of the load case, or load_combination_id of the combination."},
@@ -58,32 +67,32 @@ constexpr std::array<SetField, 8> kResultSetFields = {{
      "Its name."},
     {"displacements", set_slot<2>, false, plain,
      [](const Context& c, engineering::ResultSet& s) {
-       return memoryview_of(c.array_type, std::move(s.displacements), {c.extents.nodes, 6});
+       return memoryview_of(c.array_type, std::move(s.displacements), {rows(s, c.extents.nodes), 6});
      },
      "(N, 6) float64: UX, UY, UZ, RX, RY, RZ of node node_ids[k], global axes."},
     {"reactions", set_slot<3>, false, plain,
      [](const Context& c, engineering::ResultSet& s) {
-       return memoryview_of(c.array_type, std::move(s.reactions), {c.extents.supports, 6});
+       return memoryview_of(c.array_type, std::move(s.reactions), {rows(s, c.extents.supports), 6});
      },
      "(S, 6) float64: FX, FY, FZ, MX, MY, MZ of support record support_ids[k], global axes: "
      "K u - F at the dofs the record fixes, summed over its nodes; 0 at the others."},
     {"end_forces", set_slot<4>, false, plain,
      [](const Context& c, engineering::ResultSet& s) {
-       return memoryview_of(c.array_type, std::move(s.end_forces), {c.extents.members, 12});
+       return memoryview_of(c.array_type, std::move(s.end_forces), {rows(s, c.extents.members), 12});
      },
      "(M, 12) float64: forces and moments the nodes exert on member member_ids[k], start then "
      "end, local axes (fx, fy, fz, mx, my, mz)."},
     {"internal_forces", set_slot<5>, false, plain,
      [](const Context& c, engineering::ResultSet& s) {
        return memoryview_of(c.array_type, std::move(s.internal_forces),
-                            {c.extents.members, c.extents.stations, 6});
+                            {rows(s, c.extents.members), c.extents.stations, 6});
      },
      "(M, stations, 6) float64: N (tension positive), Vy, Vz, T, My, Mz at x_j = j L / "
      "(stations - 1), local axes: what the part beyond x_j exerts on the part before it."},
     {"internal_force_extremes", set_slot<6>, false, plain,
      [](const Context& c, engineering::ResultSet& s) {
        return memoryview_of(c.array_type, std::move(s.internal_force_extremes),
-                            {c.extents.members, 2, 6});
+                            {rows(s, c.extents.members), 2, 6});
      },
      "(M, 2, 6) float64: per member the minimum, then the maximum, of N, Vy, Vz, T, My, Mz over "
      "its whole length, exact (not from the stations)."},
@@ -91,6 +100,40 @@ constexpr std::array<SetField, 8> kResultSetFields = {{
      [](const Context&, engineering::ResultSet& s) { return int_tuple(s.inactive_members); },
      "Tuple of the ids of the tension-only and compression-only members switched off, in "
      "document order; their end and internal forces are 0."},
+    {"order", set_slot<8>, false, plain,
+     [](const Context&, engineering::ResultSet& s) { return PyLong_FromLong(s.order); },
+     "1 for a first-order result set, 2 for a second-order one (analyze(second_order=True))."},
+    {"iterations", set_slot<9>, false, plain,
+     [](const Context&, engineering::ResultSet& s) { return PyLong_FromLong(s.iterations); },
+     "The rounds of solving it took: 1 for a linear result set; the rounds of a second-order or "
+     "tension/compression-only analysis (at least 2 in second order where a member carries "
+     "axial force)."},
+    {"imperfections", set_slot<10>, false, plain,
+     [](const Context& c, engineering::ResultSet& s) {
+       return memoryview_of(c.array_type, std::move(s.imperfections), {rows(s, c.extents.nodes), 3});
+     },
+     "(N, 3) float64: the offsets X, Y, Z of node node_ids[k] from its position in the document "
+     "for this result set (its imperfections), 0 where it has none. The result set is analysed "
+     "on the moved geometry and its displacements are measured from it."},
+    {"critical_load_factors", set_slot<11>, false, plain,
+     [](const Context&, engineering::ResultSet& s) { return float_tuple(s.critical_load_factors); },
+     "Tuple of floats, ascending: the lowest elastic critical load factors alpha_cr (at most "
+     "analyze(buckling_modes=k) of them; fewer where fewer exist, none in pure tension): "
+     "alpha_cr times this result set's loads makes the structure unstable."},
+    {"buckling_modes", set_slot<12>, false, plain,
+     [](const Context& c, engineering::ResultSet& s) {
+       const auto modes = static_cast<Py_ssize_t>(s.critical_load_factors.size());
+       return memoryview_of(c.array_type, std::move(s.buckling_modes),
+                            {rows(s, modes), c.extents.nodes, 6});
+     },
+     "(k, N, 6) float64: the buckling mode of critical_load_factors[i], UX .. RZ of every node, "
+     "global axes, scaled so that its largest translation component is +1.0 (or, where no node "
+     "translates, its largest rotation component)."},
+    {"error", set_slot<13>, false, plain,
+     [](const Context&, engineering::ResultSet& s) { return optional_text(s.error); },
+     "None, or the text of this result set's failure (naming it): a mechanism once members "
+     "switch off, loads beyond the elastic critical load, no settling, non-finite results. Its "
+     "arrays then have no rows; the other result sets are analysed."},
 }};
 
 int result_set_traverse(PyObject* self, visitproc visit, void* arg) {

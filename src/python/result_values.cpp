@@ -128,4 +128,18 @@ PyObject* plain(PyObject* value) {
   return Py_NewRef(value);
 }
 
+PyObject* float_tuple(const std::vector<double>& values) {
+  PyObject* tuple = PyTuple_New(static_cast<Py_ssize_t>(values.size()));
+  if (tuple == nullptr) return nullptr;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    PyObject* value = PyFloat_FromDouble(values[i]);
+    if (value == nullptr) {
+      Py_DECREF(tuple);
+      return nullptr;
+    }
+    PyTuple_SET_ITEM(tuple, static_cast<Py_ssize_t>(i), value);
+  }
+  return tuple;
+}
+
 }  // namespace velm::python

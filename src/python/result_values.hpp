@@ -38,6 +38,9 @@ PyObject* int_tuple(const Ids& ids) {
   return tuple;
 }
 
+// A tuple of floats.
+PyObject* float_tuple(const std::vector<double>& values);
+
 // The plain Python form of a value: memoryview.tolist(), a tuple as a list of the plain forms of
 // its items, anything else itself (a new reference); nullptr with an exception set.
 PyObject* plain(PyObject* value);

@@ -17,6 +17,8 @@ def analyze(
     *,
     stations: int = 11,
     progress: Callable[[str, float], object] | None = None,
+    second_order: bool = False,
+    buckling_modes: int = 0,
 ) -> Analysis:
     """Analyse every load case and every load combination of a model document (a str) and
     return an Analysis.
@@ -24,6 +26,23 @@ def analyze(
     Nothing is printed and no file is written. `stations` (an int of at least 2) is the number
     of equally spaced points along every member, ends included, at which internal forces are
     given.
+
+    Every result set is analysed on its own geometry: a load case moved by its
+    rotation_imperfections and translation_imperfections, a combination by those of the
+    imperfection cases that name its load_combination_id. A rotation imperfection moves every
+    node x of the members of its member sets by magnitude * (a x (x - p)) (a: the unit axis, p:
+    the point; the small-angle sway of the design codes), a translation imperfection by
+    magnitude * a; axis_only is kept and not used.
+
+    `second_order` (a bool): every result set in second order, each member with the axial force
+    it carries (P-Delta and P-delta, exact per member: no added nodes needed), iterated until
+    displacements and axial forces change by less than 1e-10 relative. `buckling_modes` (an int
+    of at least 0): per result set, that many lowest elastic critical load factors and their
+    modes.
+
+    A failure of one result set (a mechanism once members switch off, loads beyond the elastic
+    critical load, no settling, non-finite results) is that result set's `error`; the others
+    are analysed.
 
     `progress`, when given, is called as progress(stage, fraction) on the calling thread, with
     the interpreter lock held, at most about ten times a second: stage is one of 'read',
@@ -46,10 +65,12 @@ def analyze_file(
     *,
     stations: int = 11,
     progress: Callable[[str, float], object] | None = None,
+    second_order: bool = False,
+    buckling_modes: int = 0,
 ) -> Analysis:
     """The same as analyze() for the model document in a file. A file that cannot be read
-    raises AnalysisError with 'Failed to read JSON file: ' and the system's text. `stations`
-    and `progress` as for analyze().
+    raises AnalysisError with 'Failed to read JSON file: ' and the system's text. The other
+    arguments as for analyze().
 
     The interpreter lock is released while the file is read and the model is analysed, so
     several threads can analyse different models at the same time.
@@ -102,6 +123,34 @@ class ResultSet:
     def inactive_members(self) -> tuple[int, ...]:
         """The ids of the tension-only and compression-only members switched off, in document
         order; their end and internal forces are 0."""
+    @property
+    def order(self) -> int:
+        """1 for a first-order result set, 2 for a second-order one (analyze(second_order=True))."""
+    @property
+    def iterations(self) -> int:
+        """The rounds of solving it took: 1 for a linear result set; the rounds of a second-order
+        or tension/compression-only analysis (at least 2 in second order where a member carries
+        axial force)."""
+    @property
+    def imperfections(self) -> memoryview:
+        """(N, 3): the offsets X, Y, Z of node node_ids[k] from its position in the document for
+        this result set (its imperfections), 0 where it has none. The result set is analysed on
+        the moved geometry and its displacements are measured from it."""
+    @property
+    def critical_load_factors(self) -> tuple[float, ...]:
+        """Ascending: the lowest elastic critical load factors alpha_cr (at most
+        analyze(buckling_modes=k) of them; fewer where fewer exist, none in pure tension):
+        alpha_cr times this result set's loads makes the structure unstable."""
+    @property
+    def buckling_modes(self) -> memoryview:
+        """(k, N, 6): the buckling mode of critical_load_factors[i], UX .. RZ of every node,
+        global axes, scaled so that its largest translation component is +1.0 (or, where no node
+        translates, its largest rotation component)."""
+    @property
+    def error(self) -> str | None:
+        """None, or the text of this result set's failure (naming it): a mechanism once members
+        switch off, loads beyond the elastic critical load, no settling, non-finite results. Its
+        arrays then have no rows; the other result sets are analysed."""
     def to_dict(self, /) -> dict[str, Any]:
         """The result set as plain Python values (lists of floats)."""
 

@@ -25,6 +25,13 @@ void add_at_node(const DiscreteModel& model, std::uint32_t node, const linalg::V
 base::Expected<SparseGlobalMatrix> assemble_stiffness(const DiscreteModel& model,
                                                       const std::vector<std::uint8_t>& active,
                                                       base::Monitor& told) {
+  return assemble_stiffness(model, model.elements, active, told);
+}
+
+base::Expected<SparseGlobalMatrix> assemble_stiffness(const DiscreteModel& model,
+                                                      std::span<const ElementData> elements,
+                                                      const std::vector<std::uint8_t>& active,
+                                                      base::Monitor& told) {
   const frame::Structure& structure = model.structure;
   SparseGlobalMatrix stiffness(model.dofs, model.couplings);
   base::StageMonitor monitor(told, "assemble", structure.members.size());
@@ -32,7 +39,7 @@ base::Expected<SparseGlobalMatrix> assemble_stiffness(const DiscreteModel& model
     if (!monitor.keep_going(m)) return base::fail(base::ErrorCode::cancelled);
     const frame::StructureMember& member = structure.members[m];
     if (!active[m] || member.type == model::MemberType::Rigid) continue;
-    const ElementData& element = model.elements[m];
+    const ElementData& element = elements[m];
     linalg::Matrix12 global;
     to_unknowns(structure, member, element.stiffness(), linalg::Vector12::Zero(), &global, nullptr);
     stiffness.add_element(global, element.unknowns);
@@ -44,13 +51,19 @@ base::Expected<SparseGlobalMatrix> assemble_stiffness(const DiscreteModel& model
 
 base::Expected<void> assemble_loads(const DiscreteModel& model, const frame::LoadSet& set,
                                     double* rhs) {
+  return assemble_loads(model, model.elements, set, rhs);
+}
+
+base::Expected<void> assemble_loads(const DiscreteModel& model,
+                                    std::span<const ElementData> elements,
+                                    const frame::LoadSet& set, double* rhs) {
   for (const frame::NodalForce& load : set.nodal) add_at_node(model, load.node, load.force, rhs);
   for (std::size_t i = 0; i < set.line_members.size();) {
     const std::size_t m = set.line_members[i];
     const std::span<const mechanics::MemberLoad> loads = set.on_member(m);
     i += loads.size();
     const frame::StructureMember& member = model.structure.members[m];
-    const ElementData& element = model.elements[m];
+    const ElementData& element = elements[m];
     const mechanics::CondensedLoads condensed = fixed_end_forces(element, member, loads);
     if (condensed.load_not_carried)
       return base::fail(base::ErrorCode::invalid_model,
@@ -65,6 +78,22 @@ base::Expected<void> assemble_loads(const DiscreteModel& model, const frame::Loa
         rhs[element.unknowns[k]] -= global(static_cast<Eigen::Index>(k));
   }
   return {};
+}
+
+void subtract_member_forces(const DiscreteModel& model, std::span<const ElementData> elements,
+                            std::span<const double> end_forces,
+                            const std::vector<std::uint8_t>& active, double* rhs) {
+  const frame::Structure& structure = model.structure;
+  for (std::size_t m = 0; m < structure.members.size(); ++m) {
+    const frame::StructureMember& member = structure.members[m];
+    if (!active[m] || member.type == model::MemberType::Rigid) continue;
+    const ElementData& element = elements[m];
+    const Eigen::Map<const linalg::Vector12> local(&end_forces[12 * m]);
+    linalg::Vector12 global;
+    to_unknowns(structure, member, element.stiffness(), local, nullptr, &global);
+    for (std::size_t k = 0; k < 12; ++k)
+      if (element.unknowns[k] >= 0) rhs[element.unknowns[k]] -= global(static_cast<Eigen::Index>(k));
+  }
 }
 
 }  // namespace velm::system

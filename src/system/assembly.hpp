@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "base/error.hpp"
@@ -17,11 +18,26 @@ namespace velm::system {
 base::Expected<SparseGlobalMatrix> assemble_stiffness(const DiscreteModel& model,
                                                       const std::vector<std::uint8_t>& active,
                                                       base::Monitor& monitor);
+// The same with the members' element data `elements` in place of the model's own (second order).
+base::Expected<SparseGlobalMatrix> assemble_stiffness(const DiscreteModel& model,
+                                                      std::span<const ElementData> elements,
+                                                      const std::vector<std::uint8_t>& active,
+                                                      base::Monitor& monitor);
 
 // Adds the right-hand side of a load set over the unknowns to rhs: the nodal loads and minus
 // the fixed-end forces of the line loads, moved to the nodes that loaded nodes follow. Fails
 // (invalid_model) when a member's releases leave a load without stiffness.
 base::Expected<void> assemble_loads(const DiscreteModel& model, const frame::LoadSet& set,
                                     double* rhs);
+base::Expected<void> assemble_loads(const DiscreteModel& model,
+                                    std::span<const ElementData> elements,
+                                    const frame::LoadSet& set, double* rhs);
+
+// Subtracts from rhs (over the unknowns) what the nodes exert on the members whose end forces
+// `end_forces` (12 per member, member axes) gives: rhs - sum of T^T f, the residual of the
+// equilibrium of the nodes when rhs holds the loads. Members switched off or rigid are left out.
+void subtract_member_forces(const DiscreteModel& model, std::span<const ElementData> elements,
+                            std::span<const double> end_forces,
+                            const std::vector<std::uint8_t>& active, double* rhs);
 
 }  // namespace velm::system

@@ -26,6 +26,10 @@ class Factorisation {
   // with solve_failed.
   base::Expected<void> solve_in_place(double* rhs, std::int32_t count) const;
 
+  // The negative pivots of the factorisation: the negative eigenvalues of K (0 when K is
+  // positive definite, and for a system without unknowns).
+  std::int64_t negative_pivots() const { return factor_ ? factor_->negative_pivots() : 0; }
+
   // Frees the factor.
   void reset() { factor_.reset(); }
 

@@ -167,11 +167,18 @@ double SparseGlobalMatrix::at(std::size_t row, std::size_t col) const {
   return k < 0 ? 0.0 : matrix_.values[static_cast<std::size_t>(k)];
 }
 
+void SparseGlobalMatrix::subtract_and_divide(const SparseGlobalMatrix& other, double divisor) {
+  if (other.matrix_.values.size() != matrix_.values.size())
+    throw InternalFault(kIndexOutOfBounds);
+  for (std::size_t k = 0; k < matrix_.values.size(); ++k)
+    matrix_.values[k] = (matrix_.values[k] - other.matrix_.values[k]) / divisor;
+}
+
 linalg::Vector SparseGlobalMatrix::multiply(const linalg::Vector& v) const {
   if (static_cast<std::size_t>(v.size()) != size()) throw InternalFault(kIndexOutOfBounds);
-  const std::vector<double> x(v.data(), v.data() + v.size());
-  const std::vector<double> y = linalg::multiply(matrix_, x);
-  return Eigen::Map<const linalg::Vector>(y.data(), static_cast<Eigen::Index>(y.size()));
+  linalg::Vector y(v.size());
+  linalg::multiply_into(matrix_, v.data(), y.data());
+  return y;
 }
 
 std::expected<std::unique_ptr<SparseGlobalFactor>, FactorFailure> SparseGlobalFactor::create(

@@ -45,6 +45,11 @@ class SparseGlobalMatrix {
   // K v.
   linalg::Vector multiply(const linalg::Vector& v) const;
 
+  // this = (this - other) / divisor, entry by entry; both laid out from the same numbering and
+  // couplings.
+  void subtract_and_divide(const SparseGlobalMatrix& other, double divisor);
+
+  const linalg::SparseSymmetricMatrix& matrix() const { return matrix_; }
   linalg::SparseSymmetricMatrix release() && { return std::move(matrix_); }
 
  private:
@@ -84,6 +89,10 @@ class SparseGlobalFactor {
   std::uint64_t estimated_bytes() const { return ldlt_.estimated_bytes(); }
   // Unknowns with a null pivot, ascending.
   const std::vector<std::int64_t>& null_pivots() const { return ldlt_.null_pivots(); }
+
+  // Negative pivots: the number of negative eigenvalues of K (0 while K is positive definite
+  // or semi-definite).
+  std::int64_t negative_pivots() const { return ldlt_.negative_pivots(); }
 
   bool singular() const { return !null_pivots().empty(); }
   double determinant() const { return ldlt_.determinant(); }

@@ -185,7 +185,8 @@ class ProgressTest(unittest.TestCase):
                 engine = FakeEngine(signature, analysis)
                 shown = FakeTerminal()
                 line = ProgressLine(shown, delay=0.0)
-                self.assertIs(cli.analyze_file(engine, pathlib.Path("m.json"), 3, line), analysis)
+                self.assertIs(cli.analyze_file(engine, pathlib.Path("m.json"), {"stations": 3}, line),
+                              analysis)
                 self.assertEqual("progress" in engine.keywords, expected)
                 self.assertEqual(engine.keywords["stations"], 3)
                 if expected:

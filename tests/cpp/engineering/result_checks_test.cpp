@@ -112,6 +112,11 @@ TEST(ResultChecks, HoldForRandomFrames) {
     ++analysed;
     const auto fault = fuzz::check_results(m, *a);
     EXPECT_EQ(fault, std::nullopt) << "frame " << k;
+    // The same frame in second order: its result sets balance at the nodes, or fail alone.
+    options.second_order = true;
+    const auto second = engineering::analyse_statics(m, options, quiet);
+    ASSERT_TRUE(second.has_value()) << "frame " << k << ": " << base::message(second.error());
+    EXPECT_EQ(fuzz::check_results(m, *second), std::nullopt) << "frame " << k << ", second order";
     if (fault && std::getenv("VELM_DUMP_FRAMES"))
       std::ofstream(std::string(std::getenv("VELM_DUMP_FRAMES")) + "/frame" + std::to_string(k) +
                     ".json")

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <Eigen/Eigenvalues>
 #include <cmath>
 
 #include "listing/dense_global_matrix.hpp"
@@ -95,6 +96,34 @@ TEST(SparseGlobalMatrix, AMechanismIsReportedAsNullPivotsNotSolved) {
   EXPECT_EQ((*factor)->null_pivots().size(), 3u);
   EXPECT_TRUE((*factor)->singular());
   EXPECT_FALSE((*factor)->solve(linalg::Vector::Ones(static_cast<Eigen::Index>(f.dofs.count()))));
+}
+
+TEST(SparseGlobalMatrix, NegativePivotsCountTheNegativeEigenvalues) {
+  // K - sigma I for shifts between the eigenvalues of K (from a dense eigensolver): the
+  // factorisation meets as many negative pivots as there are eigenvalues below sigma.
+  const Frame f(space_frame());
+  const auto n = static_cast<std::size_t>(f.dofs.count());
+  listing::DenseGlobalMatrix dense(n);
+  f.assemble(dense);
+  Eigen::MatrixXd k(n, n);
+  for (std::size_t i = 0; i < n; ++i)
+    for (std::size_t j = 0; j < n; ++j)
+      k(static_cast<Eigen::Index>(i), static_cast<Eigen::Index>(j)) = dense.at(i, j);
+  const Eigen::VectorXd eigenvalues =
+      Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd>(k).eigenvalues();
+  for (const Eigen::Index below : {0, 1, 7, 20}) {
+    const double shift = below == 0 ? 0.0 : 0.5 * (eigenvalues(below - 1) + eigenvalues(below));
+    system::SparseGlobalMatrix sparse(f.dofs, system::member_couplings(f.structure));
+    f.assemble(sparse);
+    linalg::SparseSymmetricMatrix shifted = std::move(sparse).release();
+    for (std::size_t e = 0; e < shifted.values.size(); ++e)
+      if (shifted.rows[e] == shifted.cols[e]) shifted.values[e] -= shift;
+    base::Monitor quiet;
+    auto factor = system::SparseGlobalFactor::create(std::move(shifted), std::nullopt, quiet);
+    ASSERT_TRUE(factor.has_value());
+    EXPECT_FALSE((*factor)->singular()) << below;
+    EXPECT_EQ((*factor)->negative_pivots(), below);
+  }
 }
 
 TEST(SparseGlobalMatrix, AFactorisationThatWouldNotFitIsRefusedBeforeItStarts) {

@@ -1,0 +1,63 @@
+// The bending moment along a member under a constant axial force: solutions of
+//   m'' - rho m = load,   t in [0, 1],   rho = N L^2 / EI (tension positive),
+// between given end values, of which the member kernels (fixed-end forces, internal forces)
+// are sums.
+#pragma once
+
+#include <array>
+#include <span>
+
+namespace velm::mechanics {
+
+// A uniform load c of m'' on [a, b], 0 <= a < b <= 1.
+struct MomentLoad {
+  double a = 0.0, b = 0.0, c = 0.0;
+};
+
+// The two solutions the moment line is built of, with t = x / L:
+//   h(t): h'' = rho h, h(0) = 0, h(1) = 1:   h = Phi_1(t) / Phi_1(1)  (sinh(w t) / sinh(w),
+//         sin(w t) / sin(w) in compression, t at rho = 0); the line from M0 to M1 is
+//         M0 h(1 - t) + M1 h(t);
+//   y(t; a): y'' - rho y = 1 for t > a (0 before), y(0) = y(1) = 0:
+//         y = [t > a] Phi_2(t - a) - Phi_2(1 - a) h(t);
+//         a uniform load c on [a, b] adds c (y(t; a) - y(t; b)).
+// With the polynomial and trigonometric forms of the axial functions while rho <= 4; in
+// stronger tension in exponentially scaled closed forms, e.g.
+//   y(t; a) = (sinh(w (1 - t)) cosh(w a) / sinh(w) + h(t) - 1) / rho   for t >= a,
+//   y(t; a) = (h(t) - sinh(w t) cosh(w (1 - a)) / sinh(w)) / rho       for t <= a,
+// in which every term is bounded, so that they hold for any tension without overflow or
+// cancellation. In compression h is not finite where sin(w) = 0 (the Euler load of a pinned
+// member).
+class MomentSolutions {
+ public:
+  explicit MomentSolutions(double rho = 0.0);
+
+  double rho() const { return rho_; }
+  // h(t), h'(t).
+  std::array<double, 2> h(double t) const;
+  // y(t; a), y'(t; a).
+  std::array<double, 2> y(double t, double a) const;
+
+  // m(t), m'(t) of the line from m0 to m1 under the loads.
+  std::array<double, 2> line(double t, double m0, double m1,
+                             std::span<const MomentLoad> loads) const;
+
+  // The end values m(0), m(1) of the line under the loads on a member fixed at both ends,
+  // where m is the curvature times EI: the slope and the deflection of the chord vanish,
+  //   int m dt = 0,   int (1 - t) m dt = 0.
+  // While rho <= 4 from the deflection v = C2 Phi_2 + C3 Phi_3 + sum c (Phi_4(t - a) -
+  // Phi_4(t - b)), v(1) = v'(1) = 0, whose determinant Phi_3 - 2 Phi_4 vanishes only where the
+  // fixed member buckles; in stronger tension from the two conditions on the scaled line.
+  std::array<double, 2> fixed_end_values(std::span<const MomentLoad> loads) const;
+
+ private:
+  bool scaled() const { return w_ > 0.0; }
+  double rho_ = 0.0;
+  // Polynomial and trigonometric forms: Phi_0..Phi_4 at t = 1 and Phi_2^2 - Phi_1 Phi_3.
+  double at_one_[5] = {1.0, 1.0, 0.5, 1.0 / 6.0, 1.0 / 24.0};
+  double d_ = 1.0 / 12.0;
+  // Scaled forms (rho > 4): w = sqrt(rho) and 1 - exp(-2w); w = 0 when not used.
+  double w_ = 0.0, one_minus_e2w_ = 1.0;
+};
+
+}  // namespace velm::mechanics
