@@ -134,32 +134,33 @@ def main():
                "repeat": args.repeat, "runs": []}
     print(f"{len(paths)} frames, {min(nodes)} to {max(nodes)} nodes ({sum(nodes):,} in all); "
           f"{len(tiny)} two-node cantilevers; {args.repeat} rounds", file=sys.stderr, flush=True)
-    with local_client(args.workers) as client:
-        many(paths[:args.workers * 4], batch, client=client)  # the workers import the engine
-        # Rounds of the three, one after the other, so that a change in the machine's load
-        # (it is shared) falls on all of them; the medians and the median ratios are reported.
-        for round_ in range(args.repeat):
-            run = {}
-            run["loop"], run["loop_cpu"] = loop(paths, velm_calculations, batch.summary)
-            run["many"] = many(paths, batch, workers=args.workers)
+    # Rounds of the three, one after the other, so that a change in the machine's load (it is
+    # shared) falls on all of them; the medians and the median ratios are reported. One cluster
+    # at a time: the running one is started (and its workers import the engine) before timing.
+    for round_ in range(args.repeat):
+        run = {}
+        run["loop"], run["loop_cpu"] = loop(paths, velm_calculations, batch.summary)
+        run["many"] = many(paths, batch, workers=args.workers)
+        with local_client(args.workers) as client:
+            many(paths[:args.workers * 4], batch, client=client)
             before = processor_seconds(client)
             run["many_running"] = many(paths, batch, client=client)
             after = processor_seconds(client)
-            run["workers_cpu"] = after[0] - before[0]
-            run["client_cpu"] = after[1] - before[1]
-            results["runs"].append(run)
-            print(f"round {round_ + 1}: " + ", ".join(f"{k} {v:.1f} s" for k, v in run.items()),
-                  file=sys.stderr, flush=True)
+        run["workers_cpu"] = after[0] - before[0]
+        run["client_cpu"] = after[1] - before[1]
+        results["runs"].append(run)
+        print(f"round {round_ + 1}: " + ", ".join(f"{k} {v:.1f} s" for k, v in run.items()),
+              file=sys.stderr, flush=True)
     results["start_close"] = statistics.median(many([], batch, workers=args.workers)
                                                for _ in range(3))
     tiny_runs = []
-    with local_client(1) as one, local_client(2) as two:
-        many(tiny[:20], batch, client=one)
-        many(tiny[:20], batch, client=two)
-        for _ in range(args.repeat):
-            tiny_runs.append({"tiny_loop": loop(tiny, velm_calculations, batch.summary)[0],
-                              "tiny_many_1": many(tiny, batch, client=one),
-                              "tiny_many_2": many(tiny, batch, client=two)})
+    for _ in range(args.repeat):
+        run = {"tiny_loop": loop(tiny, velm_calculations, batch.summary)[0]}
+        for workers in (1, 2):
+            with local_client(workers) as client:
+                many(tiny[:20], batch, client=client)
+                run[f"tiny_many_{workers}"] = many(tiny, batch, client=client)
+        tiny_runs.append(run)
     results["tiny_runs"] = tiny_runs
     for key in ("loop", "loop_cpu", "many", "many_running", "workers_cpu", "client_cpu"):
         results[key] = statistics.median(run[key] for run in results["runs"])

@@ -4,6 +4,7 @@ These run under any interpreter; test_batch_cluster runs the same through Dask."
 
 import csv
 import json
+import math
 import os
 import pathlib
 import subprocess
@@ -11,7 +12,7 @@ import sys
 import types
 import unittest
 
-from helpers import WorkingDirectoryTest, cantilever, nodal_load
+from helpers import WorkingDirectoryTest, cantilever, nodal_load, with_changes
 
 REPO = pathlib.Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(REPO / "python"))
@@ -80,6 +81,24 @@ class SummaryTest(unittest.TestCase):
         self.assertEqual(entries[("load case", 2)]["translation"]["component"], "UY")
         self.assertAlmostEqual(entries[("load case", 2)]["translation"]["value"],
                                10 * P * L**3 / (3 * E * I), delta=1e-12)
+
+    def test_alpha_cr_and_a_result_set_that_fails(self):
+        # The cantilever pushed along its axis: Euler's P_cr = pi^2 E I / (4 L^2), I_y = I_z.
+        def pushed(load):
+            return with_changes(cantilever(), lambda d: d["load_cases"][0].update(
+                nodal_loads=[nodal_load(2, load, [-1.0, 0.0, 0.0])]))
+        p_cr = math.pi**2 * E * I / (4 * L**2)
+        (entry,) = run(pushed(P), buckling_modes=2).summary["result_sets"]
+        self.assertAlmostEqual(entry["alpha_cr"] / (p_cr / P), 1.0, delta=1e-3)
+        self.assertAlmostEqual(entry["reactions"]["FX"], P, delta=1e-6)
+        # Beyond the critical load a second-order analysis fails: the model is still analysed.
+        row = run(pushed(2.0 * p_cr), second_order=True)
+        (entry,) = row.summary["result_sets"]
+        analysis = velm_calculations.analyze(json.dumps(pushed(2.0 * p_cr)), second_order=True)
+        self.assertEqual((row.status, entry["error"]),
+                         ("analysed", analysis.load_cases[1].error))
+        self.assertIsNotNone(entry["error"])
+        self.assertEqual(set(entry), {"kind", "id", "name", "error"})
 
     def test_extremes_against_a_search_of_every_value(self):
         with open(REPO / "examples" / "building_frame.json", encoding="utf-8") as f:

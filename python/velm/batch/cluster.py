@@ -119,11 +119,10 @@ def run_tasks(tasks: Iterable[Task], *, client: Any, workers: int | None,
                 futures += submit(_take(source, ahead - len(pending)), 0)
             return futures
 
-        completed = distributed.as_completed(top_up(), with_results=True, raise_errors=False)
+        completed = distributed.as_completed(top_up())
         try:
             for done in completed.batches():
-                for future, result in done:
-                    outcome = _outcome(result)
+                for future, outcome in _outcomes(client, done):
                     task, losses = pending.pop(future)
                     if future in suspect:
                         suspect.clear()
@@ -144,12 +143,30 @@ def run_tasks(tasks: Iterable[Task], *, client: Any, workers: int | None,
                 future.cancel()
 
 
-def _outcome(result: Any) -> Any:
-    """A task's row, or its exception: as_completed hands an erred task's as (type, exception,
-    traceback) and a cancelled one's (the scheduler forgot it) as the exception itself."""
-    if isinstance(result, tuple) and len(result) == 3 and isinstance(result[1], BaseException):
-        return result[1]
-    return result
+def _outcomes(client: Any, done: list[Any]) -> list[tuple[Any, Any]]:
+    """(future, its row or exception) for futures that are done: the rows of the finished ones
+    fetched in one request, one by one only when that fails (a worker holding one was lost)."""
+    finished = [future for future in done if future.status == "finished"]
+    outcomes = [(future, _exception_of(future)) for future in done
+                if future.status != "finished"]
+    try:
+        return list(zip(finished, client.gather(finished))) + outcomes
+    except Exception:
+        pass
+    for future in finished:
+        try:
+            outcomes.append((future, future.result()))
+        except Exception as error:
+            outcomes.append((future, error))
+    return outcomes
+
+
+def _exception_of(future: Any) -> BaseException:
+    try:
+        error = future.exception()
+    except Exception as cancelled:  # CancelledError: the scheduler forgot the task
+        return cancelled
+    return error if error is not None else RuntimeError(f"task {future.key} ended {future.status}")
 
 
 def _take(source: Iterator[Task], count: int) -> list[Task]:

@@ -20,7 +20,7 @@ from velm.progress import ProgressLine
 
 def parse_arguments(argv: Sequence[str]) -> argparse.Namespace:
     from velm.batch.records import FORMATS
-    from velm.cli import _stations
+    from velm.cli import _count, _stations
 
     parser = argparse.ArgumentParser(
         prog="velm batch", description="Analyse many models at once on the worker processes of "
@@ -44,6 +44,12 @@ def parse_arguments(argv: Sequence[str]) -> argparse.Namespace:
                         help="times a model whose worker was lost is run again (default 2)")
     parser.add_argument("--stations", metavar="N", type=_stations, default=None,
                         help="points along each member for internal forces (default 11)")
+    parser.add_argument("--second-order", action="store_true",
+                        help="analyse every result set in second order (P-Delta and P-delta, "
+                        "with the model's imperfections)")
+    parser.add_argument("--buckling", metavar="K", type=_count, default=0,
+                        help="the K lowest elastic critical load factors per result set; the "
+                        "records give the lowest, alpha_cr")
     parser.add_argument("--option", metavar="NAME=VALUE", action="append", default=[],
                         type=_option, help="another keyword of analyze, its value read as JSON "
                         "when it reads, e.g. --option second_order=true (repeatable)")
@@ -113,6 +119,10 @@ def main(argv: Sequence[str]) -> int:
     options = dict(arguments.option)
     if arguments.stations is not None:
         options["stations"] = arguments.stations
+    if arguments.second_order:
+        options["second_order"] = True
+    if arguments.buckling:
+        options["buckling_modes"] = arguments.buckling
     counts = {"analysed": 0, "failed": 0, "lost": 0}
     if not todo:
         print(tally(len(paths), counts, arguments.out), file=sys.stderr)
