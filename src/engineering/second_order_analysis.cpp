@@ -114,17 +114,24 @@ SetOutcome analyse_second_order(const system::DiscreteModel& model, const frame:
       auto stiffness = system::assemble_stiffness(model, used, active, told);
       if (!stiffness) return std::unexpected(std::move(stiffness.error()));
       auto made = system::Factorisation::of(std::move(*stiffness), model.dofs, told);
-      if (!made) {
-        if (made.error().code != base::ErrorCode::unstable || round == 0)
-          return std::unexpected(std::move(made.error()));
-        if (tangent && std::ranges::all_of(active, [](std::uint8_t on) { return on != 0; }))
+      if (!made && (made.error().code != base::ErrorCode::unstable || round == 0))
+        return std::unexpected(std::move(made.error()));
+      if (!made || (tangent && made->negative_pivots() > 0)) {
+        // Not positive definite: beyond the critical load, unless the members switched off
+        // leave a mechanism whatever the axial forces.
+        if (std::ranges::all_of(active, [](std::uint8_t on) { return on != 0; }))
           return beyond_critical();
+        auto elastic = system::assemble_stiffness(model, active, quiet);
+        if (!elastic) return std::unexpected(std::move(elastic.error()));
+        auto plain = system::Factorisation::of(std::move(*elastic), model.dofs, quiet);
+        if (plain) return beyond_critical();
+        if (plain.error().code != base::ErrorCode::unstable)
+          return std::unexpected(std::move(plain.error()));
         return set_failure(base::ErrorCode::unstable,
                            fmt::format("once its tension-only and compression-only members "
                                        "switch off, the structure is unstable: {}",
-                                       made.error().detail));
+                                       plain.error().detail));
       }
-      if (tangent && made->negative_pivots() > 0) return beyond_critical();
       factor.emplace(std::move(*made));
       refactorise = !tangent;  // the first-order factor serves one round only
     }

@@ -16,12 +16,17 @@ struct AnalysisOptions {
   int buckling_modes = 0;     // per result set, that many lowest elastic critical load factors
 };
 
-// Checks the model, sets up the structure over its unknowns once, and runs the linear analysis
-// or, when the model has tension- or compression-only members, the active-set analysis. Fails
-// with invalid_model (the strict model checks, a text naming the record concerned), unstable
-// (a mechanism: "node 12 is free to move in RX"), too_large (the results or the factorisation
-// would not fit into memory), not_finite, not_settled, solver_failed, solve_failed,
-// out_of_memory (an allocation failed anywhere in it) or cancelled.
+// Checks the model, sets up the structure over its unknowns once, and analyses every result
+// set: those of the model's own geometry in first order with one shared factorisation (a
+// combination the factored sum of its cases); those with imperfections (on their moved
+// geometry), with tension- or compression-only members (the active set) or in second order
+// each on its own; then, when asked for, their critical load factors. Fails with invalid_model
+// (the strict model checks and the imperfection records, a text naming the record concerned),
+// unstable (a mechanism with every member on: "node 12 is free to move in RX"), too_large (the
+// results or the factorisation would not fit into memory), solver_failed, solve_failed,
+// out_of_memory (an allocation failed anywhere in it) or cancelled. A failure of one result
+// set alone (a mechanism once members switch off, loads beyond the elastic critical load, no
+// settling or convergence, non-finite or unbalanced results) is its `error`, its arrays empty.
 // The monitor is told the stages ("check", "assemble", "order", "factorise", "solve",
 // "results") and how far each has come, and is asked whether to stop.
 base::Expected<StaticAnalysis> analyse_statics(const model::VELM& model,

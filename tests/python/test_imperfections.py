@@ -182,6 +182,14 @@ class ResultSetFailureTest(unittest.TestCase):
             factor = 1.5 if stable is analysis.combinations[1] else 1.0
             self.assertAlmostEqual(total, -100e3 * factor, delta=1e-6)
 
+    def test_in_second_order_too(self):
+        analysis = vc.analyze(text(self.document()), second_order=True)
+        self.assertRegex(analysis.load_cases[1].error, r"^Load case 1: once its tension-only")
+        for stable in (analysis.load_cases[2], analysis.combinations[1]):
+            self.assertIsNone(stable.error)
+            self.assertEqual((stable.order, len(stable.inactive_members)), (2, 1))
+            self.assertGreaterEqual(stable.iterations, 2)
+
     def test_a_mechanism_with_every_member_on_is_the_whole_models(self):
         document = self.document()
         document["member_sets"][0]["members"] = document["member_sets"][0]["members"][:3]
