@@ -1,4 +1,6 @@
 """velm MODEL.json: analyse a frame and print a summary that fits a screen.
+velm batch MODELS_OR_FOLDERS...: analyse many (velm.batch.command; a model file named `batch`
+is given as ./batch).
 
 Exit status: 0 on success, 1 when the model cannot be analysed, a result set fails (its text is
 printed with the others' results) or a file cannot be written, 2 for wrong usage, 130 when
@@ -92,6 +94,10 @@ def _count(text: str) -> int:
 def main(argv: Sequence[str] | None = None, engine: Any = None) -> int:
     """Runs the command line; returns the exit status. `engine` stands in for the
     velm_calculations module."""
+    argv = sys.argv[1:] if argv is None else list(argv)
+    if argv[:1] == ["batch"]:
+        from velm.batch.command import main as batch
+        return batch(argv[1:])
     arguments = parse_arguments(argv)
     try:
         if engine is None:

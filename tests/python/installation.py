@@ -23,19 +23,21 @@ def clean_environment():
     return env
 
 
-def installed_environment(python):
-    """The folder of a virtual environment of `python` with the project installed. Raises
-    unittest.SkipTest when the interpreter cannot make one with pip and setuptools; a failing
-    install fails the calling test."""
-    if python not in _environments:
-        _environments[python] = _install(python)
-    outcome = _environments[python]
+def installed_environment(python, system_site_packages=False):
+    """The folder of a virtual environment of `python` with the project installed; one that
+    sees the interpreter's own packages when `system_site_packages` (Debian's Dask, say).
+    Raises unittest.SkipTest when the interpreter cannot make one with pip and setuptools; a
+    failing install fails the calling test."""
+    key = (python, system_site_packages)
+    if key not in _environments:
+        _environments[key] = _install(python, system_site_packages)
+    outcome = _environments[key]
     if isinstance(outcome, BaseException):
         raise outcome
     return outcome
 
 
-def _install(python):
+def _install(python, system_site_packages):
     global _root
     if _root is None:
         _root = tempfile.mkdtemp(prefix="velm-install-")
@@ -46,7 +48,9 @@ def _install(python):
         return unittest.SkipTest(f"{python} cannot make a virtual environment with pip "
                                  "(Debian: python3-venv)")
     venv = pathlib.Path(_root, f"venv-{len(_environments)}")
-    for options in ([], ["--system-site-packages"]):
+    choices = [["--system-site-packages"]] if system_site_packages else \
+        [[], ["--system-site-packages"]]
+    for options in choices:
         shutil.rmtree(venv, ignore_errors=True)
         subprocess.run([python, "-m", "venv", *options, str(venv)], check=True, env=env,
                        timeout=300)
