@@ -1,8 +1,14 @@
 #include "listing/abandonable_work.hpp"
 
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <exception>
+#include <iostream>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -16,8 +22,32 @@ struct Shared {
   std::mutex lock;
   std::condition_variable finished;
   bool done = false;
+  bool abandoned = false;
   std::exception_ptr failure;
 };
+
+// Abandoned work still running. A thread that outlives the call that started it is a fact of
+// the process, not of any one analysis: this count is the one place that knows of it.
+std::atomic<int> abandoned_running{0};
+
+// The process exits while abandoned work still runs inside a library call (a factorisation):
+// the exit's destructors would free the libraries' memory under it (the linear algebra
+// library's buffers), and the work would fault. So the process ends at once, with its exit
+// status, once its standard streams are flushed (the interpreter has finalised already).
+void end_without_destructors(int status, void*) {
+  if (abandoned_running.load() == 0) return;
+  std::cout.flush();
+  std::cerr.flush();
+  std::fflush(nullptr);
+  _exit(status);
+}
+
+void abandon(Shared& shared) {
+  static std::once_flag registered;
+  std::call_once(registered, [] { on_exit(end_without_destructors, nullptr); });
+  shared.abandoned = true;
+  abandoned_running.fetch_add(1);
+}
 
 }  // namespace
 
@@ -40,6 +70,7 @@ bool finish_unless_stopped(std::function<void()> work,
       const std::lock_guard<std::mutex> guard(shared->lock);
       shared->failure = failure;
       shared->done = true;
+      if (shared->abandoned) abandoned_running.fetch_sub(1);
       shared->finished.notify_one();
     });
   } catch (const std::system_error&) {
@@ -54,6 +85,7 @@ bool finish_unless_stopped(std::function<void()> work,
     const bool stop = stop_requested && stop_requested();
     guard.lock();
     if (stop && !shared->done) {
+      abandon(*shared);
       guard.unlock();
       worker.detach();
       return false;

@@ -15,8 +15,10 @@ inline constexpr int kStopPollMilliseconds = 50;
 // Runs `work` on a thread and waits for it, asking `stop_requested` every kStopPollMilliseconds;
 // false when it said to stop before the work ended. Abandoned work runs to its end in the
 // background, and what it captured is freed then: until it is, its memory stays taken and a
-// core busy. A throw from the work is rethrown here. Without a thread to be had, the work runs
-// on the calling thread, not interrupted.
+// core busy. A process that exits while abandoned work still runs ends at once with its exit
+// status (its standard streams flushed, its destructors not run, which would free the
+// libraries' memory under the work). A throw from the work is rethrown here. Without a thread
+// to be had, the work runs on the calling thread, not interrupted.
 bool finish_unless_stopped(std::function<void()> work, const std::function<bool()>& stop_requested);
 
 // The value `work` returns, or nothing when `stop_requested` said to stop first. `work` must

@@ -78,7 +78,8 @@ class FactorisationInterruptTest(WorkingDirectoryTest):
 
     def interrupt_in_silence(self, above, below):
         """Sends SIGINT 0.1 s into the first pause after `above` bytes (and before `below`);
-        the seconds until the child has ended."""
+        the seconds until the child has reported the interrupt (its interpreter's own shutdown
+        after that, slow under the sanitizers, is not the engine's answer)."""
         child = self.start()
         count, since = -1, time.monotonic()
         while True:
@@ -92,11 +93,13 @@ class FactorisationInterruptTest(WorkingDirectoryTest):
             time.sleep(0.005)
         sent = time.monotonic()
         child.send_signal(signal.SIGINT)
-        self.assertEqual(self.finish(child), "KeyboardInterrupt")
+        reported = child.stderr.readline().decode().strip()
+        answered = time.monotonic() - sent
+        self.assertEqual(self.finish(child) or reported, "KeyboardInterrupt")
         with open("analysis_results.json", encoding="utf-8") as f:
             self.assertEqual(f.read(), PREVIOUS)
         self.assertEqual([name for name in os.listdir(".") if name.endswith(".tmp")], [])
-        return time.monotonic() - sent
+        return answered
 
     def test_ctrl_c_in_the_factorisation_is_answered_at_once(self):
         # 4,100 nodes in band storage: the factorisation is one library call of a second or
