@@ -12,7 +12,7 @@ import uuid
 from collections.abc import Callable, Iterable, Iterator, Mapping
 from typing import Any
 
-from velm.batch.task import FAILED, Row, Task, lost, run_task
+from velm.batch.task import Row, Task, lost, run_task
 
 #: Tasks submitted ahead of the rows taken, per worker thread: enough to keep every worker busy
 #: while the client takes rows (the scheduler's messages to a worker go out every 5 ms, and a
@@ -122,6 +122,7 @@ def run_tasks(tasks: Iterable[Task], *, client: Any, workers: int | None,
         completed = distributed.as_completed(top_up())
         try:
             for done in completed.batches():
+                again: list[Any] = []
                 for future, outcome in _outcomes(client, done):
                     task, losses = pending.pop(future)
                     if future in suspect:
@@ -129,15 +130,16 @@ def run_tasks(tasks: Iterable[Task], *, client: Any, workers: int | None,
                     future.release()
                     if isinstance(outcome, Row):
                         yield outcome
-                    elif isinstance(outcome, distributed.KilledWorker) and losses < retries:
-                        suspects.append((task, losses + 1))
-                    elif isinstance(outcome, distributed.KilledWorker):
+                    elif losses >= retries:
                         yield lost(task, losses + 1, outcome)
+                    elif isinstance(outcome, distributed.KilledWorker):
+                        suspects.append((task, losses + 1))
                     else:
-                        yield Row(task.key, FAILED, parameters=task.parameters,
-                                  error=f"the task failed on the worker: "
-                                        f"{type(outcome).__name__}: {outcome}")
-                completed.update(top_up())
+                        # Not the model's failure (that comes back as a row) but the cluster's:
+                        # a finished result that went with its worker, a fetch that timed out.
+                        # The task runs again, counted against its retries.
+                        again += submit([task], losses + 1)
+                completed.update(again + top_up())
         finally:
             for future in pending:
                 future.cancel()
