@@ -14,7 +14,8 @@ MemberSection find_member_section(const model::Member& member, const model::Mate
 }
 
 FrameProperties frame_properties(const model::Section& section, const model::Material& material) {
-  return {material.e_mod, material.g_mod, section.area, section.i_y, section.i_z, section.j};
+  return {material.e_mod, material.g_mod, section.area, section.i_y,
+          section.i_z,    section.j,     material.density};
 }
 
 std::optional<linalg::Matrix12> calculate_stiffness_matrix_3d(const model::Member& member,

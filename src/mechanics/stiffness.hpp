@@ -17,6 +17,7 @@ struct FrameProperties {
   double i_y = 0.0;    // bending in the local x-z plane
   double i_z = 0.0;    // bending in the local x-y plane
   double j = 0.0;      // torsion constant
+  double density = 0.0;  // mass per volume (the dynamic analysis only)
 };
 
 // The section a member names and that section's material, found in the maps; null where the
