@@ -280,6 +280,11 @@ base::Expected<StaticAnalysis> run(const model::VELM& model, const AnalysisOptio
       std::make_move_iterator(results.begin() + static_cast<std::ptrdiff_t>(cases)),
       std::make_move_iterator(results.end()));
   monitor.stage_end("results");
+  if (options.modal.modes > 0) {
+    auto modal = modal_analysis(structure, options.modal, monitor);
+    if (!modal) return std::unexpected(std::move(modal.error()));
+    analysis.modal = std::make_shared<ModalResult>(std::move(*modal));
+  }
   return analysis;
 }
 

@@ -5,6 +5,7 @@
 
 #include "base/error.hpp"
 #include "base/monitor.hpp"
+#include "engineering/modal_analysis.hpp"
 #include "engineering/static_results.hpp"
 #include "model/velm.hpp"
 
@@ -14,6 +15,7 @@ struct AnalysisOptions {
   int stations = 11;          // points along every member for internal forces, ends included (>= 2)
   bool second_order = false;  // every result set in second order (P-Delta and P-delta)
   int buckling_modes = 0;     // per result set, that many lowest elastic critical load factors
+  ModalOptions modal;         // modes > 0: that many lowest natural frequencies and shapes
 };
 
 // Checks the model, sets up the structure over its unknowns once, and analyses every result

@@ -4,11 +4,14 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace velm::engineering {
+
+struct ModalResult;  // modal_analysis.hpp
 
 struct ResultSet {
   std::uint32_t id = 0;
@@ -40,6 +43,8 @@ struct StaticAnalysis {
   std::vector<std::uint8_t> restraints;                    // N x 6, 1 where fixed
   std::vector<ResultSet> load_cases;                       // document order
   std::vector<ResultSet> combinations;                     // document order
+  // The natural frequencies and modes when asked for.
+  std::shared_ptr<ModalResult> modal;
 };
 
 }  // namespace velm::engineering

@@ -21,7 +21,9 @@ struct RigidMotions {
 RigidMotions rigid_motions(double length, Condensation::Balance balance) {
   RigidMotions rigid;
   rigid.r.setZero();
-  const int motions = balance == Condensation::Balance::rigid_body ? 6 : 3;
+  const int motions = balance == Condensation::Balance::rigid_body     ? 6
+                      : balance == Condensation::Balance::translations ? 3
+                                                                       : 0;
   for (int k = 0; k < motions; ++k) rigid.r(k, k) = rigid.r(6 + k, k) = 1.0;
   if (motions == 6) {
     rigid.r(8, 4) = -length;  // about y: the end moves down z
@@ -30,7 +32,7 @@ RigidMotions rigid_motions(double length, Condensation::Balance balance) {
   } else {
     // Only the translations: R^T R is 2 I on them; the rotations' columns stay zero.
     rigid.gram_inverse.setZero();
-    for (int k = 0; k < 3; ++k) rigid.gram_inverse(k, k) = 0.5;
+    for (int k = 0; k < motions; ++k) rigid.gram_inverse(k, k) = 0.5;
   }
   return rigid;
 }
@@ -119,6 +121,13 @@ Condensation::Condensation(const linalg::Matrix12& k, const EndConnections& ends
             .eval();
     stiffness_ = 0.5 * (stiffness_ + stiffness_.transpose()).eval();
   }
+}
+
+linalg::Matrix12 Condensation::end_motion() const {
+  linalg::Matrix12 t = linalg::Matrix12::Identity();
+  for (std::size_t p = 0; p < released_.size(); ++p)
+    t.row(released_[p]) = -k_ua_inverse_.col(static_cast<Eigen::Index>(p)).transpose();
+  return t;
 }
 
 CondensedLoads Condensation::fixed_end_forces(const linalg::Vector12& f0) const {

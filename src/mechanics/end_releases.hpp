@@ -39,8 +39,9 @@ class Condensation {
  public:
   // The rigid-body motions whose forces are known to vanish: all six for an elastic member; the
   // translations alone for a member carrying axial force in second order (a rigid rotation of
-  // it turns its axial force, which takes transverse forces N theta at its ends).
-  enum class Balance { rigid_body, translations };
+  // it turns its axial force, which takes transverse forces N theta at its ends); none for a
+  // dynamic stiffness (a rigid motion at a frequency takes the inertia forces).
+  enum class Balance { rigid_body, translations, none };
 
   // `length`: the member's, for its rigid-body motions (below).
   Condensation(const linalg::Matrix12& stiffness, const EndConnections& ends, double length,
@@ -51,6 +52,9 @@ class Condensation {
   bool buckles_between_nodes() const { return buckles_between_nodes_; }
 
   const linalg::Matrix12& stiffness() const { return stiffness_; }  // k'
+  // T with a = T u: the member-end dofs (u off the released and sprung directions, a on them)
+  // that the node dofs u give, a_R = -K_aa^+ K_au u (the identity without releases).
+  linalg::Matrix12 end_motion() const;
   // f0' = f0_u - K_ua K_aa^+ f0_R, and whether the load acts on an action without stiffness.
   CondensedLoads fixed_end_forces(const linalg::Vector12& fixed_end) const;
 

@@ -25,6 +25,7 @@ struct Context {
   PyObject* array_type;
   PyObject* result_set_type;
   Extents extents;
+  PyObject* modal_type = nullptr;
 };
 
 template <class Source>

@@ -355,6 +355,7 @@ int module_traverse(PyObject* module, visitproc visit, void* arg) {
   Py_VISIT(state->types.array);
   Py_VISIT(state->types.result_set);
   Py_VISIT(state->types.analysis);
+  Py_VISIT(state->types.modal);
   return 0;
 }
 
@@ -365,6 +366,7 @@ int module_clear(PyObject* module) {
   Py_CLEAR(state->types.array);
   Py_CLEAR(state->types.result_set);
   Py_CLEAR(state->types.analysis);
+  Py_CLEAR(state->types.modal);
   return 0;
 }
 
@@ -406,6 +408,7 @@ PyMODINIT_FUNC PyInit_velm_calculations() {
       velm::python::add_result_types(module, state->types) < 0 ||
       add_public(module, "Analysis", state->types.analysis) < 0 ||
       add_public(module, "ResultSet", state->types.result_set) < 0 ||
+      add_public(module, "ModalResult", state->types.modal) < 0 ||
       add_public(module, "AnalysisError", state->analysis_error) < 0 ||
       add_function(module, &velm::python::replace_file_def) < 0) {
     Py_DECREF(module);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "python/field_table.hpp"
+#include "python/modal_types.hpp"
 #include "python/result_values.hpp"
 
 namespace velm::python {
@@ -192,6 +193,8 @@ PyType_Spec result_set_spec = {
     "velm_calculations.ResultSet", sizeof(ResultSetObject), 0,
     Py_TPFLAGS_DEFAULT | Py_TPFLAGS_HAVE_GC | Py_TPFLAGS_DISALLOW_INSTANTIATION, result_set_slots};
 
+}  // namespace
+
 PyObject* make_result_set(const Context& context, engineering::ResultSet& set, const char* kind) {
   auto* type = reinterpret_cast<PyTypeObject*>(context.result_set_type);
   PyObject* object = type->tp_alloc(type, 0);
@@ -204,6 +207,8 @@ PyObject* make_result_set(const Context& context, engineering::ResultSet& set, c
   }
   return object;
 }
+
+namespace {
 
 // Dict from id to ResultSet, in order.
 PyObject* result_set_dict(const Context& context, std::vector<engineering::ResultSet>& sets,
@@ -228,7 +233,7 @@ PyObject* result_set_dict(const Context& context, std::vector<engineering::Resul
 // Analysis
 
 struct AnalysisObject {
-  PyObject_HEAD PyObject* fields[11];
+  PyObject_HEAD PyObject* fields[12];
 };
 
 using AnalysisField = Field<engineering::StaticAnalysis>;
@@ -267,7 +272,7 @@ PyObject* pair_tuple(const std::vector<std::array<std::uint32_t, 2>>& pairs) {
 
 using Analysed = engineering::StaticAnalysis;
 
-constexpr std::array<AnalysisField, 11> kAnalysisFields = {{
+constexpr std::array<AnalysisField, 12> kAnalysisFields = {{
     {"node_ids", analysis_slot<0>, false, plain,
      [](const Context&, Analysed& a) { return node_id_tuple(a.node_count); },
      "Tuple of the node ids, 1..N."},
@@ -313,6 +318,10 @@ constexpr std::array<AnalysisField, 11> kAnalysisFields = {{
     {"stations", analysis_slot<10>, false, plain,
      [](const Context&, Analysed& a) { return PyLong_FromLong(a.stations); },
      "Points along every member at which internal forces are given, ends included."},
+    {"modal", analysis_slot<11>, false, modal_to_plain,
+     [](const Context& c, Analysed& a) { return make_modal(c, a); },
+     "None, or the ModalResult of analyze(modes=k): natural frequencies, mode shapes, "
+     "participation and effective masses."},
 }};
 
 int analysis_traverse(PyObject* self, visitproc visit, void* arg) {
@@ -347,7 +356,28 @@ constexpr std::size_t kAnalysisMembers = member_count(kAnalysisFields);
 auto analysis_members = members_of<kAnalysisMembers>(kAnalysisFields);
 auto analysis_getset = getters_of<kAnalysisFields.size() - kAnalysisMembers>(kAnalysisFields);
 
+PyObject* analysis_spectrum_response(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                     PyObject* kwnames) {
+  return spectrum_response(reinterpret_cast<AnalysisObject*>(self)->fields[11], args, nargs,
+                           kwnames);
+}
+
 PyMethodDef analysis_methods[] = {
+    {"spectrum_response",
+     reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(analysis_spectrum_response)),
+     METH_FASTCALL | METH_KEYWORDS,
+     "spectrum_response($self, periods, accelerations, direction, *, damping=0.05, rule='CQC')\n"
+     "--\n\n"
+     "The peak response to a ground motion along `direction` (three floats, normalised) with the "
+     "design spectrum given as points (`periods` ascending, `accelerations` the spectral "
+     "accelerations in the model's units: linear between the points, the end values beyond "
+     "them), over the modes of analyze(modes=k). Mode i responds with the peak displacement "
+     "Gamma_i Sa(T_i) / omega_i^2 times its shape (Gamma_i its participation along the "
+     "direction), its forces those of the static response to its inertia forces; each value is "
+     "then combined over the modes by CQC (rule='CQC', correlation coefficients of equal "
+     "`damping` in every mode) or SRSS, so every value is >= 0. Returns a ResultSet (id 0) whose "
+     "internal_force_extremes hold the largest combined value over each member as the maximum "
+     "and its negative as the minimum. ValueError naming periods, rule, direction or modes."},
     {"to_dict", analysis_to_dict, METH_NOARGS,
      "to_dict($self, /)\n--\n\nEverything as plain Python values (ints, floats, strs, lists, "
      "dicts), so that json.dumps(analysis.to_dict()) works."},
@@ -375,7 +405,8 @@ PyType_Spec analysis_spec = {
 int add_result_types(PyObject* module, ResultTypes& types) {
   if ((types.array = PyType_FromModuleAndSpec(module, &array_spec, nullptr)) == nullptr ||
       (types.result_set = PyType_FromModuleAndSpec(module, &result_set_spec, nullptr)) == nullptr ||
-      (types.analysis = PyType_FromModuleAndSpec(module, &analysis_spec, nullptr)) == nullptr)
+      (types.analysis = PyType_FromModuleAndSpec(module, &analysis_spec, nullptr)) == nullptr ||
+      add_modal_type(module, types.modal) < 0)
     return -1;
   return 0;
 }
@@ -389,7 +420,8 @@ PyObject* make_analysis(const ResultTypes& types, engineering::StaticAnalysis&& 
                         {static_cast<Py_ssize_t>(result.node_count),
                          static_cast<Py_ssize_t>(result.support_ids.size()),
                          static_cast<Py_ssize_t>(result.member_ids.size()),
-                         static_cast<Py_ssize_t>(result.stations)}};
+                         static_cast<Py_ssize_t>(result.stations)},
+                        types.modal};
   if (make_fields(kAnalysisFields, analysis, context, result) < 0) {
     Py_DECREF(analysis);
     return nullptr;

@@ -7,6 +7,7 @@
 #include <Python.h>
 
 #include "engineering/static_results.hpp"
+#include "python/field_table.hpp"
 
 namespace velm::python {
 
@@ -14,13 +15,17 @@ struct ResultTypes {
   PyObject* array = nullptr;
   PyObject* result_set = nullptr;
   PyObject* analysis = nullptr;
+  PyObject* modal = nullptr;
 };
 
-// Creates the three types; adds Analysis and ResultSet to the module (and to its __all__ when
+// Creates the four types; adds Analysis and ResultSet to the module (and to its __all__ when
 // `all` is given). Returns -1 with an exception set on failure.
 int add_result_types(PyObject* module, ResultTypes& types);
 
 // An Analysis object taking over the arrays of `analysis`; nullptr with an exception set.
 PyObject* make_analysis(const ResultTypes& types, engineering::StaticAnalysis&& analysis);
+
+// A ResultSet object taking over the arrays of `set`; `kind` names it in its repr.
+PyObject* make_result_set(const Context& context, engineering::ResultSet& set, const char* kind);
 
 }  // namespace velm::python

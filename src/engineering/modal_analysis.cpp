@@ -1,0 +1,397 @@
+#include "engineering/modal_analysis.hpp"
+
+#include <Spectra/SymGEigsSolver.h>
+#include <fmt/format.h>
+#include <Eigen/Eigenvalues>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numbers>
+
+#include "engineering/modal_masses.hpp"
+#include "engineering/result_recovery.hpp"
+#include "mechanics/dynamic_stiffness.hpp"
+#include "system/assembly.hpp"
+#include "system/factorisation.hpp"
+#include "system/mass_assembly.hpp"
+
+namespace velm::engineering {
+
+namespace {
+
+using linalg::Vector;
+
+constexpr std::size_t kDenseOrder = 400;
+constexpr double kBendingRatio = 0.08;
+constexpr double kAxialRatio = 0.03;
+constexpr std::uint32_t kMostSegments = 64;
+constexpr int kMostPasses = 5;
+
+struct Mode {
+  double omega;
+  Vector shape;
+};
+
+// K and M as the eigensolver takes them: M phi = mu K phi, mu = 1 / omega^2, the largest mu.
+struct MassOperator {
+  using Scalar = double;
+  const linalg::CsrMatrix& matrix;
+  Eigen::Index rows() const { return matrix.size; }
+  Eigen::Index cols() const { return matrix.size; }
+  void perform_op(const double* x, double* y) const { matrix.multiply(x, y); }
+};
+struct StiffnessOperator {
+  using Scalar = double;
+  const linalg::CsrMatrix& matrix;
+  const system::Factorisation& factor;
+  Eigen::Index rows() const { return matrix.size; }
+  Eigen::Index cols() const { return matrix.size; }
+  void perform_op(const double* x, double* y) const { matrix.multiply(x, y); }
+  void solve(const double* x, double* y) const {
+    std::copy(x, x + matrix.size, y);
+    if (!factor.solve_in_place(y, 1)) std::fill(y, y + matrix.size, 0.0);
+  }
+};
+
+base::Expected<std::vector<Mode>> lowest_modes(const system::SparseGlobalMatrix& k,
+                                               const system::SparseGlobalMatrix& m,
+                                               const system::Factorisation& factor, int count) {
+  const auto n = static_cast<Eigen::Index>(k.size());
+  std::vector<Mode> found;
+  if (n == 0) return found;
+  const auto failed = [] {
+    return base::fail(base::ErrorCode::solver_failed,
+                      "the eigenproblem of the natural frequencies did not converge");
+  };
+  Vector values;
+  Eigen::MatrixXd vectors;
+  if (static_cast<std::size_t>(n) <= kDenseOrder) {
+    Eigen::MatrixXd kd(n, n), md(n, n);
+    for (Eigen::Index i = 0; i < n; ++i)
+      for (Eigen::Index j = 0; j < n; ++j) {
+        const auto a = static_cast<std::size_t>(std::min(i, j));
+        const auto b = static_cast<std::size_t>(std::max(i, j));
+        kd(i, j) = k.at(a, b);
+        md(i, j) = m.at(a, b);
+      }
+    const Eigen::GeneralizedSelfAdjointEigenSolver<Eigen::MatrixXd> solver(md, kd);
+    if (solver.info() != Eigen::Success) return failed();
+    values = solver.eigenvalues().reverse();
+    vectors = solver.eigenvectors().rowwise().reverse();
+  } else {
+    const linalg::CsrMatrix mc = linalg::full_rows(m.matrix());
+    const linalg::CsrMatrix kc = linalg::full_rows(k.matrix());
+    MassOperator a{mc};
+    StiffnessOperator b{kc, factor};
+    const Eigen::Index nev = std::min<Eigen::Index>(count, n - 1);
+    const Eigen::Index ncv = std::min<Eigen::Index>(n, std::max<Eigen::Index>(2 * nev + 1, 20));
+    Spectra::SymGEigsSolver<MassOperator, StiffnessOperator, Spectra::GEigsMode::RegularInverse>
+        solver(a, b, nev, ncv);
+    solver.init();
+    solver.compute(Spectra::SortRule::LargestAlge, 1000, 1e-10);
+    if (solver.info() != Spectra::CompInfo::Successful) return failed();
+    values = solver.eigenvalues();
+    vectors = solver.eigenvectors();
+  }
+  const double largest = values.size() ? values.cwiseAbs().maxCoeff() : 0.0;
+  for (Eigen::Index i = 0; i < values.size() && static_cast<int>(found.size()) < count; ++i)
+    if (values(i) > 1e-12 * largest) found.push_back({1.0 / std::sqrt(values(i)), vectors.col(i)});
+  return found;
+}
+
+// A member's 12 local dofs from the displacements of every node.
+linalg::Vector12 local_motion(const frame::StructureMember& member,
+                              const std::vector<double>& nodes) {
+  linalg::Vector12 local;
+  for (int b = 0; b < 4; ++b) {
+    const double* u =
+        &nodes[6 * ((b < 2 ? member.start : member.end) - 1) + 3 * static_cast<std::size_t>(b % 2)];
+    local.segment<3>(3 * b) = member.axes * linalg::Vector3{u[0], u[1], u[2]};
+  }
+  return local;
+}
+
+// How many segments each member needs for frequencies up to omega_max.
+std::vector<std::uint32_t> segments_for(const frame::Structure& structure,
+                                        const MemberMasses& masses, double omega_max) {
+  std::vector<std::uint32_t> count(structure.members.size(), 1);
+  for (std::size_t m = 0; m < structure.members.size(); ++m) {
+    const frame::StructureMember& member = structure.members[m];
+    if (member.axial_only() || member.type == model::MemberType::Rigid) continue;
+    mechanics::LineMass heaviest = masses.own[m];
+    heaviest.translational += masses.heaviest_line[m];
+    const mechanics::ClampedFrequencies f =
+        mechanics::clamped_frequencies(member.properties, heaviest, member.length);
+    const double bending = std::sqrt(omega_max / (kBendingRatio * f.bending));
+    const double axial = omega_max / (kAxialRatio * f.axial);
+    const double need = std::ceil(std::max({1.0, bending, axial}));
+    count[m] = need >= kMostSegments ? kMostSegments : static_cast<std::uint32_t>(need);
+  }
+  return count;
+}
+
+std::vector<std::vector<double>> cuts_for(const frame::Structure& structure,
+                                          const MemberMasses& masses,
+                                          const std::vector<std::uint32_t>& count) {
+  std::vector<std::vector<double>> cuts(structure.members.size());
+  const auto cut_able = [&](std::size_t m) {
+    const frame::StructureMember& member = structure.members[m];
+    return !member.axial_only() && member.type != model::MemberType::Rigid;
+  };
+  for (const LineMassPart& part : masses.lines)
+    if (cut_able(part.member))
+      for (const double x : {part.from, part.to}) cuts[part.member].push_back(x);
+  for (std::size_t m = 0; m < structure.members.size(); ++m) {
+    if (!cut_able(m)) continue;
+    const double l = structure.members[m].length;
+    for (std::uint32_t i = 1; i < count[m]; ++i) cuts[m].push_back(l * i / count[m]);
+    std::vector<double>& at = cuts[m];
+    std::sort(at.begin(), at.end());
+    std::vector<double> kept;
+    double last = 0.0;
+    for (const double x : at)
+      if (x - last > 1e-9 * l && l - x > 1e-9 * l) kept.push_back(last = x);
+    at = std::move(kept);
+  }
+  return cuts;
+}
+
+// The roots of the Rayleigh functional phi^T D(omega) phi for the mode's shape, by secant
+// steps from the estimate; the estimate itself where they do not settle below the first pole.
+double refined(const ModalSystem& system, const std::vector<mechanics::LineMass>& segment_mass,
+               const std::vector<double>& node_mass, const Vector& shape, double estimate,
+               double pole) {
+  const frame::Structure& structure = system.cut.structure;
+  const std::vector<double> nodes = node_displacements(*system.model, shape.data());
+  std::vector<std::size_t> exact;
+  std::vector<linalg::Vector12> motion;
+  double stiff = 0.0, inert = 0.0;  // the parts in omega^0 and omega^2
+  for (std::size_t s = 0; s < structure.members.size(); ++s) {
+    const frame::StructureMember& member = structure.members[s];
+    if (member.type == model::MemberType::Rigid) continue;
+    const linalg::Vector12 u = local_motion(member, nodes);
+    if (member.axial_only()) {
+      const system::ElementData& element = system.model->elements[s];
+      stiff += u.dot(element.stiffness() * u);
+      inert += u.dot(system::member_mass(member, element, segment_mass[s]) * u);
+      continue;
+    }
+    exact.push_back(s);
+    motion.push_back(u);
+  }
+  for (std::uint32_t node = 1; node <= structure.node_count; ++node)
+    for (std::size_t k = 0; k < 3; ++k) {
+      const double u = nodes[6 * (node - 1) + k];
+      inert += node_mass[node - 1] * u * u;
+    }
+  const auto functional = [&](double omega) {
+    double sum = stiff - omega * omega * inert;
+    for (std::size_t i = 0; i < exact.size(); ++i) {
+      const frame::StructureMember& member = structure.members[exact[i]];
+      const linalg::Matrix12 d = mechanics::dynamic_stiffness(
+          member.properties, segment_mass[exact[i]], member.length, omega);
+      if (member.released) {
+        const mechanics::Condensation condensed(d, member.ends, member.length,
+                                                mechanics::Condensation::Balance::none);
+        sum += motion[i].dot(condensed.stiffness() * motion[i]);
+      } else {
+        sum += motion[i].dot(d * motion[i]);
+      }
+    }
+    return sum;
+  };
+  double a = estimate, b = estimate * (1.0 - 1e-4);
+  double fa = functional(a), fb = functional(b);
+  for (int step = 0; step < 40; ++step) {
+    if (fb == fa) break;
+    const double c = b - fb * (b - a) / (fb - fa);
+    if (!(c > 0.0) || !(c < pole) || !std::isfinite(c)) return estimate;
+    a = b, fa = fb;
+    b = c, fb = functional(b);
+    if (std::abs(b - a) <= 1e-14 * b) return b;
+  }
+  return std::abs(b - estimate) < 0.05 * estimate ? b : estimate;
+}
+
+// The motion r of direction d (0..2 along X, Y, Z; 3..5 about them through the origin) at a
+// node at x: (translation, rotation).
+linalg::Vector6 rigid_motion(int d, const double* x) {
+  linalg::Vector6 r = linalg::Vector6::Zero();
+  if (d < 3) {
+    r(d) = 1.0;
+  } else {
+    linalg::Vector3 axis = linalg::Vector3::Zero();
+    axis(d - 3) = 1.0;
+    r.head<3>() = axis.cross(linalg::Vector3{x[0], x[1], x[2]});
+    r(d) = 1.0;
+  }
+  return r;
+}
+
+linalg::Vector12 local_rigid(const frame::Structure& structure, const frame::StructureMember& member,
+                             int d) {
+  linalg::Vector12 local;
+  for (int e = 0; e < 2; ++e) {
+    const linalg::Vector6 r = rigid_motion(d, structure.xyz(e == 0 ? member.start : member.end));
+    local.segment<3>(6 * e) = member.axes * r.head<3>();
+    local.segment<3>(6 * e + 3) = member.axes * r.tail<3>();
+  }
+  return local;
+}
+
+}  // namespace
+
+base::Expected<ModalResult> modal_analysis(const frame::Structure& structure,
+                                           const ModalOptions& options, base::Monitor& monitor) {
+  auto found_masses = member_masses(structure, options);
+  if (!found_masses) return std::unexpected(std::move(found_masses.error()));
+  const MemberMasses& masses = *found_masses;
+
+  auto system = std::make_shared<ModalSystem>();
+  system->original = structure;
+  std::vector<std::uint32_t> count(structure.members.size(), 1);
+  std::vector<Mode> modes;
+  std::vector<mechanics::LineMass> segment_mass;
+  std::vector<double> node_mass;
+  base::Monitor quiet;
+  for (int pass = 0; pass < kMostPasses; ++pass) {
+    system->cut = frame::subdivided_structure(structure, cuts_for(structure, masses, count));
+    system->model = std::make_unique<system::DiscreteModel>(system->cut.structure, monitor);
+    if (monitor.stop_requested()) return base::fail(base::ErrorCode::cancelled);
+    segment_mass = segment_masses(system->cut, masses);
+    node_mass = masses.nodes;
+    node_mass.resize(system->cut.structure.node_count, 0.0);
+    const std::vector<std::uint8_t> all(system->cut.structure.members.size(), 1);
+    auto stiffness = system::assemble_stiffness(*system->model, all, pass == 0 ? monitor : quiet);
+    if (!stiffness) return std::unexpected(std::move(stiffness.error()));
+    const system::SparseGlobalMatrix mass =
+        system::assemble_mass(*system->model, segment_mass, node_mass);
+    auto factor = system::Factorisation::of(system::SparseGlobalMatrix(*stiffness),
+                                            system->model->dofs, pass == 0 ? monitor : quiet);
+    if (!factor) return std::unexpected(std::move(factor.error()));
+    if (monitor.stop_requested()) return base::fail(base::ErrorCode::cancelled);
+    auto lowest = lowest_modes(*stiffness, mass, *factor, options.modes);
+    if (!lowest) return std::unexpected(std::move(lowest.error()));
+    modes = std::move(*lowest);
+    if (modes.empty()) break;
+    const std::vector<std::uint32_t> needed = segments_for(structure, masses, modes.back().omega);
+    bool finer = false;
+    for (std::size_t m = 0; m < count.size(); ++m)
+      if (needed[m] > count[m]) count[m] = needed[m], finer = true;
+    if (!finer) break;
+  }
+  if (modes.empty())
+    return base::fail(base::ErrorCode::invalid_model,
+                      "The model has no mass that can move: every mass sits on fixed degrees of "
+                      "freedom.");
+
+  // The first pole of any segment bounds the refinement.
+  double pole = std::numeric_limits<double>::infinity();
+  for (std::size_t s = 0; s < system->cut.structure.members.size(); ++s) {
+    const frame::StructureMember& member = system->cut.structure.members[s];
+    if (member.axial_only() || member.type == model::MemberType::Rigid) continue;
+    const mechanics::ClampedFrequencies f =
+        mechanics::clamped_frequencies(member.properties, segment_mass[s], member.length);
+    pole = std::min({pole, f.bending, f.axial});
+  }
+
+  const system::SparseGlobalMatrix mass =
+      system::assemble_mass(*system->model, segment_mass, node_mass);
+  const frame::Structure& cut = system->cut.structure;
+  ModalResult result;
+  const std::size_t n_nodes = structure.node_count;
+  for (Mode& mode : modes) {
+    if (monitor.stop_requested()) return base::fail(base::ErrorCode::cancelled);
+    const double norm = std::sqrt(mode.shape.dot(mass.multiply(mode.shape)));
+    mode.shape /= norm;
+    mode.omega = refined(*system, segment_mass, node_mass, mode.shape, mode.omega, pole);
+  }
+  std::stable_sort(modes.begin(), modes.end(),
+                   [](const Mode& a, const Mode& b) { return a.omega < b.omega; });
+
+  for (const Mode& mode : modes) {
+    std::vector<double> nodes = node_displacements(*system->model, mode.shape.data());
+    // The sign: the largest translation at the nodes positive (the first on a tie), else the
+    // largest rotation.
+    double pick = 0.0;
+    for (const std::size_t from : {std::size_t{0}, std::size_t{3}}) {
+      double best = 0.0;
+      for (std::size_t i = 0; i < n_nodes; ++i)
+        for (std::size_t k = from; k < from + 3; ++k)
+          if (std::abs(nodes[6 * i + k]) > std::abs(best)) best = nodes[6 * i + k];
+      if (best != 0.0) {
+        pick = best;
+        break;
+      }
+    }
+    const double sign = pick < 0.0 ? -1.0 : 1.0;
+    Vector shape = sign * mode.shape;
+    for (double& v : nodes) v *= sign;
+
+    std::array<double, 6> gamma{};
+    for (std::size_t s = 0; s < cut.members.size(); ++s) {
+      const frame::StructureMember& member = cut.members[s];
+      if (member.type == model::MemberType::Rigid) continue;
+      const mechanics::LineMass& line = segment_mass[s];
+      if (line.translational == 0.0 && line.torsional == 0.0) continue;
+      linalg::Vector12 u = local_motion(member, nodes);
+      linalg::Matrix12 local;
+      if (member.axial_only()) {
+        local = mechanics::bar_mass(line.translational, member.length, 0.0, member.length);
+      } else {
+        local = mechanics::consistent_mass(line, member.length, 0.0, member.length);
+        if (member.released) u = system->model->elements[s].condensation.end_motion() * u;
+      }
+      const linalg::Vector12 mu = local * u;
+      for (int d = 0; d < 6; ++d)
+        gamma[static_cast<std::size_t>(d)] += mu.dot(local_rigid(cut, member, d));
+    }
+    for (std::uint32_t node = 1; node <= cut.node_count; ++node) {
+      const double m = node_mass[node - 1];
+      if (m == 0.0) continue;
+      for (int d = 0; d < 6; ++d) {
+        const linalg::Vector6 r = rigid_motion(d, cut.xyz(node));
+        for (int k = 0; k < 3; ++k)
+          gamma[static_cast<std::size_t>(d)] += m * nodes[6 * (node - 1) + k] * r(k);
+      }
+    }
+    result.frequencies.push_back(mode.omega / (2.0 * std::numbers::pi));
+    result.periods.push_back(2.0 * std::numbers::pi / mode.omega);
+    result.shapes.insert(result.shapes.end(), nodes.begin(),
+                         nodes.begin() + static_cast<std::ptrdiff_t>(6 * n_nodes));
+    for (const double g : gamma) {
+      result.participation_factors.push_back(g);
+      result.effective_masses.push_back(g * g);
+    }
+    system->modes.push_back(std::move(shape));
+    system->omegas.push_back(mode.omega);
+    system->participation.push_back(gamma);
+  }
+  // r^T M r over the whole model.
+  for (std::size_t s = 0; s < cut.members.size(); ++s) {
+    const frame::StructureMember& member = cut.members[s];
+    const mechanics::LineMass& line = segment_mass[s];
+    if (member.type == model::MemberType::Rigid ||
+        (line.translational == 0.0 && line.torsional == 0.0))
+      continue;
+    const linalg::Matrix12 local =
+        member.axial_only()
+            ? mechanics::bar_mass(line.translational, member.length, 0.0, member.length)
+            : mechanics::consistent_mass(line, member.length, 0.0, member.length);
+    for (int d = 0; d < 6; ++d) {
+      const linalg::Vector12 r = local_rigid(cut, member, d);
+      result.total_masses[static_cast<std::size_t>(d)] += r.dot(local * r);
+    }
+  }
+  for (std::uint32_t node = 1; node <= cut.node_count; ++node)
+    for (int d = 0; d < 6; ++d) {
+      const linalg::Vector6 r = rigid_motion(d, cut.xyz(node));
+      result.total_masses[static_cast<std::size_t>(d)] += node_mass[node - 1] * r.head<3>().squaredNorm();
+    }
+  result.mass_source = masses.source;
+  result.system = std::move(system);
+  return result;
+}
+
+}  // namespace velm::engineering
