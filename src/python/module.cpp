@@ -225,7 +225,7 @@ PyObject* analyze_file(PyObject* module, PyObject* const* args, Py_ssize_t nargs
 
 PyDoc_STRVAR(analyze_doc,
              "analyze(json_data, *, stations=11, progress=None, second_order=False, "
-             "buckling_modes=0)\n--\n\n"
+             "buckling_modes=0, modes=0, mass_combination=None, gravity=None)\n--\n\n"
              "Analyse every load case and every load combination of a model document (a str) "
              "and return an Analysis.\n\n"
              "Nothing is printed and no file is written. `stations` (an int of at least 2) is "
@@ -242,6 +242,17 @@ PyDoc_STRVAR(analyze_doc,
              "needed), iterated until displacements and axial forces change by less than 1e-10 "
              "relative. `buckling_modes` (an int of at least 0): per result set, that many "
              "lowest elastic critical load factors and their modes.\n\n"
+             "`modes` (an int of at least 0): the natural frequencies and mode shapes of that "
+             "many lowest modes, as Analysis.modal (None with 0). The masses are every member's "
+             "own (density times area, consistent, and density times I_y + I_z about its axis; "
+             "rigid links none) and, with `mass_combination` (a load_combination_id), the "
+             "gravity loads of that combination: each nodal and line load's component along "
+             "`gravity` (three numbers in the model's units, e.g. (0, 0, -9.81); required with "
+             "a mass combination) that points with gravity, times its case's factor, divided by "
+             "|gravity|, as mass in all three translations. A mass combination holds gravity "
+             "loads. The frequencies are those of the members as continua, without meshing; "
+             "tension- and compression-only members are all on (the analysis is linear). Then "
+             "Analysis.spectrum_response() gives response spectrum results.\n\n"
              "A failure of one result set (a mechanism once members switch off, loads beyond "
              "the elastic critical load, no settling, non-finite results) is that result set's "
              "`error`; the others are analysed.\n\n"
@@ -263,7 +274,7 @@ PyDoc_STRVAR(analyze_doc,
 
 PyDoc_STRVAR(analyze_file_doc,
              "analyze_file(path, *, stations=11, progress=None, second_order=False, "
-             "buckling_modes=0)\n--\n\n"
+             "buckling_modes=0, modes=0, mass_combination=None, gravity=None)\n--\n\n"
              "The same as analyze() for the model document in a file: `path` is a str or an "
              "os.PathLike. A file that cannot be read raises AnalysisError with 'Failed to read "
              "JSON file: ' and the system's text. The other arguments as for analyze().\n\n"

@@ -1,7 +1,7 @@
 """This is the Python module called "velm_calculations"."""
 
 import os
-from typing import Any, Callable
+from typing import Any, Callable, Sequence
 
 __all__: list[str]
 
@@ -19,6 +19,9 @@ def analyze(
     progress: Callable[[str, float], object] | None = None,
     second_order: bool = False,
     buckling_modes: int = 0,
+    modes: int = 0,
+    mass_combination: int | None = None,
+    gravity: Sequence[float] | None = None,
 ) -> Analysis:
     """Analyse every load case and every load combination of a model document (a str) and
     return an Analysis.
@@ -39,6 +42,17 @@ def analyze(
     displacements and axial forces change by less than 1e-10 relative. `buckling_modes` (an int
     of at least 0): per result set, that many lowest elastic critical load factors and their
     modes.
+
+    `modes` (an int of at least 0): the natural frequencies and mode shapes of that many lowest
+    modes, as Analysis.modal (None with 0). The masses are every member's own (density times
+    area, consistent, and density times I_y + I_z about its axis; rigid links none) and, with
+    `mass_combination` (a load_combination_id), the gravity loads of that combination: each
+    nodal and line load's component along `gravity` (three numbers in the model's units, e.g.
+    (0, 0, -9.81); required with a mass combination) that points with gravity, times its case's
+    factor, divided by |gravity|, as mass in all three translations. A mass combination holds
+    gravity loads. The frequencies are those of the members as continua, without meshing;
+    tension- and compression-only members are all on (the analysis is linear). Then
+    Analysis.spectrum_response() gives response spectrum results.
 
     A failure of one result set (a mechanism once members switch off, loads beyond the elastic
     critical load, no settling, non-finite results) is that result set's `error`; the others
@@ -67,6 +81,9 @@ def analyze_file(
     progress: Callable[[str, float], object] | None = None,
     second_order: bool = False,
     buckling_modes: int = 0,
+    modes: int = 0,
+    mass_combination: int | None = None,
+    gravity: Sequence[float] | None = None,
 ) -> Analysis:
     """The same as analyze() for the model document in a file. A file that cannot be read
     raises AnalysisError with 'Failed to read JSON file: ' and the system's text. The other
@@ -192,6 +209,62 @@ class Analysis:
     @property
     def stations(self) -> int:
         """Points along every member at which internal forces are given, ends included."""
+    @property
+    def modal(self) -> ModalResult | None:
+        """None, or the ModalResult of analyze(modes=k): natural frequencies, mode shapes,
+        participation and effective masses."""
+    def spectrum_response(
+        self,
+        /,
+        periods: Sequence[float],
+        accelerations: Sequence[float],
+        direction: Sequence[float],
+        *,
+        damping: float = 0.05,
+        rule: str = "CQC",
+    ) -> ResultSet:
+        """The peak response to a ground motion along `direction` (three floats, normalised)
+        with the design spectrum given as points (`periods` ascending, `accelerations` the
+        spectral accelerations in the model's units: linear between the points, the end values
+        beyond them), over the modes of analyze(modes=k). Mode i responds with the peak
+        displacement Gamma_i Sa(T_i) / omega_i^2 times its shape (Gamma_i its participation
+        along the direction), its forces those of the static response to its inertia forces;
+        each value is then combined over the modes by CQC (rule='CQC', correlation coefficients
+        of equal `damping` in every mode) or SRSS, so every value is >= 0. Returns a ResultSet
+        (id 0) whose internal_force_extremes hold the largest combined value over each member as
+        the maximum and its negative as the minimum. ValueError naming periods, rule, direction
+        or modes."""
     def to_dict(self, /) -> dict[str, Any]:
         """Everything as plain Python values (ints, floats, strs, lists, dicts), so that
         json.dumps(analysis.to_dict()) works."""
+
+class ModalResult:
+    """The natural frequencies and mode shapes of an Analysis (analyze(modes=k)). Read-only."""
+    @property
+    def frequencies(self) -> memoryview:
+        """(k,) float64: the natural frequencies, ascending, in cycles per unit time."""
+    @property
+    def periods(self) -> memoryview:
+        """(k,) float64: their periods, 1 / frequency."""
+    @property
+    def shapes(self) -> memoryview:
+        """(k, N, 6) float64: the mode shapes, UX .. RZ of every node, global axes, scaled so
+        that phi^T M phi = 1; each signed so that its largest translation component is positive
+        (the first such node on a tie; without translations, its largest rotation component)."""
+    @property
+    def participation_factors(self) -> memoryview:
+        """(k, 6) float64: phi^T M r for r a unit translation along global X, Y, Z and a unit
+        rotation about the global X, Y, Z axes through the origin (the whole model moving,
+        supports included)."""
+    @property
+    def effective_masses(self) -> memoryview:
+        """(k, 6) float64: the squares of the participation factors."""
+    @property
+    def total_masses(self) -> memoryview:
+        """(6,) float64: r^T M r of the whole model for the six motions (all its mass, that on
+        supports included)."""
+    @property
+    def mass_source(self) -> str:
+        """Where the masses come from: "density", "load combination 3", or both."""
+    def to_dict(self, /) -> dict[str, Any]:
+        """The modal results as plain Python values."""
