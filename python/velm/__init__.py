@@ -2,9 +2,11 @@
 
     velm MODEL.json --svg frame.svg        # or: python3 -m velm MODEL.json ...
 
-draw_svg(analysis, result_set) draws an Analysis of velm_calculations as an SVG picture.
+draw_svg(analysis, result_set) draws an Analysis of velm_calculations as an SVG picture;
+spectra.design_spectrum(a_gR, ground_type, ...) gives an EN 1998-1 response spectrum as points.
 """
 
+from velm import spectra
 from velm.svg import draw_svg
 
-__all__ = ["draw_svg"]
+__all__ = ["draw_svg", "spectra"]
