@@ -26,7 +26,7 @@ constexpr std::size_t kDenseOrder = 400;
 constexpr double kBendingRatio = 0.08;
 constexpr double kAxialRatio = 0.03;
 constexpr std::uint32_t kMostSegments = 64;
-constexpr int kMostPasses = 5;
+constexpr int kMostPasses = 8;
 
 struct Mode {
   double omega;
@@ -274,11 +274,23 @@ base::Expected<ModalResult> modal_analysis(const frame::Structure& structure,
     auto lowest = lowest_modes(*stiffness, mass, *factor, options.modes);
     if (!lowest) return std::unexpected(std::move(lowest.error()));
     modes = std::move(*lowest);
-    if (modes.empty()) break;
-    const std::vector<std::uint32_t> needed = segments_for(structure, masses, modes.back().omega);
     bool finer = false;
-    for (std::size_t m = 0; m < count.size(); ++m)
-      if (needed[m] > count[m]) count[m] = needed[m], finer = true;
+    if (static_cast<int>(modes.size()) < options.modes) {
+      // Fewer modes than asked: members with mass of their own have more between their nodes.
+      for (std::size_t m = 0; m < count.size(); ++m)
+        if (count[m] < kMostSegments && masses.own[m].translational + masses.heaviest_line[m] > 0.0 &&
+            !structure.members[m].axial_only() &&
+            structure.members[m].type != model::MemberType::Rigid) {
+          count[m] = std::min(kMostSegments, 2 * count[m] + 2);
+          finer = true;
+        }
+    }
+    if (!modes.empty()) {
+      const std::vector<std::uint32_t> needed =
+          segments_for(structure, masses, modes.back().omega);
+      for (std::size_t m = 0; m < count.size(); ++m)
+        if (needed[m] > count[m]) count[m] = needed[m], finer = true;
+    }
     if (!finer) break;
   }
   if (modes.empty())
