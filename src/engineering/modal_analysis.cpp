@@ -8,6 +8,7 @@
 #include <cmath>
 #include <limits>
 #include <numbers>
+#include <optional>
 
 #include "engineering/modal_masses.hpp"
 #include "engineering/result_recovery.hpp"
@@ -23,8 +24,14 @@ namespace {
 using linalg::Vector;
 
 constexpr std::size_t kDenseOrder = 400;
-constexpr double kBendingRatio = 0.08;
-constexpr double kAxialRatio = 0.03;
+// Segment lengths to begin with: omega_max at most these shares of a segment's clamped bending
+// and axial (or torsional) frequencies.
+constexpr double kBendingRatio = 0.15;
+constexpr double kAxialRatio = 0.25;
+// A frequency of the cut structure more than this above its exact value calls for finer cuts
+// where the error sits: of the members whose error indicator is at least kShare of the largest.
+constexpr double kGap = 1e-3;
+constexpr double kShare = 0.1;
 constexpr std::uint32_t kMostSegments = 64;
 constexpr int kMostPasses = 8;
 
@@ -89,7 +96,7 @@ base::Expected<std::vector<Mode>> lowest_modes(const system::SparseGlobalMatrix&
     Spectra::SymGEigsSolver<MassOperator, StiffnessOperator, Spectra::GEigsMode::RegularInverse>
         solver(a, b, nev, ncv);
     solver.init();
-    solver.compute(Spectra::SortRule::LargestAlge, 1000, 1e-10);
+    solver.compute(Spectra::SortRule::LargestAlge, 1000, 1e-7);
     if (solver.info() != Spectra::CompInfo::Successful) return failed();
     values = solver.eigenvalues();
     vectors = solver.eigenvectors();
@@ -159,9 +166,12 @@ std::vector<std::vector<double>> cuts_for(const frame::Structure& structure,
 
 // The roots of the Rayleigh functional phi^T D(omega) phi for the mode's shape, by secant
 // steps from the estimate; the estimate itself where they do not settle below the first pole.
+// `indicator` (per segment of the cut structure, added to): how far the segment's consistent
+// K - omega^2 M misses its exact D(omega) on the mode at the refined omega, |u^T (K - omega^2 M
+// - D) u|: where the cut structure's error sits.
 double refined(const ModalSystem& system, const std::vector<mechanics::LineMass>& segment_mass,
                const std::vector<double>& node_mass, const Vector& shape, double estimate,
-               double pole) {
+               double pole, std::vector<double>& indicator) {
   const frame::Structure& structure = system.cut.structure;
   const std::vector<double> nodes = node_displacements(*system.model, shape.data());
   std::vector<std::size_t> exact;
@@ -201,17 +211,36 @@ double refined(const ModalSystem& system, const std::vector<mechanics::LineMass>
     }
     return sum;
   };
-  double a = estimate, b = estimate * (1.0 - 1e-4);
-  double fa = functional(a), fb = functional(b);
-  for (int step = 0; step < 40; ++step) {
-    if (fb == fa) break;
-    const double c = b - fb * (b - a) / (fb - fa);
-    if (!(c > 0.0) || !(c < pole) || !std::isfinite(c)) return estimate;
-    a = b, fa = fb;
-    b = c, fb = functional(b);
-    if (std::abs(b - a) <= 1e-14 * b) return b;
+  const auto root = [&] {
+    double a = estimate, b = estimate * (1.0 - 1e-4);
+    double fa = functional(a), fb = functional(b);
+    for (int step = 0; step < 40; ++step) {
+      if (fb == fa) break;
+      const double c = b - fb * (b - a) / (fb - fa);
+      if (!(c > 0.0) || !(c < pole) || !std::isfinite(c)) return estimate;
+      a = b, fa = fb;
+      b = c, fb = functional(b);
+      if (std::abs(b - a) <= 1e-14 * b) return b;
+    }
+    return std::abs(b - estimate) < 0.05 * estimate ? b : estimate;
+  };
+  const double omega = root();
+  for (std::size_t i = 0; i < exact.size(); ++i) {
+    const std::size_t s = exact[i];
+    const frame::StructureMember& member = structure.members[s];
+    const system::ElementData& element = system.model->elements[s];
+    linalg::Matrix12 d =
+        mechanics::dynamic_stiffness(member.properties, segment_mass[s], member.length, omega);
+    if (member.released)
+      d = mechanics::Condensation(d, member.ends, member.length,
+                                  mechanics::Condensation::Balance::none)
+              .stiffness();
+    const linalg::Matrix12 approximate =
+        element.stiffness() -
+        omega * omega * system::member_mass(member, element, segment_mass[s]);
+    indicator[s] += std::abs(motion[i].dot((approximate - d) * motion[i]));
   }
-  return std::abs(b - estimate) < 0.05 * estimate ? b : estimate;
+  return omega;
 }
 
 // The motion r of direction d (0..2 along X, Y, Z; 3..5 about them through the origin) at a
@@ -255,72 +284,83 @@ base::Expected<ModalResult> modal_analysis(const frame::Structure& structure,
   std::vector<mechanics::LineMass> segment_mass;
   std::vector<double> node_mass;
   base::Monitor quiet;
+  std::optional<system::SparseGlobalMatrix> mass;
   for (int pass = 0; pass < kMostPasses; ++pass) {
     system->cut = frame::subdivided_structure(structure, cuts_for(structure, masses, count));
     system->model = std::make_unique<system::DiscreteModel>(system->cut.structure, monitor);
     if (monitor.stop_requested()) return base::fail(base::ErrorCode::cancelled);
-    segment_mass = segment_masses(system->cut, masses);
+    const frame::Subdivision& cut = system->cut;
+    segment_mass = segment_masses(cut, masses);
     node_mass = masses.nodes;
-    node_mass.resize(system->cut.structure.node_count, 0.0);
-    const std::vector<std::uint8_t> all(system->cut.structure.members.size(), 1);
+    node_mass.resize(cut.structure.node_count, 0.0);
+    const std::vector<std::uint8_t> all(cut.structure.members.size(), 1);
     auto stiffness = system::assemble_stiffness(*system->model, all, pass == 0 ? monitor : quiet);
     if (!stiffness) return std::unexpected(std::move(stiffness.error()));
-    const system::SparseGlobalMatrix mass =
-        system::assemble_mass(*system->model, segment_mass, node_mass);
+    mass.emplace(system::assemble_mass(*system->model, segment_mass, node_mass));
     auto factor = system::Factorisation::of(system::SparseGlobalMatrix(*stiffness),
                                             system->model->dofs, pass == 0 ? monitor : quiet);
     if (!factor) return std::unexpected(std::move(factor.error()));
     if (monitor.stop_requested()) return base::fail(base::ErrorCode::cancelled);
-    auto lowest = lowest_modes(*stiffness, mass, *factor, options.modes);
+    auto lowest = lowest_modes(*stiffness, *mass, *factor, options.modes);
     if (!lowest) return std::unexpected(std::move(lowest.error()));
+    factor->reset();
     modes = std::move(*lowest);
     bool finer = false;
+    const auto cut_finer = [&](std::size_t m, std::uint32_t segments) {
+      const frame::StructureMember& member = structure.members[m];
+      if (member.axial_only() || member.type == model::MemberType::Rigid) return;
+      if (masses.own[m].translational + masses.heaviest_line[m] <= 0.0) return;
+      segments = std::min(segments, kMostSegments);
+      if (segments > count[m]) count[m] = segments, finer = true;
+    };
     if (static_cast<int>(modes.size()) < options.modes) {
       // Fewer modes than asked: members with mass of their own have more between their nodes.
-      for (std::size_t m = 0; m < count.size(); ++m)
-        if (count[m] < kMostSegments && masses.own[m].translational + masses.heaviest_line[m] > 0.0 &&
-            !structure.members[m].axial_only() &&
-            structure.members[m].type != model::MemberType::Rigid) {
-          count[m] = std::min(kMostSegments, 2 * count[m] + 2);
-          finer = true;
-        }
+      for (std::size_t m = 0; m < count.size(); ++m) cut_finer(m, 2 * count[m] + 2);
     }
     if (!modes.empty()) {
       const std::vector<std::uint32_t> needed =
           segments_for(structure, masses, modes.back().omega);
-      for (std::size_t m = 0; m < count.size(); ++m)
-        if (needed[m] > count[m]) count[m] = needed[m], finer = true;
+      for (std::size_t m = 0; m < count.size(); ++m) cut_finer(m, needed[m]);
     }
+    if (finer) continue;
+
+    // The first pole of any segment bounds the refinement.
+    double pole = std::numeric_limits<double>::infinity();
+    for (std::size_t s = 0; s < cut.structure.members.size(); ++s) {
+      const frame::StructureMember& member = cut.structure.members[s];
+      if (member.axial_only() || member.type == model::MemberType::Rigid) continue;
+      const mechanics::ClampedFrequencies f =
+          mechanics::clamped_frequencies(member.properties, segment_mass[s], member.length);
+      pole = std::min({pole, f.bending, f.axial});
+    }
+    // Refine every frequency; where the cut structure's own frequency lies more than kGap above
+    // the exact one, cut the members that hold most of its error finer, and solve again.
+    std::vector<double> per_member(structure.members.size(), 0.0);
+    for (Mode& mode : modes) {
+      if (monitor.stop_requested()) return base::fail(base::ErrorCode::cancelled);
+      mode.shape /= std::sqrt(mode.shape.dot(mass->multiply(mode.shape)));
+      std::vector<double> indicator(cut.structure.members.size(), 0.0);
+      const double estimate = mode.omega;
+      mode.omega = refined(*system, segment_mass, node_mass, mode.shape, estimate, pole, indicator);
+      if (estimate - mode.omega <= kGap * mode.omega) continue;
+      for (std::size_t s = 0; s < indicator.size(); ++s) per_member[cut.original[s]] += indicator[s];
+    }
+    const double largest = *std::max_element(per_member.begin(), per_member.end());
+    if (largest > 0.0 && pass + 1 < kMostPasses)
+      for (std::size_t m = 0; m < per_member.size(); ++m)
+        if (per_member[m] >= kShare * largest) cut_finer(m, 2 * count[m]);
     if (!finer) break;
   }
   if (modes.empty())
     return base::fail(base::ErrorCode::invalid_model,
                       "The model has no mass that can move: every mass sits on fixed degrees of "
                       "freedom.");
+  std::stable_sort(modes.begin(), modes.end(),
+                   [](const Mode& a, const Mode& b) { return a.omega < b.omega; });
 
-  // The first pole of any segment bounds the refinement.
-  double pole = std::numeric_limits<double>::infinity();
-  for (std::size_t s = 0; s < system->cut.structure.members.size(); ++s) {
-    const frame::StructureMember& member = system->cut.structure.members[s];
-    if (member.axial_only() || member.type == model::MemberType::Rigid) continue;
-    const mechanics::ClampedFrequencies f =
-        mechanics::clamped_frequencies(member.properties, segment_mass[s], member.length);
-    pole = std::min({pole, f.bending, f.axial});
-  }
-
-  const system::SparseGlobalMatrix mass =
-      system::assemble_mass(*system->model, segment_mass, node_mass);
   const frame::Structure& cut = system->cut.structure;
   ModalResult result;
   const std::size_t n_nodes = structure.node_count;
-  for (Mode& mode : modes) {
-    if (monitor.stop_requested()) return base::fail(base::ErrorCode::cancelled);
-    const double norm = std::sqrt(mode.shape.dot(mass.multiply(mode.shape)));
-    mode.shape /= norm;
-    mode.omega = refined(*system, segment_mass, node_mass, mode.shape, mode.omega, pole);
-  }
-  std::stable_sort(modes.begin(), modes.end(),
-                   [](const Mode& a, const Mode& b) { return a.omega < b.omega; });
 
   for (const Mode& mode : modes) {
     std::vector<double> nodes = node_displacements(*system->model, mode.shape.data());
