@@ -176,7 +176,8 @@ double refined(const ModalSystem& system, const std::vector<mechanics::LineMass>
   const std::vector<double> nodes = node_displacements(*system.model, shape.data());
   std::vector<std::size_t> exact;
   std::vector<linalg::Vector12> motion;
-  double stiff = 0.0, inert = 0.0;  // the parts in omega^0 and omega^2
+  std::vector<double> strain, kinetic;  // u^T K u and u^T M u of the exact segments
+  double stiff = 0.0, inert = 0.0;      // the parts in omega^0 and omega^2 of the others
   for (std::size_t s = 0; s < structure.members.size(); ++s) {
     const frame::StructureMember& member = structure.members[s];
     if (member.type == model::MemberType::Rigid) continue;
@@ -189,57 +190,57 @@ double refined(const ModalSystem& system, const std::vector<mechanics::LineMass>
     }
     exact.push_back(s);
     motion.push_back(u);
+    const system::ElementData& element = system.model->elements[s];
+    strain.push_back(u.dot(element.stiffness() * u));
+    kinetic.push_back(u.dot(system::member_mass(member, element, segment_mass[s]) * u));
   }
   for (std::uint32_t node = 1; node <= structure.node_count; ++node)
     for (std::size_t k = 0; k < 3; ++k) {
       const double u = nodes[6 * (node - 1) + k];
       inert += node_mass[node - 1] * u * u;
     }
-  const auto functional = [&](double omega) {
+  // phi^T D(omega) phi; with `indicator`, also each exact segment's |u^T (K - omega^2 M - D) u|.
+  const auto functional = [&](double omega, std::vector<double>* errors) {
     double sum = stiff - omega * omega * inert;
     for (std::size_t i = 0; i < exact.size(); ++i) {
-      const frame::StructureMember& member = structure.members[exact[i]];
-      const linalg::Matrix12 d = mechanics::dynamic_stiffness(
-          member.properties, segment_mass[exact[i]], member.length, omega);
-      if (member.released) {
-        const mechanics::Condensation condensed(d, member.ends, member.length,
-                                                mechanics::Condensation::Balance::none);
-        sum += motion[i].dot(condensed.stiffness() * motion[i]);
-      } else {
-        sum += motion[i].dot(d * motion[i]);
-      }
+      const std::size_t s = exact[i];
+      const frame::StructureMember& member = structure.members[s];
+      linalg::Matrix12 d =
+          mechanics::dynamic_stiffness(member.properties, segment_mass[s], member.length, omega);
+      if (member.released)
+        d = mechanics::Condensation(d, member.ends, member.length,
+                                    mechanics::Condensation::Balance::none)
+                .stiffness();
+      const double exact_part = motion[i].dot(d * motion[i]);
+      sum += exact_part;
+      if (errors != nullptr)
+        (*errors)[s] += std::abs(strain[i] - omega * omega * kinetic[i] - exact_part);
     }
     return sum;
   };
-  const auto root = [&] {
-    double a = estimate, b = estimate * (1.0 - 1e-4);
-    double fa = functional(a), fb = functional(b);
-    for (int step = 0; step < 40; ++step) {
-      if (fb == fa) break;
-      const double c = b - fb * (b - a) / (fb - fa);
-      if (!(c > 0.0) || !(c < pole) || !std::isfinite(c)) return estimate;
-      a = b, fa = fb;
-      b = c, fb = functional(b);
-      if (std::abs(b - a) <= 1e-14 * b) return b;
-    }
-    return std::abs(b - estimate) < 0.05 * estimate ? b : estimate;
-  };
-  const double omega = root();
-  for (std::size_t i = 0; i < exact.size(); ++i) {
-    const std::size_t s = exact[i];
-    const frame::StructureMember& member = structure.members[s];
-    const system::ElementData& element = system.model->elements[s];
-    linalg::Matrix12 d =
-        mechanics::dynamic_stiffness(member.properties, segment_mass[s], member.length, omega);
-    if (member.released)
-      d = mechanics::Condensation(d, member.ends, member.length,
-                                  mechanics::Condensation::Balance::none)
-              .stiffness();
-    const linalg::Matrix12 approximate =
-        element.stiffness() -
-        omega * omega * system::member_mass(member, element, segment_mass[s]);
-    indicator[s] += std::abs(motion[i].dot((approximate - d) * motion[i]));
+  // The functional falls as -omega^2 phi^T M phi near the root, phi^T M phi = 1: a first step
+  // omega + f / (2 omega), then secant steps, each error about the product of the last two,
+  // until a step is below 1e-11 of omega (the functional is a sum over the members with
+  // rounding of about 1e-10 of omega^2: below that its sign is noise) or |f| stops falling.
+  std::vector<double> local(indicator.size(), 0.0);
+  double a = estimate, fa = functional(a, nullptr);
+  double b = a + fa / (2.0 * a);
+  double omega = estimate, best = std::abs(fa);
+  for (int step = 0; step < 8; ++step) {
+    if (!(b > 0.0) || !(b < pole) || !std::isfinite(b)) break;
+    std::fill(local.begin(), local.end(), 0.0);
+    const double fb = functional(b, &local);
+    if (!(std::abs(fb) < best)) break;
+    best = std::abs(fb);
+    omega = b;
+    if (std::abs(b - a) <= 1e-11 * b || fb == 0.0 || fb == fa) break;
+    const double c = b - fb * (b - a) / (fb - fa);
+    a = b, fa = fb;
+    b = c;
   }
+  if (!(std::abs(omega - estimate) < 0.05 * estimate)) omega = estimate;
+  if (omega != estimate)
+    for (std::size_t s = 0; s < local.size(); ++s) indicator[s] += local[s];
   return omega;
 }
 
@@ -272,7 +273,8 @@ linalg::Vector12 local_rigid(const frame::Structure& structure, const frame::Str
 }  // namespace
 
 base::Expected<ModalResult> modal_analysis(const frame::Structure& structure,
-                                           const ModalOptions& options, base::Monitor& monitor) {
+                                           const ModalOptions& options, base::Monitor& monitor,
+                                           const system::Factorisation* shared) {
   auto found_masses = member_masses(structure, options);
   if (!found_masses) return std::unexpected(std::move(found_masses.error()));
   const MemberMasses& masses = *found_masses;
@@ -297,13 +299,19 @@ base::Expected<ModalResult> modal_analysis(const frame::Structure& structure,
     auto stiffness = system::assemble_stiffness(*system->model, all, pass == 0 ? monitor : quiet);
     if (!stiffness) return std::unexpected(std::move(stiffness.error()));
     mass.emplace(system::assemble_mass(*system->model, segment_mass, node_mass));
-    auto factor = system::Factorisation::of(system::SparseGlobalMatrix(*stiffness),
-                                            system->model->dofs, pass == 0 ? monitor : quiet);
-    if (!factor) return std::unexpected(std::move(factor.error()));
+    // Uncut, the structure's own K: the caller's factorisation serves.
+    const bool uncut = cut.structure.node_count == structure.node_count;
+    std::optional<system::Factorisation> own;
+    if (shared == nullptr || !uncut) {
+      auto factor = system::Factorisation::of(system::SparseGlobalMatrix(*stiffness),
+                                              system->model->dofs, pass == 0 ? monitor : quiet);
+      if (!factor) return std::unexpected(std::move(factor.error()));
+      own.emplace(std::move(*factor));
+    }
     if (monitor.stop_requested()) return base::fail(base::ErrorCode::cancelled);
-    auto lowest = lowest_modes(*stiffness, *mass, *factor, options.modes);
+    auto lowest = lowest_modes(*stiffness, *mass, own ? *own : *shared, options.modes);
     if (!lowest) return std::unexpected(std::move(lowest.error()));
-    factor->reset();
+    own.reset();
     modes = std::move(*lowest);
     bool finer = false;
     const auto cut_finer = [&](std::size_t m, std::uint32_t segments) {
@@ -362,6 +370,36 @@ base::Expected<ModalResult> modal_analysis(const frame::Structure& structure,
   ModalResult result;
   const std::size_t n_nodes = structure.node_count;
 
+  // Per segment, M r for the six rigid motions r (member axes), once for every mode: the
+  // participation is then (T u)^T (M r), T the motion of the released ends.
+  std::vector<std::size_t> heavy;
+  std::vector<Eigen::Matrix<double, 12, 6>> weights;
+  for (std::size_t s = 0; s < cut.members.size(); ++s) {
+    const frame::StructureMember& member = cut.members[s];
+    const mechanics::LineMass& line = segment_mass[s];
+    if (member.type == model::MemberType::Rigid ||
+        (line.translational == 0.0 && line.torsional == 0.0))
+      continue;
+    const linalg::Matrix12 local =
+        member.axial_only()
+            ? mechanics::bar_mass(line.translational, member.length, 0.0, member.length)
+            : mechanics::consistent_mass(line, member.length, 0.0, member.length);
+    Eigen::Matrix<double, 12, 6> w;
+    for (int d = 0; d < 6; ++d) {
+      const linalg::Vector12 r = local_rigid(cut, member, d);
+      w.col(d) = local * r;
+      result.total_masses[static_cast<std::size_t>(d)] += r.dot(w.col(d));
+    }
+    heavy.push_back(s);
+    weights.push_back(w);
+  }
+  for (std::uint32_t node = 1; node <= cut.node_count; ++node)
+    for (int d = 0; d < 6; ++d) {
+      const linalg::Vector6 r = rigid_motion(d, cut.xyz(node));
+      result.total_masses[static_cast<std::size_t>(d)] +=
+          node_mass[node - 1] * r.head<3>().squaredNorm();
+    }
+
   for (const Mode& mode : modes) {
     std::vector<double> nodes = node_displacements(*system->model, mode.shape.data());
     // The sign: the largest translation at the nodes positive (the first on a tie), else the
@@ -381,66 +419,37 @@ base::Expected<ModalResult> modal_analysis(const frame::Structure& structure,
     Vector shape = sign * mode.shape;
     for (double& v : nodes) v *= sign;
 
-    std::array<double, 6> gamma{};
-    for (std::size_t s = 0; s < cut.members.size(); ++s) {
+    Eigen::Matrix<double, 6, 1> gamma = Eigen::Matrix<double, 6, 1>::Zero();
+    for (std::size_t h = 0; h < heavy.size(); ++h) {
+      const std::size_t s = heavy[h];
       const frame::StructureMember& member = cut.members[s];
-      if (member.type == model::MemberType::Rigid) continue;
-      const mechanics::LineMass& line = segment_mass[s];
-      if (line.translational == 0.0 && line.torsional == 0.0) continue;
       linalg::Vector12 u = local_motion(member, nodes);
-      linalg::Matrix12 local;
-      if (member.axial_only()) {
-        local = mechanics::bar_mass(line.translational, member.length, 0.0, member.length);
-      } else {
-        local = mechanics::consistent_mass(line, member.length, 0.0, member.length);
-        if (member.released) u = system->model->elements[s].condensation.end_motion() * u;
-      }
-      const linalg::Vector12 mu = local * u;
-      for (int d = 0; d < 6; ++d)
-        gamma[static_cast<std::size_t>(d)] += mu.dot(local_rigid(cut, member, d));
+      if (member.released && !member.axial_only())
+        u = system->model->elements[s].condensation.end_motion() * u;
+      gamma.noalias() += weights[h].transpose() * u;
     }
     for (std::uint32_t node = 1; node <= cut.node_count; ++node) {
       const double m = node_mass[node - 1];
       if (m == 0.0) continue;
       for (int d = 0; d < 6; ++d) {
         const linalg::Vector6 r = rigid_motion(d, cut.xyz(node));
-        for (int k = 0; k < 3; ++k)
-          gamma[static_cast<std::size_t>(d)] += m * nodes[6 * (node - 1) + k] * r(k);
+        for (int k = 0; k < 3; ++k) gamma(d) += m * nodes[6 * (node - 1) + k] * r(k);
       }
     }
     result.frequencies.push_back(mode.omega / (2.0 * std::numbers::pi));
     result.periods.push_back(2.0 * std::numbers::pi / mode.omega);
     result.shapes.insert(result.shapes.end(), nodes.begin(),
                          nodes.begin() + static_cast<std::ptrdiff_t>(6 * n_nodes));
-    for (const double g : gamma) {
-      result.participation_factors.push_back(g);
-      result.effective_masses.push_back(g * g);
+    std::array<double, 6> factors{};
+    for (int d = 0; d < 6; ++d) {
+      factors[static_cast<std::size_t>(d)] = gamma(d);
+      result.participation_factors.push_back(gamma(d));
+      result.effective_masses.push_back(gamma(d) * gamma(d));
     }
     system->modes.push_back(std::move(shape));
     system->omegas.push_back(mode.omega);
-    system->participation.push_back(gamma);
+    system->participation.push_back(factors);
   }
-  // r^T M r over the whole model.
-  for (std::size_t s = 0; s < cut.members.size(); ++s) {
-    const frame::StructureMember& member = cut.members[s];
-    const mechanics::LineMass& line = segment_mass[s];
-    if (member.type == model::MemberType::Rigid ||
-        (line.translational == 0.0 && line.torsional == 0.0))
-      continue;
-    const linalg::Matrix12 local =
-        member.axial_only()
-            ? mechanics::bar_mass(line.translational, member.length, 0.0, member.length)
-            : mechanics::consistent_mass(line, member.length, 0.0, member.length);
-    for (int d = 0; d < 6; ++d) {
-      const linalg::Vector12 r = local_rigid(cut, member, d);
-      result.total_masses[static_cast<std::size_t>(d)] += r.dot(local * r);
-    }
-  }
-  for (std::uint32_t node = 1; node <= cut.node_count; ++node)
-    for (int d = 0; d < 6; ++d) {
-      const linalg::Vector6 r = rigid_motion(d, cut.xyz(node));
-      result.total_masses[static_cast<std::size_t>(d)] += node_mass[node - 1] * r.head<3>().squaredNorm();
-    }
   result.mass_source = masses.source;
   result.system = std::move(system);
   return result;
