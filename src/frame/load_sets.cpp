@@ -10,14 +10,23 @@ namespace {
 
 using Lines = std::vector<std::pair<std::size_t, mechanics::MemberLoad>>;
 
-void add_case(const LoadCase& load_case, double factor, Lines& lines, LoadSet& set) {
+void add_case(const Structure& structure, const LoadCase& load_case, double factor, Lines& lines,
+              LoadSet& set) {
   for (const NodalLoad& load : load_case.nodal_loads)
     set.nodal.push_back({load.node, nodal_force(load, factor)});
+  for (const NodalAction& action : load_case.nodal_actions)
+    set.nodal.push_back({action.node, factor * action.action});
   for (const MemberLineLoad& line : load_case.line_loads) {
     mechanics::MemberLoad scaled = line.load;
     scaled.q *= factor;
+    if (scaled.varying()) scaled.dq *= factor;
     lines.emplace_back(line.member, scaled);
   }
+  if (!load_case.imposed.empty() && set.imposed.empty())
+    set.imposed.assign(6 * std::size_t{structure.node_count}, 0.0);
+  for (const ImposedDisplacement& d : load_case.imposed)
+    set.imposed[6 * (d.node - std::size_t{1}) + static_cast<std::size_t>(d.dof)] +=
+        factor * d.value;
 }
 
 void finish(Lines& lines, LoadSet& set) {
@@ -53,7 +62,7 @@ LoadSet case_loads(const Structure& structure, std::size_t case_index) {
   LoadSet set;
   set.label = fmt::format("load case {}", load_case.id);
   Lines lines;
-  add_case(load_case, 1.0, lines, set);
+  add_case(structure, load_case, 1.0, lines, set);
   finish(lines, set);
   return set;
 }
@@ -63,7 +72,7 @@ LoadSet combination_loads(const Structure& structure, const Combination& combina
   set.label = fmt::format("load combination {}", combination.id);
   Lines lines;
   for (const Combination::Term& term : combination.terms)
-    add_case(structure.load_cases[term.load_case], term.factor, lines, set);
+    add_case(structure, structure.load_cases[term.load_case], term.factor, lines, set);
   finish(lines, set);
   return set;
 }

@@ -1,6 +1,7 @@
 #include "frame/structure.hpp"
 
 #include "frame/checks.hpp"
+#include "frame/extension_loads.hpp"
 #include "frame/loads.hpp"
 #include "frame/members.hpp"
 #include "frame/rigid_links.hpp"
@@ -33,7 +34,13 @@ base::Expected<Structure> build_structure(const model::VELM& model) {
 }
 
 base::Expected<Structure> build_structure(const model::VELM& model, base::Monitor& monitor) {
-  CheckProgress progress(monitor, records_visited(model));
+  return build_structure(model, model::Extensions{}, monitor);
+}
+
+base::Expected<Structure> build_structure(const model::VELM& model,
+                                          const model::Extensions& extensions,
+                                          base::Monitor& monitor) {
+  CheckProgress progress(monitor, records_visited(model) + extension_records(model, extensions));
   if (auto valid = reject_repeated_ids(model, progress); !valid)
     return std::unexpected(valid.error());
   if (auto valid = model::reject_node_zero(model.member_sets); !valid)
@@ -61,7 +68,11 @@ base::Expected<Structure> build_structure(const model::VELM& model, base::Monito
     return std::unexpected(valid.error());
   if (auto valid = read_loads(model, structure, progress); !valid)
     return std::unexpected(valid.error());
-  if (auto valid = read_line_loads(model, structure, progress); !valid)
+  if (auto valid = apply_springs(model, extensions, structure, progress); !valid)
+    return std::unexpected(valid.error());
+  if (auto valid = read_line_loads(model, extensions, structure, progress); !valid)
+    return std::unexpected(valid.error());
+  if (auto valid = read_extension_loads(model, extensions, structure, progress); !valid)
     return std::unexpected(valid.error());
   structure.axial_only_nodes.assign(structure.node_count, 1);
   for (const StructureMember& m : structure.members) {
