@@ -7,16 +7,19 @@ when a document carries them."""
 import copy
 import json
 import math
-import os
 import pathlib
+import re
+import shutil
 import tempfile
 import unittest
 
 import velm_calculations as vc
 
 import test_golden
+from helpers import WorkingDirectoryTest, run_python
 from frames import E, FIXED, I, A, load_case, member, model, node, support, text, with_load_cases
 
+REPO = pathlib.Path(__file__).resolve().parents[2]
 EI = E * I
 L = 6.0
 DOWN = [0.0, -1.0, 0.0]
@@ -614,6 +617,30 @@ class ListingUnchangedTest(unittest.TestCase):
                 for key in a:
                     self.assertEqual(a[key], b[key], (function, key))
                 self.assertIn("listing/files/analysis_results.json", a)
+
+
+class ReadmeExampleTest(WorkingDirectoryTest):
+    def test_the_extensions_example_runs(self):
+        readme = (REPO / "README.md").read_text(encoding="utf-8")
+        (snippet,) = [block for block in re.findall(r"```py\n(.*?)```", readme, flags=re.DOTALL)
+                      if "support_displacements" in block]
+        shutil.copytree(REPO / "examples", pathlib.Path(self.cwd, "examples"))
+        finished = run_python(snippet, self.cwd)
+        self.assertEqual(finished.returncode, 0, finished.stderr)
+        # One support record holds both feet: its FZ carries every vertical load, the settlement
+        # of one foot changes none of them.
+        with open(REPO / "examples" / "portal_frame.json", encoding="utf-8") as f:
+            document = json.load(f)
+        loads = document["load_cases"][0]["nodal_loads"]
+        down = -sum(load["magnitude"] * load["direction"][2] for load in loads) + 20e3
+        sections = {s["id"]: s for s in document["sections"]}
+        for member_set in document["member_sets"]:
+            for m in member_set["members"]:
+                a, b = m["start_node"], m["end_node"]
+                length = math.dist((a["X"], a["Y"], a["Z"]), (b["X"], b["Y"], b["Z"]))
+                down += 7850.0 * sections[m["section"]]["area"] * 9.81 * length
+        self.assertEqual(finished.stdout,
+                         f"support 1: FZ {down / 1e3:.1f} kN, node 4 settles 5.0 mm\n")
 
 
 def flatten(values):
