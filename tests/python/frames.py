@@ -1,7 +1,6 @@
 """Small frames for the tests of imperfections, second order, critical loads and the extensions
-to the document: columns, beams,
-portals and braced frames built from the shared document helpers, with their closed forms'
-inputs (E, I, A) at hand."""
+to the document: columns, beams, portals and braced frames built from the shared document
+helpers, with their closed forms' inputs (E, I, A) at hand."""
 
 import copy
 import json

@@ -181,6 +181,16 @@ TEST(ExtensionReading, ReadsTheKeysTheListingSkipsAndPlacesAWrongValue) {
   EXPECT_EQ((*c.self_weight)[2], -9.81);
   EXPECT_EQ(*x->nodal_supports->front().rotation_springs->find("Y"), 7.5);
 
+  // A key spelt with an escape is the same key; a text without any key holds no extensions.
+  const auto escaped =
+      model::parse_extensions("{\"load_cases\": [{\"\\u0073elf_weight\": [1, 2, 3]}]}", quiet);
+  ASSERT_TRUE(escaped.has_value());
+  EXPECT_EQ((*escaped->load_cases->front().self_weight)[1], 2.0);
+  const auto none =
+      model::parse_extensions("{\"load_cases\": [{\"id\": 1}], \"x\": [\"axe\"]}", quiet);
+  ASSERT_TRUE(none.has_value());
+  EXPECT_FALSE(none->load_cases.has_value());
+
   const std::string wrong =
       "{\"load_cases\": [{\"id\": 1,\n  \"nodal_moments\": [{\"node\": "
       "\"two\", \"moment\": [0, 0, 1]}]}]}";
