@@ -66,7 +66,8 @@ base::Expected<void> read_point_loads(const std::vector<model::MemberPointLoad>&
           load.member, case_id));
     const double x = std::clamp(load.position, 0.0, m.length);
     into.line_loads.push_back(
-        {entry->second, moment ? mechanics::point_moment(x, q) : mechanics::point_force(x, q)});
+        {entry->second, moment ? mechanics::point_moment(x, q) : mechanics::point_force(x, q),
+         false});
   }
   return {};
 }
@@ -91,11 +92,11 @@ base::Expected<void> read_self_weight(const model::Vector3& gravity, std::uint32
     if (m.switching()) {
       linalg::Vector6 half = linalg::Vector6::Zero();
       half.head<3>() = 0.5 * m.length * w;
-      into.nodal_actions.push_back({m.start, half});
-      into.nodal_actions.push_back({m.end, half});
+      into.nodal_actions.push_back({m.start, half, true});
+      into.nodal_actions.push_back({m.end, half, true});
       continue;
     }
-    into.line_loads.push_back({i, {0.0, m.length, m.axes * w}});
+    into.line_loads.push_back({i, {0.0, m.length, m.axes * w}, true});
   }
   return {};
 }

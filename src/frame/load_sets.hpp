@@ -32,6 +32,11 @@ struct LoadSet {
   // Line loads by member index, ascending, already factored, member axes.
   std::vector<std::size_t> line_members;
   std::vector<mechanics::MemberLoad> line_loads;
+  // Which of nodal and of line_loads are members' own weights (self_weight), 1 where one is;
+  // empty, or shorter than the loads, where none is (beyond their end).
+  std::vector<std::uint8_t> weight_nodal, weight_lines;
+  bool is_weight_line(std::size_t i) const { return i < weight_lines.size() && weight_lines[i]; }
+  bool is_weight_nodal(std::size_t i) const { return i < weight_nodal.size() && weight_nodal[i]; }
   // The enforced displacements, 6 per node, factored and summed over the cases (0 where none);
   // empty when no case imposes any.
   std::vector<double> imposed;

@@ -50,6 +50,7 @@ struct StructureMember {
 struct MemberLineLoad {
   std::size_t member = 0;  // index into Structure::members
   mechanics::MemberLoad load;
+  bool weight = false;  // the member's own weight (self_weight)
 };
 
 // A point force on a node: magnitude times direction (not normalised), global axes.
@@ -64,6 +65,7 @@ struct NodalLoad {
 struct NodalAction {
   std::uint32_t node = 0;  // 1..N
   linalg::Vector6 action = linalg::Vector6::Zero();
+  bool weight = false;  // a share of a member's own weight (self_weight)
 };
 
 // An enforced displacement of a dof that a support fixes.

@@ -228,5 +228,38 @@ class SecondOrderTest(unittest.TestCase):
               q * math.tan(k * L / 2) / (2 * k), 1e-8)
 
 
+class ModalMassTest(unittest.TestCase):
+    def frequencies(self, *loads):
+        document = with_load_cases(fixed_beam(), case(1, **dict(loads)))
+        document["load_combinations"] = [{
+            "load_combination_id": 1, "name": "Masses", "load_cases_factors": {"1": 1.0},
+            "situation": None, "check": "SLS"}]
+        return list(analyse(document, modes=3, mass_combination=1,
+                            gravity=(0.0, -9.81, 0.0)).modal.frequencies)
+
+    def test_extension_loads_as_masses(self):
+        # A member's own weight is its density's mass already, and counts once; a point load at
+        # a third of the span is 2/3 of its mass at the start node and 1/3 at the end node (both
+        # held, so the same as none at all); a varying load as many strips of it.
+        plain = self.frequencies()
+        weighed = self.frequencies(("self_weight", [0.0, -9.81, 0.0]))
+        for a, b in zip(plain, weighed):
+            close(self, b, a, 1e-12)
+        pointed = self.frequencies(("point_loads", [point(1, 2.0, 5e3, DOWN)]))
+        for a, b in zip(plain, pointed):
+            close(self, b, a, 1e-12)
+        beam = fixed_beam()["member_sets"][0]["members"][0]
+        rising = self.frequencies(("line_loads", [line(beam, 0.0, L, 0.0, DOWN, 2e3)]))
+        falling = self.frequencies(("line_loads", [line(beam, 0.0, L, 2e3, DOWN, 0.0)]))
+        uniform = self.frequencies(("line_loads", [line(beam, 0.0, L, 1e3, DOWN)]))
+        # The fixed beam is symmetric: the mirrored load has the same frequencies. The first
+        # mode's shape is symmetric too, so it weighs the triangle as the uniform load of the
+        # same total, to first order.
+        for a, b in zip(rising, falling):
+            close(self, b, a, 1e-9)
+        self.assertLess(rising[0], plain[0])
+        close(self, rising[0], uniform[0], 5e-3)
+
+
 if __name__ == "__main__":
     unittest.main()
