@@ -276,6 +276,17 @@ class ErrorTest(unittest.TestCase):
             "Member 1 is a truss member and cannot carry the torsion of the point moment of load "
             "case 1.")
 
+    def test_a_moment_on_a_node_that_only_truss_members_reach(self):
+        truss = simple_beam(start_support=support(1, FIXED, FIXED))
+        truss["member_sets"][0]["members"][0]["member_type"] = "Truss"
+        self.assertRefused(
+            with_load_cases(truss, case(nodal_moments=[{"node": 2, "moment": [0, 0, 1.0]}])),
+            "Load case 1 has a nodal moment on node 2, where only truss, tension or compression "
+            "members meet: they take no moment there.")
+        # Held by its support, the moment is the support's.
+        result = first(with_load_cases(truss, case(nodal_moments=[{"node": 1, "moment": [0, 0, 7.0]}])))
+        close(self, result.reactions.tolist()[0][5], -7.0)
+
     def test_springs_are_checked_and_named(self):
         for springs, message in (
                 ({"displacement_springs": {"Y": 1e3}}, "Support 2 both fixes UY and has a spring in it."),
