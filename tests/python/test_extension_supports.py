@@ -106,6 +106,24 @@ class SpringSupportTest(unittest.TestCase):
         self.assertLess(abs(moment / 547 - 1), 0.05)
 
 
+class SpringModesTest(unittest.TestCase):
+    def test_a_stiff_beam_bounces_and_pitches_on_two_springs(self):
+        # Bounce sqrt(2k/m) and pitch sqrt(6k/m), m = density A L, for a beam far stiffer than
+        # its springs (its own bending 10^4 times higher).
+        k, length = 2e5, 4.0
+        document = simple_beam(length, support(1, {"X": "Fixed", "Z": "Fixed"}, {"X": "Fixed"}),
+                               support(2, {"Z": "Fixed"}, {}))
+        for record in document["nodal_supports"]:
+            record["displacement_springs"] = {"Y": k}
+        document["materials"][0]["e_mod"] = 210e9 * 1e4
+        document = with_load_cases(document, case())
+        modal = analyse(document, modes=2).modal
+        m = 7850.0 * A * length
+        expected = [math.sqrt(2 * k / m) / (2 * math.pi), math.sqrt(6 * k / m) / (2 * math.pi)]
+        for f, e in zip(sorted(modal.frequencies)[:2], expected):
+            self.assertLess(abs(f / e - 1), 1e-4, (f, e))
+
+
 class SupportDisplacementTest(unittest.TestCase):
     delta = 0.01
 
