@@ -272,8 +272,8 @@ linalg::Vector6 rigid_motion(int d, const double* x) {
   return r;
 }
 
-linalg::Vector12 local_rigid(const frame::Structure& structure, const frame::StructureMember& member,
-                             int d) {
+linalg::Vector12 local_rigid(const frame::Structure& structure,
+                             const frame::StructureMember& member, int d) {
   linalg::Vector12 local;
   for (int e = 0; e < 2; ++e) {
     const linalg::Vector6 r = rigid_motion(d, structure.xyz(e == 0 ? member.start : member.end));
@@ -339,8 +339,7 @@ base::Expected<ModalResult> modal_analysis(const frame::Structure& structure,
       for (std::size_t m = 0; m < count.size(); ++m) cut_finer(m, 2 * count[m] + 2);
     }
     if (!modes.empty()) {
-      const std::vector<std::uint32_t> needed =
-          segments_for(structure, masses, modes.back().omega);
+      const std::vector<std::uint32_t> needed = segments_for(structure, masses, modes.back().omega);
       for (std::size_t m = 0; m < count.size(); ++m) cut_finer(m, needed[m]);
     }
     if (finer) continue;
@@ -364,7 +363,8 @@ base::Expected<ModalResult> modal_analysis(const frame::Structure& structure,
       const double estimate = mode.omega;
       mode.omega = refined(*system, segment_mass, node_mass, mode.shape, estimate, pole, indicator);
       if (estimate - mode.omega <= kGap * mode.omega) continue;
-      for (std::size_t s = 0; s < indicator.size(); ++s) per_member[cut.original[s]] += indicator[s];
+      for (std::size_t s = 0; s < indicator.size(); ++s)
+        per_member[cut.original[s]] += indicator[s];
     }
     const double largest = *std::max_element(per_member.begin(), per_member.end());
     if (largest > 0.0 && pass + 1 < kMostPasses)
