@@ -214,6 +214,9 @@ double refined(const ModalSystem& system, const std::vector<mechanics::LineMass>
       const double u = nodes[6 * (node - 1) + k];
       inert += node_mass[node - 1] * u * u;
     }
+  // The supports' springs, k u^2.
+  for (std::size_t i = 0; i < structure.springs.size(); ++i)
+    stiff += structure.springs[i] * nodes[i] * nodes[i];
   // phi^T D(omega) phi; with `indicator`, also each exact segment's |u^T (K - omega^2 M - D) u|.
   const auto functional = [&](double omega, std::vector<double>* errors) {
     double sum = stiff - omega * omega * inert;
