@@ -18,6 +18,7 @@ struct ResultSet {
   std::string name;
   std::vector<double> displacements;            // N x 6: UX UY UZ RX RY RZ, global axes
   std::vector<double> reactions;                // S x 6: FX FY FZ MX MY MZ per support record
+  std::vector<double> node_reactions;           // N x 6: the same per node, global axes
   std::vector<double> end_forces;               // M x 12: start then end, local axes
   std::vector<double> internal_forces;          // M x stations x 6: N Vy Vz T My Mz, local axes
   std::vector<double> internal_force_extremes;  // M x 2 x 6: minima, then maxima, over L

@@ -373,6 +373,8 @@ int module_traverse(PyObject* module, visitproc visit, void* arg) {
   Py_VISIT(state->types.result_set);
   Py_VISIT(state->types.analysis);
   Py_VISIT(state->types.modal);
+  Py_VISIT(state->types.envelope.envelope);
+  Py_VISIT(state->types.envelope.arrays);
   return 0;
 }
 
@@ -384,6 +386,8 @@ int module_clear(PyObject* module) {
   Py_CLEAR(state->types.result_set);
   Py_CLEAR(state->types.analysis);
   Py_CLEAR(state->types.modal);
+  Py_CLEAR(state->types.envelope.envelope);
+  Py_CLEAR(state->types.envelope.arrays);
   return 0;
 }
 
@@ -426,6 +430,8 @@ PyMODINIT_FUNC PyInit_velm_calculations() {
       add_public(module, "Analysis", state->types.analysis) < 0 ||
       add_public(module, "ResultSet", state->types.result_set) < 0 ||
       add_public(module, "ModalResult", state->types.modal) < 0 ||
+      PyModule_AddObjectRef(module, "Envelope", state->types.envelope.envelope) < 0 ||
+      PyModule_AddObjectRef(module, "EnvelopeArrays", state->types.envelope.arrays) < 0 ||
       add_public(module, "AnalysisError", state->analysis_error) < 0 ||
       add_function(module, &velm::python::replace_file_def) < 0) {
     Py_DECREF(module);

@@ -312,8 +312,8 @@ class AnalyzeArraysTest(unittest.TestCase):
     def test_to_dict_serialises_everything(self):
         d = json.loads(json.dumps(self.analysis.to_dict()))
         self.assertEqual(set(d["load_cases"]["1"]),
-                         {"id", "name", "displacements", "reactions", "end_forces",
-                          "internal_forces", "internal_force_extremes", "inactive_members",
+                         {"id", "name", "displacements", "reactions", "node_reactions",
+                          "end_forces", "internal_forces", "internal_force_extremes", "inactive_members",
                           "order", "iterations", "imperfections", "critical_load_factors",
                           "buckling_modes", "error"})
         self.assertEqual(set(d), {"node_ids", "member_ids", "support_ids", "coordinates",
