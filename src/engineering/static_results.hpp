@@ -44,6 +44,8 @@ struct StaticAnalysis {
   std::vector<std::uint8_t> restraints;                    // N x 6, 1 where fixed
   std::vector<ResultSet> load_cases;                       // document order
   std::vector<ResultSet> combinations;                     // document order
+  // What the reader skipped or read as a default the author probably did not mean.
+  std::vector<std::string> warnings;
   // The natural frequencies and modes when asked for.
   std::shared_ptr<ModalResult> modal;
 };

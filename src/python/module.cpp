@@ -225,7 +225,8 @@ PyObject* analyze_file(PyObject* module, PyObject* const* args, Py_ssize_t nargs
 
 PyDoc_STRVAR(analyze_doc,
              "analyze(json_data, *, stations=11, progress=None, second_order=False, "
-             "buckling_modes=0, modes=0, mass_combination=None, gravity=None)\n--\n\n"
+             "buckling_modes=0, modes=0, mass_combination=None, gravity=None, strict=False)\n"
+             "--\n\n"
              "Analyse every load case and every load combination of a model document (a str) "
              "and return an Analysis.\n\n"
              "Nothing is printed and no file is written. `stations` (an int of at least 2) is "
@@ -270,6 +271,10 @@ PyDoc_STRVAR(analyze_doc,
              "The interpreter lock is released while the document is read and the model is "
              "analysed, so several threads can analyse different models at the same time; the "
              "results do not depend on which thread runs them or how many run at once.\n\n"
+             "What the reader skipped or read as a default that the author probably did not "
+             "mean (unknown keys, support conditions other than 'Fixed' and 'Free', ...) is "
+             "listed in Analysis.warnings; with `strict` (a bool) the first of them raises "
+             "AnalysisError instead.\n\n"
              "Hinge types and the max_tension / max_moment limits of member hinges are stored "
              "with the model but not used: the material is linear elastic.\n\n"
              "Raises AnalysisError (a RuntimeError) when the model cannot be analysed: the text "
@@ -280,7 +285,8 @@ PyDoc_STRVAR(analyze_doc,
 
 PyDoc_STRVAR(analyze_file_doc,
              "analyze_file(path, *, stations=11, progress=None, second_order=False, "
-             "buckling_modes=0, modes=0, mass_combination=None, gravity=None)\n--\n\n"
+             "buckling_modes=0, modes=0, mass_combination=None, gravity=None, strict=False)\n"
+             "--\n\n"
              "The same as analyze() for the model document in a file: `path` is a str or an "
              "os.PathLike. A file that cannot be read raises AnalysisError with 'Failed to read "
              "JSON file: ' and the system's text. The other arguments as for analyze().\n\n"

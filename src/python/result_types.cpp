@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -247,7 +248,7 @@ PyObject* result_set_dict(const Context& context, std::vector<engineering::Resul
 // Analysis
 
 struct AnalysisObject {
-  PyObject_HEAD PyObject* fields[12];
+  PyObject_HEAD PyObject* fields[13];
   PyObject* envelope_types[3];  // the array, Envelope and EnvelopeArrays types, for envelope()
 };
 
@@ -287,7 +288,22 @@ PyObject* pair_tuple(const std::vector<std::array<std::uint32_t, 2>>& pairs) {
 
 using Analysed = engineering::StaticAnalysis;
 
-constexpr std::array<AnalysisField, 12> kAnalysisFields = {{
+PyObject* text_tuple(const std::vector<std::string>& texts) {
+  PyObject* tuple = PyTuple_New(static_cast<Py_ssize_t>(texts.size()));
+  if (tuple == nullptr) return nullptr;
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    PyObject* text = PyUnicode_DecodeUTF8(texts[i].data(), static_cast<Py_ssize_t>(texts[i].size()),
+                                          "backslashreplace");
+    if (text == nullptr) {
+      Py_DECREF(tuple);
+      return nullptr;
+    }
+    PyTuple_SET_ITEM(tuple, static_cast<Py_ssize_t>(i), text);
+  }
+  return tuple;
+}
+
+constexpr std::array<AnalysisField, 13> kAnalysisFields = {{
     {"node_ids", analysis_slot<0>, false, plain,
      [](const Context&, Analysed& a) { return node_id_tuple(a.node_count); },
      "Tuple of the node ids, 1..N."},
@@ -337,6 +353,14 @@ constexpr std::array<AnalysisField, 12> kAnalysisFields = {{
      [](const Context& c, Analysed& a) { return make_modal(c, a); },
      "None, or the ModalResult of analyze(modes=k): natural frequencies, mode shapes, "
      "participation and effective masses."},
+    {"warnings", analysis_slot<12>, false, plain,
+     [](const Context&, Analysed& a) { return text_tuple(a.warnings); },
+     "Tuple of texts, one per thing the reader skipped or read as a default that the author "
+     "probably did not mean, each naming its record (and for a key its line and column): "
+     "unknown keys, support condition values other than 'Fixed' and 'Free', condition keys "
+     "other than X, Y, Z, hinges on truss, tension, compression or rigid members (no effect), a "
+     "reference_member naming no member. analyze(strict=True) raises AnalysisError for the "
+     "first instead."},
 }};
 
 int analysis_traverse(PyObject* self, visitproc visit, void* arg) {

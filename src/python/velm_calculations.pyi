@@ -22,6 +22,7 @@ def analyze(
     modes: int = 0,
     mass_combination: int | None = None,
     gravity: Sequence[float] | None = None,
+    strict: bool = False,
 ) -> Analysis:
     """Analyse every load case and every load combination of a model document (a str) and
     return an Analysis.
@@ -90,6 +91,7 @@ def analyze_file(
     modes: int = 0,
     mass_combination: int | None = None,
     gravity: Sequence[float] | None = None,
+    strict: bool = False,
 ) -> Analysis:
     """The same as analyze() for the model document in a file. A file that cannot be read
     raises AnalysisError with 'Failed to read JSON file: ' and the system's text. The other
@@ -225,6 +227,14 @@ class Analysis:
     def modal(self) -> ModalResult | None:
         """None, or the ModalResult of analyze(modes=k): natural frequencies, mode shapes,
         participation and effective masses."""
+    @property
+    def warnings(self) -> tuple[str, ...]:
+        """One text per thing the reader skipped or read as a default that the author probably
+        did not mean, each naming its record (and for a key its line and column): unknown keys,
+        support condition values other than 'Fixed' and 'Free', condition keys other than X, Y,
+        Z, hinges on truss, tension, compression or rigid members (no effect), a
+        reference_member naming no member. analyze(strict=True) raises AnalysisError for the
+        first instead."""
     def envelope(
         self,
         /,
