@@ -80,22 +80,17 @@ constexpr std::array<SetField, 15> kResultSetFields = {{
        return memoryview_of(c.array_type, std::move(s.reactions), {rows(s, c.extents.supports), 6});
      },
      "(S, 6) float64: FX, FY, FZ, MX, MY, MZ of support record support_ids[k], global axes: "
-<<<<<<< HEAD
      "K u - F at the dofs the record fixes, summed over its nodes, and the spring force -k u "
      "at the dofs it springs; 0 at the others."},
-    {"end_forces", set_slot<4>, false, plain,
-=======
-     "K u - F at the dofs the record fixes, summed over its nodes; 0 at the others."},
     {"node_reactions", set_slot<4>, false, plain,
      [](const Context& c, engineering::ResultSet& s) {
        return memoryview_of(c.array_type, std::move(s.node_reactions),
                             {rows(s, c.extents.nodes), 6});
      },
      "(N, 6) float64: FX, FY, FZ, MX, MY, MZ on node node_ids[k], global axes: K u - F at the "
-     "dofs its supports fix (restraints), 0 at the others; summed over the nodes of each support "
-     "record they give its reactions."},
+     "dofs its supports fix (restraints), the spring force -k u at the dofs they spring, 0 at "
+     "the others; summed over the nodes of each support record they give its reactions."},
     {"end_forces", set_slot<5>, false, plain,
->>>>>>> fa740f0 (ResultSet.node_reactions (K u - F per node at the dofs its supports fix) and Analysis.envelope over load cases or combinations: elementwise extremes with their governing sets, failed sets skipped; golden analyze recordings gain the new key)
      [](const Context& c, engineering::ResultSet& s) {
        return memoryview_of(c.array_type, std::move(s.end_forces),
                             {rows(s, c.extents.members), 12});

@@ -136,8 +136,8 @@ class ResultSet:
     @property
     def node_reactions(self) -> memoryview:
         """(N, 6): FX, FY, FZ, MX, MY, MZ on node node_ids[k], global axes: K u - F at the dofs its
-        supports fix (restraints), 0 at the others; summed over the nodes of each support record
-        they give its reactions."""
+        supports fix (restraints), the spring force -k u at the dofs they spring, 0 at the others;
+        summed over the nodes of each support record they give its reactions."""
     @property
     def end_forces(self) -> memoryview:
         """(M, 12): forces and moments the nodes exert on member member_ids[k], start then end,

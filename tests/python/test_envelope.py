@@ -95,6 +95,21 @@ class NodeReactionsTest(unittest.TestCase):
         self.assertAlmostEqual(analysis.load_cases[1].node_reactions.tolist()[0][0], -20e3,
                                delta=1e-6)
 
+    def test_a_sprung_foot_gives_the_spring_force_and_the_loads_balance(self):
+        k = 5e7
+        document = loaded_portal()
+        document["nodal_supports"] = [support(1, {"X": "Fixed", "Y": "Fixed"}, FIXED)]
+        document["nodal_supports"][0]["displacement_springs"] = {"Z": k}
+        result = vc.analyze(text(document)).load_cases[3]
+        rows = result.node_reactions.tolist()
+        u = result.displacements.tolist()
+        for n in (0, 3):
+            self.assertAlmostEqual(rows[n][2], 50e3, delta=1e-6)
+            self.assertAlmostEqual(rows[n][2], -k * u[n][2], delta=1e-6)
+        for c in range(6):
+            self.assertAlmostEqual(rows[0][c] + rows[3][c], result.reactions.tolist()[0][c],
+                                   delta=1e-6)
+
     def test_combinations_combine_the_node_reactions_of_their_cases(self):
         analysis = vc.analyze(text(loaded_portal()))
         case = {k: list(flat(v.node_reactions.tolist())) for k, v in analysis.load_cases.items()}
