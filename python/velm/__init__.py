@@ -9,4 +9,6 @@ spectra.design_spectrum(a_gR, ground_type, ...) gives an EN 1998-1 response spec
 from velm import spectra
 from velm.svg import draw_svg
 
+__version__ = "0.1.0"
+
 __all__ = ["draw_svg", "spectra"]

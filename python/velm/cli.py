@@ -19,6 +19,7 @@ import time
 from collections.abc import Sequence
 from typing import TYPE_CHECKING, Any
 
+from velm import __version__
 from velm.progress import ProgressLine
 from velm.summary import format_modes, format_summary, result_sets
 from velm.svg import draw_svg
@@ -36,6 +37,7 @@ def parse_arguments(argv: Sequence[str] | None) -> argparse.Namespace:
         prog="velm", description="Analyse a frame model (a JSON document) for every load case "
         "and combination, and print a summary: the model's size, and per result set the "
         "largest displacement, the largest bending moment and the support reactions.")
+    parser.add_argument("--version", action="version", version=f"velm {__version__}")
     parser.add_argument("model", metavar="MODEL.json", help="the model document")
     parser.add_argument("--case", metavar="ID", type=int, action="append",
                         help="summarise this load case (repeatable)")
@@ -74,10 +76,18 @@ def parse_arguments(argv: Sequence[str] | None) -> argparse.Namespace:
                         "instead of the deformed shape")
     parser.add_argument("--up", choices=("Y", "Z"), default="Z",
                         help="the global axis pointing up in the picture (default Z)")
+    parser.add_argument("--strict", action="store_true",
+                        help="refuse the model when its reading warns (an unknown key, a support "
+                        "condition other than Fixed or Free, ...) instead of printing the "
+                        "warnings")
     parser.add_argument("--full", metavar="DIR", type=pathlib.Path,
                         help="also run the listing analysis in DIR: its results document and "
                         "CSV files go there, its console text to DIR/console.txt")
     arguments = parser.parse_args(argv)
+    if arguments.moments and not arguments.svg:
+        parser.error("--moments needs --svg")
+    if arguments.up != "Z" and not arguments.svg:
+        parser.error("--up needs --svg")
     if arguments.mode is not None and (not arguments.svg or arguments.mode > arguments.buckling):
         parser.error("--mode K needs --svg and --buckling of at least K")
     if arguments.vibration_mode is not None and (
@@ -155,6 +165,8 @@ def run(arguments: argparse.Namespace, engine: Any) -> bool:
             if arguments.mass_combination is not None:
                 options["mass_combination"] = arguments.mass_combination
                 options["gravity"] = tuple(arguments.gravity)
+            if arguments.strict:
+                options["strict"] = True
             analysis = analyze_file(engine, model, options, display)
         finally:
             display.clear()
@@ -162,6 +174,8 @@ def run(arguments: argparse.Namespace, engine: Any) -> bool:
         chosen = result_sets(analysis, arguments.case, arguments.combination)
     except (LookupError, *faults) as error:
         raise Failure(error) from None
+    for warning in getattr(analysis, "warnings", ()):
+        print(f"velm: warning: {model}: {warning}", file=sys.stderr)
     print(format_summary(analysis, str(model), seconds, chosen))
     if getattr(analysis, "modal", None) is not None:
         print("\n" + format_modes(analysis.modal))

@@ -15,4 +15,11 @@ base::Expected<model::VELM> read_model(std::string_view json_text, base::Monitor
   return model;
 }
 
+base::Expected<model::VELM> read_model(std::string_view json_text, base::Monitor& monitor,
+                                       std::vector<std::string>& warnings) {
+  auto model = model::parse_model(json_text, monitor, warnings);
+  if (model && model->load_cases.empty()) return base::fail(base::ErrorCode::no_load_cases);
+  return model;
+}
+
 }  // namespace velm::driver

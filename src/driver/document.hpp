@@ -1,7 +1,9 @@
 // The model document as both analyses take it in.
 #pragma once
 
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/error.hpp"
 #include "base/monitor.hpp"
@@ -15,5 +17,8 @@ base::Expected<model::VELM> read_model(std::string_view json_text);
 // The same, telling `monitor` how far the reading has come and asking it whether to stop (a
 // stop fails as cancelled).
 base::Expected<model::VELM> read_model(std::string_view json_text, base::Monitor& monitor);
+// The same, with the reader's warnings (model/warnings.hpp) in `warnings`.
+base::Expected<model::VELM> read_model(std::string_view json_text, base::Monitor& monitor,
+                                       std::vector<std::string>& warnings);
 
 }  // namespace velm::driver

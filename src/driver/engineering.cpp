@@ -1,6 +1,8 @@
 #include "driver/engineering.hpp"
 
 #include <new>
+#include <string>
+#include <vector>
 
 #include "driver/document.hpp"
 #include "driver/text_file.hpp"
@@ -29,8 +31,9 @@ base::Expected<engineering::StaticAnalysis> analyze_json(
   monitor.stage_progress("read", 0.0);
   base::Expected<model::VELM> model = base::fail(base::ErrorCode::out_of_memory_reading);
   base::Expected<model::Extensions> extensions = model::Extensions{};
+  std::vector<std::string> warnings;
   try {
-    model = read_model(json_text, monitor);
+    model = read_model(json_text, monitor, warnings);
     if (model) {
       StopsOnly stops(monitor);
       extensions = model::parse_extensions(json_text, stops);
@@ -41,7 +44,11 @@ base::Expected<engineering::StaticAnalysis> analyze_json(
   monitor.stage_end("read");
   if (!model) return std::unexpected(std::move(model.error()));
   if (!extensions) return std::unexpected(std::move(extensions.error()));
-  return engineering::analyse_statics(*model, *extensions, options, monitor);
+  if (options.strict && !warnings.empty())
+    return base::fail(base::ErrorCode::invalid_model, std::move(warnings.front()));
+  auto analysis = engineering::analyse_statics(*model, *extensions, options, monitor);
+  if (analysis) analysis->warnings = std::move(warnings);
+  return analysis;
 }
 
 base::Expected<engineering::StaticAnalysis> analyze_file(

@@ -9,6 +9,8 @@
 
 namespace velm::driver {
 
+// The reader's warnings (model/warnings.hpp) become the analysis's `warnings`; with
+// options.strict the first of them fails the analysis as invalid_model instead.
 // Failures: not_well_formed, no_load_cases, out_of_memory_reading, or the analysis's own
 // failure (cancelled when the monitor asked to stop); the file variant also read_failed. A
 // failed allocation while the document is read is caught here, once per entry point.

@@ -224,6 +224,16 @@ void recover_results(const system::DiscreteModel& model,
         if (const double stiffness = structure.support_springs[r][k]; stiffness != 0.0)
           out.reactions[6 * r + k] -= stiffness * out.displacements[6 * (node - 1) + k];
   }
+  // Per node, the same: K u - F at the dofs any support fixes there, -k u at those it springs.
+  out.node_reactions.assign(6 * nodes, 0.0);
+  for (std::size_t e = 0; e < 6 * nodes; ++e)
+    if (structure.restraints[e]) out.node_reactions[e] = sums[e];
+  for (std::size_t r = 0; r < structure.support_springs.size(); ++r)
+    for (const std::uint32_t node : structure.support_nodes[r])
+      for (std::size_t k = 0; k < 6; ++k)
+        if (const double stiffness = structure.support_springs[r][k]; stiffness != 0.0)
+          out.node_reactions[6 * (node - 1) + k] -=
+              stiffness * out.displacements[6 * (node - 1) + k];
 }
 
 }  // namespace velm::engineering

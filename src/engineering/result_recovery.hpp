@@ -39,6 +39,7 @@ std::vector<double> member_end_forces(const system::DiscreteModel& model,
 //   end forces f = k' u_local + f0' (member axes): what the nodes exert on the member;
 //   reactions: K u - F summed over the nodes a support record holds, at the dofs it fixes, and
 //   -k u at the dofs it springs.
+//   node_reactions: the same per node (0 at the dofs no support fixes or springs).
 void recover_results(const system::DiscreteModel& model, const frame::LoadSet& set,
                      const double* solution, const std::vector<std::uint8_t>& active, int stations,
                      ResultSet& out);

@@ -73,6 +73,7 @@ ResultSet spectrum_response(const ModalSystem& system, const GroundMotion& motio
   const auto per_member = static_cast<std::size_t>(stations);
   // Modal values, mode-fastest: entry e of mode i at [e * k + i].
   std::vector<double> displacements(6 * nodes * k), reactions(6 * supports * k);
+  std::vector<double> node_reactions(6 * nodes * k);
   std::vector<double> end_forces(12 * members * k), along(6 * per_member * members * k);
   // Per member, the ends of its pieces (both sides of each cut), 6 values each.
   std::vector<std::size_t> piece_start(members + 1, 0);
@@ -93,6 +94,7 @@ ResultSet spectrum_response(const ModalSystem& system, const GroundMotion& motio
     recover_results(*system.model, none, u.data(), all, 2, modal);
     for (std::size_t e = 0; e < 6 * nodes; ++e) displacements[e * k + i] = modal.displacements[e];
     for (std::size_t e = 0; e < 6 * supports; ++e) reactions[e * k + i] = modal.reactions[e];
+    for (std::size_t e = 0; e < 6 * nodes; ++e) node_reactions[e * k + i] = modal.node_reactions[e];
     for (std::size_t m = 0; m < members; ++m) {
       const std::size_t first = system.cut.first_segment[m];
       const std::size_t count = system.cut.segment_count[m];
@@ -142,6 +144,7 @@ ResultSet spectrum_response(const ModalSystem& system, const GroundMotion& motio
   };
   out.displacements = combined(displacements);
   out.reactions = combined(reactions);
+  out.node_reactions = combined(node_reactions);
   out.end_forces = combined(end_forces);
   out.internal_forces = combined(along);
   const std::vector<double> piece_values = combined(pieces);

@@ -37,7 +37,7 @@ base::Expected<void> check_result_memory(const Structure& structure,
   const auto sets = static_cast<double>(set_count);
   const auto supports = static_cast<double>(structure.support_ids.size());
   const auto members = static_cast<double>(structure.members.size());
-  const double per_set = 8.0 * ((9.0 + 6.0 * options.buckling_modes) * structure.node_count +
+  const double per_set = 8.0 * ((15.0 + 6.0 * options.buckling_modes) * structure.node_count +
                                 6.0 * supports + (24.0 + 6.0 * stations) * members);
   const double needed = sets * per_set;
   const std::optional<std::uint64_t> available = base::available_memory();

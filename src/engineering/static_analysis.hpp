@@ -17,6 +17,7 @@ struct AnalysisOptions {
   bool second_order = false;  // every result set in second order (P-Delta and P-delta)
   int buckling_modes = 0;     // per result set, that many lowest elastic critical load factors
   ModalOptions modal;         // modes > 0: that many lowest natural frequencies and shapes
+  bool strict = false;        // a reading warning of the document fails the analysis
 };
 
 // Checks the model, sets up the structure over its unknowns once, and analyses every result

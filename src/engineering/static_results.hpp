@@ -18,6 +18,7 @@ struct ResultSet {
   std::string name;
   std::vector<double> displacements;            // N x 6: UX UY UZ RX RY RZ, global axes
   std::vector<double> reactions;                // S x 6: FX FY FZ MX MY MZ per support record
+  std::vector<double> node_reactions;           // N x 6: the same per node, global axes
   std::vector<double> end_forces;               // M x 12: start then end, local axes
   std::vector<double> internal_forces;          // M x stations x 6: N Vy Vz T My Mz, local axes
   std::vector<double> internal_force_extremes;  // M x 2 x 6: minima, then maxima, over L
@@ -43,6 +44,8 @@ struct StaticAnalysis {
   std::vector<std::uint8_t> restraints;                    // N x 6, 1 where fixed
   std::vector<ResultSet> load_cases;                       // document order
   std::vector<ResultSet> combinations;                     // document order
+  // What the reader skipped or read as a default the author probably did not mean.
+  std::vector<std::string> warnings;
   // The natural frequencies and modes when asked for.
   std::shared_ptr<ModalResult> modal;
 };

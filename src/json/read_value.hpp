@@ -46,6 +46,8 @@ Result<void> read_field_by_key(Reader& reader, T& out, std::string_view key, std
   std::size_t index = sizeof...(I);
   (void)((key == std::get<I>(fields).key ? (index = I, true) : false) || ...);
   if (index == sizeof...(I)) {  // not a field of this record: skipped whole
+    if (std::vector<SkippedKey>* skipped = reader.skipped_keys())
+      skipped->push_back({Schema<T>::name, std::string(key), reader.key_index()});
     if (auto ok = reader.colon(); !ok) return ok;
     return reader.skip_value();
   }
@@ -305,6 +307,14 @@ Result<T> read_document(std::string_view text) {
 template <class T>
 Result<T> read_document(std::string_view text, base::Monitor& monitor) {
   return read_document<T>(Reader(text, monitor));
+}
+// The same, noting in `skipped` every key a record does not have.
+template <class T>
+Result<T> read_document(std::string_view text, base::Monitor& monitor,
+                        std::vector<SkippedKey>& skipped) {
+  Reader reader(text, monitor);
+  reader.note_skipped_keys(&skipped);
+  return read_document<T>(reader);
 }
 
 }  // namespace velm::json

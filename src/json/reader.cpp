@@ -276,6 +276,7 @@ Result<bool> Reader::next_key(bool& first, std::string& key) {
   auto more = next_entry(first);
   if (!more || !*more) return more;
   key.clear();
+  key_start_ = pos_;
   if (auto ok = scan_string(key); !ok) return std::unexpected(ok.error());
   return true;
 }

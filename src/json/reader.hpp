@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/monitor.hpp"
 #include "json/error.hpp"
@@ -17,6 +18,14 @@ namespace velm::json {
 
 template <class T>
 using Result = std::expected<T, ReadError>;
+
+// A key that a record does not have, skipped whole: the record's name (as in messages), the key,
+// and the byte index just after its opening quote (describe() then points at that quote).
+struct SkippedKey {
+  std::string_view record;
+  std::string key;
+  std::size_t index = 0;
+};
 
 class Reader {
  public:
@@ -27,6 +36,12 @@ class Reader {
   // stage "read") and asks it whether to stop, every 1024 elements of the document's lists; a
   // stop fails the read as cancelled.
   Reader(std::string_view text, base::Monitor& monitor) : text_(text), monitor_(&monitor) {}
+
+  // When given a list, the records note there every key they skip; without one nothing is kept.
+  void note_skipped_keys(std::vector<SkippedKey>* sink) { skipped_ = sink; }
+  std::vector<SkippedKey>* skipped_keys() const { return skipped_; }
+  // The byte index after the opening quote of the key next_key read last.
+  std::size_t key_index() const { return key_start_; }
 
   // Skips whitespace and returns the next byte without consuming it (none at the end).
   std::optional<char> peek();
@@ -93,6 +108,8 @@ class Reader {
   std::size_t elements_ = 0;
   std::size_t pos_ = 0;
   int depth_ = 0;
+  std::vector<SkippedKey>* skipped_ = nullptr;
+  std::size_t key_start_ = 0;
 };
 
 }  // namespace velm::json

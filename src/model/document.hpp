@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/error.hpp"
 #include "base/monitor.hpp"
@@ -17,6 +18,10 @@ base::Expected<VELM> parse_model(std::string_view text);
 // The same, telling `monitor` how far the reading has come ("read") and asking it whether to
 // stop; a stop fails as cancelled.
 base::Expected<VELM> parse_model(std::string_view text, base::Monitor& monitor);
+// The same, noting in `warnings` (model/warnings.hpp) every key a record does not have and every
+// value read as a default its author probably did not mean.
+base::Expected<VELM> parse_model(std::string_view text, base::Monitor& monitor,
+                                 std::vector<std::string>& warnings);
 
 // The pretty-printed document with every field (two-space indentation, no trailing newline).
 std::string write_model(const VELM& model);

@@ -118,8 +118,9 @@ int unpack_analyze(const char* function, const char* name, PyObject* const* args
                                   {"buckling_modes", true, false},
                                   {"modes", true, false},
                                   {"mass_combination", true, false},
-                                  {"gravity", true, false}};
-  PyObject* values[8];
+                                  {"gravity", true, false},
+                                  {"strict", true, false}};
+  PyObject* values[9];
   if (unpack_arguments(function, parameters, args, nargs, kwnames, values) < 0) return -1;
   subject = values[0];
   out.progress = values[2];
@@ -131,6 +132,14 @@ int unpack_analyze(const char* function, const char* name, PyObject* const* args
   if (values[1] != nullptr &&
       bounded_int(function, "stations", values[1], 2, kMaxStations, out.options.stations) < 0)
     return -1;
+  if (PyObject* strict = values[8]; strict != nullptr) {
+    if (!PyBool_Check(strict)) {
+      PyErr_Format(PyExc_TypeError, "%s() argument 'strict' must be bool, not %.200s", function,
+                   Py_TYPE(strict)->tp_name);
+      return -1;
+    }
+    out.options.strict = strict == Py_True;
+  }
   if (PyObject* second_order = values[3]; second_order != nullptr) {
     if (!PyBool_Check(second_order)) {
       PyErr_Format(PyExc_TypeError, "%s() argument 'second_order' must be bool, not %.200s",

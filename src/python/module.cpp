@@ -225,7 +225,8 @@ PyObject* analyze_file(PyObject* module, PyObject* const* args, Py_ssize_t nargs
 
 PyDoc_STRVAR(analyze_doc,
              "analyze(json_data, *, stations=11, progress=None, second_order=False, "
-             "buckling_modes=0, modes=0, mass_combination=None, gravity=None)\n--\n\n"
+             "buckling_modes=0, modes=0, mass_combination=None, gravity=None, strict=False)\n"
+             "--\n\n"
              "Analyse every load case and every load combination of a model document (a str) "
              "and return an Analysis.\n\n"
              "Nothing is printed and no file is written. `stations` (an int of at least 2) is "
@@ -270,6 +271,10 @@ PyDoc_STRVAR(analyze_doc,
              "The interpreter lock is released while the document is read and the model is "
              "analysed, so several threads can analyse different models at the same time; the "
              "results do not depend on which thread runs them or how many run at once.\n\n"
+             "What the reader skipped or read as a default that the author probably did not "
+             "mean (unknown keys, support conditions other than 'Fixed' and 'Free', ...) is "
+             "listed in Analysis.warnings; with `strict` (a bool) the first of them raises "
+             "AnalysisError instead.\n\n"
              "Hinge types and the max_tension / max_moment limits of member hinges are stored "
              "with the model but not used: the material is linear elastic.\n\n"
              "Raises AnalysisError (a RuntimeError) when the model cannot be analysed: the text "
@@ -280,7 +285,8 @@ PyDoc_STRVAR(analyze_doc,
 
 PyDoc_STRVAR(analyze_file_doc,
              "analyze_file(path, *, stations=11, progress=None, second_order=False, "
-             "buckling_modes=0, modes=0, mass_combination=None, gravity=None)\n--\n\n"
+             "buckling_modes=0, modes=0, mass_combination=None, gravity=None, strict=False)\n"
+             "--\n\n"
              "The same as analyze() for the model document in a file: `path` is a str or an "
              "os.PathLike. A file that cannot be read raises AnalysisError with 'Failed to read "
              "JSON file: ' and the system's text. The other arguments as for analyze().\n\n"
@@ -373,6 +379,8 @@ int module_traverse(PyObject* module, visitproc visit, void* arg) {
   Py_VISIT(state->types.result_set);
   Py_VISIT(state->types.analysis);
   Py_VISIT(state->types.modal);
+  Py_VISIT(state->types.envelope.envelope);
+  Py_VISIT(state->types.envelope.arrays);
   return 0;
 }
 
@@ -384,6 +392,8 @@ int module_clear(PyObject* module) {
   Py_CLEAR(state->types.result_set);
   Py_CLEAR(state->types.analysis);
   Py_CLEAR(state->types.modal);
+  Py_CLEAR(state->types.envelope.envelope);
+  Py_CLEAR(state->types.envelope.arrays);
   return 0;
 }
 
@@ -426,6 +436,8 @@ PyMODINIT_FUNC PyInit_velm_calculations() {
       add_public(module, "Analysis", state->types.analysis) < 0 ||
       add_public(module, "ResultSet", state->types.result_set) < 0 ||
       add_public(module, "ModalResult", state->types.modal) < 0 ||
+      PyModule_AddObjectRef(module, "Envelope", state->types.envelope.envelope) < 0 ||
+      PyModule_AddObjectRef(module, "EnvelopeArrays", state->types.envelope.arrays) < 0 ||
       add_public(module, "AnalysisError", state->analysis_error) < 0 ||
       add_function(module, &velm::python::replace_file_def) < 0) {
     Py_DECREF(module);

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -38,7 +39,7 @@ PyObject* plain_result_sets(PyObject* sets) {
 
 struct ResultSetObject {
   PyObject_HEAD PyObject* kind;  // "load case" or "load combination", for repr
-  PyObject* fields[14];
+  PyObject* fields[15];
 };
 
 // The rows of an array of a result set: none when the set failed.
@@ -58,7 +59,7 @@ template <int I>
 constexpr auto set_slot = static_cast<Py_ssize_t>(offsetof(ResultSetObject, fields) +
                                                   I * sizeof(PyObject*));
 
-constexpr std::array<SetField, 14> kResultSetFields = {{
+constexpr std::array<SetField, 15> kResultSetFields = {{
     {"id", set_slot<0>, false, plain,
      [](const Context&, engineering::ResultSet& s) { return PyLong_FromUnsignedLong(s.id); },
      "Id of the load case, or load_combination_id of the combination."},
@@ -81,40 +82,48 @@ constexpr std::array<SetField, 14> kResultSetFields = {{
      "(S, 6) float64: FX, FY, FZ, MX, MY, MZ of support record support_ids[k], global axes: "
      "K u - F at the dofs the record fixes, summed over its nodes, and the spring force -k u "
      "at the dofs it springs; 0 at the others."},
-    {"end_forces", set_slot<4>, false, plain,
+    {"node_reactions", set_slot<4>, false, plain,
+     [](const Context& c, engineering::ResultSet& s) {
+       return memoryview_of(c.array_type, std::move(s.node_reactions),
+                            {rows(s, c.extents.nodes), 6});
+     },
+     "(N, 6) float64: FX, FY, FZ, MX, MY, MZ on node node_ids[k], global axes: K u - F at the "
+     "dofs its supports fix (restraints), the spring force -k u at the dofs they spring, 0 at "
+     "the others; summed over the nodes of each support record they give its reactions."},
+    {"end_forces", set_slot<5>, false, plain,
      [](const Context& c, engineering::ResultSet& s) {
        return memoryview_of(c.array_type, std::move(s.end_forces),
                             {rows(s, c.extents.members), 12});
      },
      "(M, 12) float64: forces and moments the nodes exert on member member_ids[k], start then "
      "end, local axes (fx, fy, fz, mx, my, mz)."},
-    {"internal_forces", set_slot<5>, false, plain,
+    {"internal_forces", set_slot<6>, false, plain,
      [](const Context& c, engineering::ResultSet& s) {
        return memoryview_of(c.array_type, std::move(s.internal_forces),
                             {rows(s, c.extents.members), c.extents.stations, 6});
      },
      "(M, stations, 6) float64: N (tension positive), Vy, Vz, T, My, Mz at x_j = j L / "
      "(stations - 1), local axes: what the part beyond x_j exerts on the part before it."},
-    {"internal_force_extremes", set_slot<6>, false, plain,
+    {"internal_force_extremes", set_slot<7>, false, plain,
      [](const Context& c, engineering::ResultSet& s) {
        return memoryview_of(c.array_type, std::move(s.internal_force_extremes),
                             {rows(s, c.extents.members), 2, 6});
      },
      "(M, 2, 6) float64: per member the minimum, then the maximum, of N, Vy, Vz, T, My, Mz over "
      "its whole length, exact (not from the stations)."},
-    {"inactive_members", set_slot<7>, false, plain,
+    {"inactive_members", set_slot<8>, false, plain,
      [](const Context&, engineering::ResultSet& s) { return int_tuple(s.inactive_members); },
      "Tuple of the ids of the tension-only and compression-only members switched off, in "
      "document order; their end and internal forces are 0."},
-    {"order", set_slot<8>, false, plain,
+    {"order", set_slot<9>, false, plain,
      [](const Context&, engineering::ResultSet& s) { return PyLong_FromLong(s.order); },
      "1 for a first-order result set, 2 for a second-order one (analyze(second_order=True))."},
-    {"iterations", set_slot<9>, false, plain,
+    {"iterations", set_slot<10>, false, plain,
      [](const Context&, engineering::ResultSet& s) { return PyLong_FromLong(s.iterations); },
      "The rounds of solving it took: 1 for a linear result set; the rounds of a second-order or "
      "tension/compression-only analysis (at least 2 in second order where a member carries "
      "axial force)."},
-    {"imperfections", set_slot<10>, false, plain,
+    {"imperfections", set_slot<11>, false, plain,
      [](const Context& c, engineering::ResultSet& s) {
        return memoryview_of(c.array_type, std::move(s.imperfections),
                             {rows(s, c.extents.nodes), 3});
@@ -122,12 +131,12 @@ constexpr std::array<SetField, 14> kResultSetFields = {{
      "(N, 3) float64: the offsets X, Y, Z of node node_ids[k] from its position in the document "
      "for this result set (its imperfections), 0 where it has none. The result set is analysed "
      "on the moved geometry and its displacements are measured from it."},
-    {"critical_load_factors", set_slot<11>, false, plain,
+    {"critical_load_factors", set_slot<12>, false, plain,
      [](const Context&, engineering::ResultSet& s) { return float_tuple(s.critical_load_factors); },
      "Tuple of floats, ascending: the lowest elastic critical load factors alpha_cr (at most "
      "analyze(buckling_modes=k) of them; fewer where fewer exist, none in pure tension): "
      "alpha_cr times this result set's loads makes the structure unstable."},
-    {"buckling_modes", set_slot<12>, false, plain,
+    {"buckling_modes", set_slot<13>, false, plain,
      [](const Context& c, engineering::ResultSet& s) {
        const auto modes = static_cast<Py_ssize_t>(s.critical_load_factors.size());
        return memoryview_of(c.array_type, std::move(s.buckling_modes),
@@ -136,7 +145,7 @@ constexpr std::array<SetField, 14> kResultSetFields = {{
      "(k, N, 6) float64: the buckling mode of critical_load_factors[i], UX .. RZ of every node, "
      "global axes, scaled so that its largest translation component is +1.0 (or, where no node "
      "translates, its largest rotation component)."},
-    {"error", set_slot<13>, false, plain,
+    {"error", set_slot<14>, false, plain,
      [](const Context&, engineering::ResultSet& s) { return optional_text(s.error); },
      "None, or the text of this result set's failure (naming it): a mechanism once members "
      "switch off, loads beyond the elastic critical load, no settling, non-finite results. Its "
@@ -234,7 +243,8 @@ PyObject* result_set_dict(const Context& context, std::vector<engineering::Resul
 // Analysis
 
 struct AnalysisObject {
-  PyObject_HEAD PyObject* fields[12];
+  PyObject_HEAD PyObject* fields[13];
+  PyObject* envelope_types[3];  // the array, Envelope and EnvelopeArrays types, for envelope()
 };
 
 using AnalysisField = Field<engineering::StaticAnalysis>;
@@ -273,7 +283,22 @@ PyObject* pair_tuple(const std::vector<std::array<std::uint32_t, 2>>& pairs) {
 
 using Analysed = engineering::StaticAnalysis;
 
-constexpr std::array<AnalysisField, 12> kAnalysisFields = {{
+PyObject* text_tuple(const std::vector<std::string>& texts) {
+  PyObject* tuple = PyTuple_New(static_cast<Py_ssize_t>(texts.size()));
+  if (tuple == nullptr) return nullptr;
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    PyObject* text = PyUnicode_DecodeUTF8(texts[i].data(), static_cast<Py_ssize_t>(texts[i].size()),
+                                          "backslashreplace");
+    if (text == nullptr) {
+      Py_DECREF(tuple);
+      return nullptr;
+    }
+    PyTuple_SET_ITEM(tuple, static_cast<Py_ssize_t>(i), text);
+  }
+  return tuple;
+}
+
+constexpr std::array<AnalysisField, 13> kAnalysisFields = {{
     {"node_ids", analysis_slot<0>, false, plain,
      [](const Context&, Analysed& a) { return node_id_tuple(a.node_count); },
      "Tuple of the node ids, 1..N."},
@@ -323,13 +348,23 @@ constexpr std::array<AnalysisField, 12> kAnalysisFields = {{
      [](const Context& c, Analysed& a) { return make_modal(c, a); },
      "None, or the ModalResult of analyze(modes=k): natural frequencies, mode shapes, "
      "participation and effective masses."},
+    {"warnings", analysis_slot<12>, false, plain,
+     [](const Context&, Analysed& a) { return text_tuple(a.warnings); },
+     "Tuple of texts, one per thing the reader skipped or read as a default that the author "
+     "probably did not mean, each naming its record (and for a key its line and column): "
+     "unknown keys, support condition values other than 'Fixed' and 'Free', condition keys "
+     "other than X, Y, Z, hinges on truss, tension, compression or rigid members (no effect), a "
+     "reference_member naming no member. analyze(strict=True) raises AnalysisError for the "
+     "first instead."},
 }};
 
 int analysis_traverse(PyObject* self, visitproc visit, void* arg) {
+  for (PyObject* type : reinterpret_cast<AnalysisObject*>(self)->envelope_types) Py_VISIT(type);
   return traverse_fields(kAnalysisFields, self, visit, arg);
 }
 
 int analysis_clear(PyObject* self) {
+  for (PyObject*& type : reinterpret_cast<AnalysisObject*>(self)->envelope_types) Py_CLEAR(type);
   clear_fields(kAnalysisFields, self);
   return 0;
 }
@@ -363,7 +398,31 @@ PyObject* analysis_spectrum_response(PyObject* self, PyObject* const* args, Py_s
                            kwnames);
 }
 
+PyObject* analysis_envelope_method(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                   PyObject* kwnames) {
+  auto* analysis = reinterpret_cast<AnalysisObject*>(self);
+  PyObject** f = analysis->fields;
+  const EnvelopeTypes types{analysis->envelope_types[0], analysis->envelope_types[1],
+                            analysis->envelope_types[2]};
+  const Extents extents{PyTuple_GET_SIZE(f[0]), PyTuple_GET_SIZE(f[2]), PyTuple_GET_SIZE(f[1]),
+                        PyLong_AsSsize_t(f[10])};
+  return analysis_envelope(types, extents, f[8], f[9], args, nargs, kwnames);
+}
+
 PyMethodDef analysis_methods[] = {
+    {"envelope",
+     reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(analysis_envelope_method)),
+     METH_FASTCALL | METH_KEYWORDS,
+     "envelope($self, /, *, cases=None, combinations=None)\n--\n\n"
+     "The envelope of result sets: with neither argument every load combination, or every load "
+     "case when there is no combination; otherwise exactly the load cases `cases` and the "
+     "combinations `combinations` name (iterables of ids; cases first, each set once). Returns an "
+     "Envelope whose minimum and maximum hold the elementwise extremes of displacements, "
+     "node_reactions, reactions, end_forces, internal_forces and internal_force_extremes over "
+     "the sets, and whose governing_minimum and governing_maximum hold, per entry, the position "
+     "in result_sets of the set that gives it (the first on a tie). Failed result sets are left "
+     "out and listed in skipped; with no set left every array holds zeros. (The deflections "
+     "along members are not in the envelope yet.) ValueError naming an unknown id."},
     {"spectrum_response",
      reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(analysis_spectrum_response)),
      METH_FASTCALL | METH_KEYWORDS,
@@ -409,6 +468,8 @@ int add_result_types(PyObject* module, ResultTypes& types) {
       (types.analysis = PyType_FromModuleAndSpec(module, &analysis_spec, nullptr)) == nullptr ||
       add_modal_type(module, types.modal) < 0)
     return -1;
+  types.envelope.array = types.array;
+  if (add_envelope_types(module, types.envelope) < 0) return -1;
   return 0;
 }
 
@@ -423,6 +484,10 @@ PyObject* make_analysis(const ResultTypes& types, engineering::StaticAnalysis&& 
        static_cast<Py_ssize_t>(result.support_ids.size()),
        static_cast<Py_ssize_t>(result.member_ids.size()), static_cast<Py_ssize_t>(result.stations)},
       types.modal};
+  auto* object = reinterpret_cast<AnalysisObject*>(analysis);
+  object->envelope_types[0] = Py_NewRef(types.array);
+  object->envelope_types[1] = Py_NewRef(types.envelope.envelope);
+  object->envelope_types[2] = Py_NewRef(types.envelope.arrays);
   if (make_fields(kAnalysisFields, analysis, context, result) < 0) {
     Py_DECREF(analysis);
     return nullptr;

@@ -7,6 +7,7 @@
 #include <Python.h>
 
 #include "engineering/static_results.hpp"
+#include "python/envelope_type.hpp"
 #include "python/field_table.hpp"
 
 namespace velm::python {
@@ -16,9 +17,10 @@ struct ResultTypes {
   PyObject* result_set = nullptr;
   PyObject* analysis = nullptr;
   PyObject* modal = nullptr;
+  EnvelopeTypes envelope;  // its array type is `array`
 };
 
-// Creates the four types; adds Analysis and ResultSet to the module (and to its __all__ when
+// Creates the six types; adds Analysis and ResultSet to the module (and to its __all__ when
 // `all` is given). Returns -1 with an exception set on failure.
 int add_result_types(PyObject* module, ResultTypes& types);
 

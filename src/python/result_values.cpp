@@ -1,6 +1,7 @@
 #include "python/result_values.hpp"
 
 #include <new>
+#include <span>
 #include <type_traits>
 #include <utility>
 
@@ -8,11 +9,12 @@ namespace velm::python {
 
 namespace {
 
-// _Array: owns one engine array (float64 or bool) and exports it read-only, C-contiguous.
+// _Array: owns one engine array (float64, int32 or bool) and exports it read-only, C-contiguous.
 
 struct ArrayObject {
   PyObject_HEAD std::vector<double>* doubles;
   std::vector<std::uint8_t>* flags;
+  std::vector<std::int32_t>* ints;
   int ndim;
   Py_ssize_t shape[3];
   Py_ssize_t strides[3];
@@ -25,16 +27,20 @@ int array_getbuffer(PyObject* self, Py_buffer* view, int flags) {
     view->obj = nullptr;
     return -1;
   }
-  const bool is_double = array->doubles != nullptr;
+  const bool is_double = array->doubles != nullptr, is_int = array->ints != nullptr;
   view->buf = is_double ? static_cast<void*>(array->doubles->data())
+              : is_int  ? static_cast<void*>(array->ints->data())
                         : static_cast<void*>(array->flags->data());
   view->obj = Py_NewRef(self);
-  view->itemsize = is_double ? sizeof(double) : 1;
+  view->itemsize = is_double ? sizeof(double) : is_int ? sizeof(std::int32_t) : 1;
   Py_ssize_t count = 1;
   for (int i = 0; i < array->ndim; ++i) count *= array->shape[i];
   view->len = count * view->itemsize;
   view->readonly = 1;
-  view->format = (flags & PyBUF_FORMAT) ? const_cast<char*>(is_double ? "d" : "?") : nullptr;
+  view->format = (flags & PyBUF_FORMAT) ? const_cast<char*>(is_double ? "d"
+                                                            : is_int  ? "i"
+                                                                      : "?")
+                                        : nullptr;
   view->ndim = array->ndim;
   view->shape = (flags & PyBUF_ND) == PyBUF_ND ? array->shape : nullptr;
   view->strides = (flags & PyBUF_STRIDES) == PyBUF_STRIDES ? array->strides : nullptr;
@@ -48,6 +54,7 @@ void array_dealloc(PyObject* self) {
   PyTypeObject* type = Py_TYPE(self);
   delete array->doubles;
   delete array->flags;
+  delete array->ints;
   type->tp_free(self);
   Py_DECREF(type);
 }
@@ -67,15 +74,18 @@ namespace {
 
 template <class Value>
 PyObject* array_view(PyObject* array_type, std::vector<Value>&& values,
-                     std::initializer_list<Py_ssize_t> shape) {
+                     std::span<const Py_ssize_t> shape) {
   auto* type = reinterpret_cast<PyTypeObject*>(array_type);
   auto* array = reinterpret_cast<ArrayObject*>(type->tp_alloc(type, 0));
   if (array == nullptr) return nullptr;
   array->doubles = nullptr;
   array->flags = nullptr;
+  array->ints = nullptr;
   try {
     if constexpr (std::is_same_v<Value, double>)
       array->doubles = new std::vector<double>(std::move(values));
+    else if constexpr (std::is_same_v<Value, std::int32_t>)
+      array->ints = new std::vector<std::int32_t>(std::move(values));
     else
       array->flags = new std::vector<std::uint8_t>(std::move(values));
   } catch (const std::bad_alloc&) {
@@ -100,11 +110,21 @@ PyObject* array_view(PyObject* array_type, std::vector<Value>&& values,
 
 PyObject* memoryview_of(PyObject* array_type, std::vector<double>&& values,
                         std::initializer_list<Py_ssize_t> shape) {
-  return array_view(array_type, std::move(values), shape);
+  return array_view(array_type, std::move(values), {shape.begin(), shape.size()});
 }
 
 PyObject* memoryview_of(PyObject* array_type, std::vector<std::uint8_t>&& values,
                         std::initializer_list<Py_ssize_t> shape) {
+  return array_view(array_type, std::move(values), {shape.begin(), shape.size()});
+}
+
+PyObject* memoryview_of(PyObject* array_type, std::vector<double>&& values,
+                        std::span<const Py_ssize_t> shape) {
+  return array_view(array_type, std::move(values), shape);
+}
+
+PyObject* memoryview_of(PyObject* array_type, std::vector<std::int32_t>&& values,
+                        std::span<const Py_ssize_t> shape) {
   return array_view(array_type, std::move(values), shape);
 }
 

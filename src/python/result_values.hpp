@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <span>
 #include <vector>
 
 namespace velm::python {
@@ -21,6 +22,11 @@ PyObject* memoryview_of(PyObject* array_type, std::vector<double>&& values,
                         std::initializer_list<Py_ssize_t> shape);
 PyObject* memoryview_of(PyObject* array_type, std::vector<std::uint8_t>&& values,
                         std::initializer_list<Py_ssize_t> shape);
+// The same with a shape of 1 to 3 extents known only at run time; int32 arrays have format "i".
+PyObject* memoryview_of(PyObject* array_type, std::vector<double>&& values,
+                        std::span<const Py_ssize_t> shape);
+PyObject* memoryview_of(PyObject* array_type, std::vector<std::int32_t>&& values,
+                        std::span<const Py_ssize_t> shape);
 
 template <class Ids>
 PyObject* int_tuple(const Ids& ids) {

@@ -1,7 +1,7 @@
 """This is the Python module called "velm_calculations"."""
 
 import os
-from typing import Any, Callable, Sequence
+from typing import Any, Callable, Iterable, Sequence
 
 __all__: list[str]
 
@@ -22,6 +22,7 @@ def analyze(
     modes: int = 0,
     mass_combination: int | None = None,
     gravity: Sequence[float] | None = None,
+    strict: bool = False,
 ) -> Analysis:
     """Analyse every load case and every load combination of a model document (a str) and
     return an Analysis.
@@ -90,6 +91,7 @@ def analyze_file(
     modes: int = 0,
     mass_combination: int | None = None,
     gravity: Sequence[float] | None = None,
+    strict: bool = False,
 ) -> Analysis:
     """The same as analyze() for the model document in a file. A file that cannot be read
     raises AnalysisError with 'Failed to read JSON file: ' and the system's text. The other
@@ -131,6 +133,11 @@ class ResultSet:
         """(S, 6): FX, FY, FZ, MX, MY, MZ of support record support_ids[k], global axes: K u - F
         at the dofs the record fixes, summed over its nodes, and the spring force -k u at the
         dofs it springs; 0 at the others."""
+    @property
+    def node_reactions(self) -> memoryview:
+        """(N, 6): FX, FY, FZ, MX, MY, MZ on node node_ids[k], global axes: K u - F at the dofs its
+        supports fix (restraints), the spring force -k u at the dofs they spring, 0 at the others;
+        summed over the nodes of each support record they give its reactions."""
     @property
     def end_forces(self) -> memoryview:
         """(M, 12): forces and moments the nodes exert on member member_ids[k], start then end,
@@ -220,6 +227,27 @@ class Analysis:
     def modal(self) -> ModalResult | None:
         """None, or the ModalResult of analyze(modes=k): natural frequencies, mode shapes,
         participation and effective masses."""
+    @property
+    def warnings(self) -> tuple[str, ...]:
+        """One text per thing the reader skipped or read as a default that the author probably
+        did not mean, each naming its record (and for a key its line and column): unknown keys,
+        support condition values other than 'Fixed' and 'Free', condition keys other than X, Y,
+        Z, hinges on truss, tension, compression or rigid members (no effect), a
+        reference_member naming no member. analyze(strict=True) raises AnalysisError for the
+        first instead."""
+    def envelope(
+        self,
+        /,
+        *,
+        cases: Iterable[int] | None = None,
+        combinations: Iterable[int] | None = None,
+    ) -> Envelope:
+        """The envelope of result sets: with neither argument every load combination, or every
+        load case when there is no combination; otherwise exactly the load cases `cases` and the
+        combinations `combinations` name (cases first, each set once). Failed result sets are
+        left out and listed in Envelope.skipped; with no set left every array holds zeros. The
+        deflections along members are not in the envelope yet. ValueError naming an unknown
+        id."""
     def spectrum_response(
         self,
         /,
@@ -275,3 +303,57 @@ class ModalResult:
         """Where the masses come from: "density", "load combination 3", or both."""
     def to_dict(self, /) -> dict[str, Any]:
         """The modal results as plain Python values."""
+
+class EnvelopeArrays:
+    """One side of an Envelope: read-only memoryviews with a ResultSet's array names and shapes,
+    float64 (the extremes) or int32, format "i" (the governing sets)."""
+
+    @property
+    def displacements(self) -> memoryview:
+        """(N, 6): per node and dof, as ResultSet.displacements."""
+    @property
+    def node_reactions(self) -> memoryview:
+        """(N, 6): per node and dof, as ResultSet.node_reactions."""
+    @property
+    def reactions(self) -> memoryview:
+        """(S, 6): per support record, as ResultSet.reactions."""
+    @property
+    def end_forces(self) -> memoryview:
+        """(M, 12): per member, as ResultSet.end_forces."""
+    @property
+    def internal_forces(self) -> memoryview:
+        """(M, stations, 6): per member and station, as ResultSet.internal_forces."""
+    @property
+    def internal_force_extremes(self) -> memoryview:
+        """(M, 2, 6): per member, as ResultSet.internal_force_extremes (the envelope of the exact
+        extremes is exact)."""
+    def to_dict(self, /) -> dict[str, Any]:
+        """The arrays as plain Python values (nested lists)."""
+
+class Envelope:
+    """The elementwise minimum and maximum of the arrays of several result sets of an Analysis,
+    and which set governs each entry."""
+
+    @property
+    def result_sets(self) -> tuple[tuple[str, int], ...]:
+        """("case" | "combination", id) of the result sets taken, in order; the governing arrays
+        index it."""
+    @property
+    def minimum(self) -> EnvelopeArrays:
+        """The elementwise minimum over the result sets (float64)."""
+    @property
+    def maximum(self) -> EnvelopeArrays:
+        """The elementwise maximum over the result sets (float64)."""
+    @property
+    def governing_minimum(self) -> EnvelopeArrays:
+        """Per entry the position in result_sets of the set giving the minimum (int32, the first
+        such set on a tie)."""
+    @property
+    def governing_maximum(self) -> EnvelopeArrays:
+        """The same for the maximum."""
+    @property
+    def skipped(self) -> tuple[tuple[str, int], ...]:
+        """("case" | "combination", id) of the result sets named or implied that failed
+        (ResultSet.error), left out."""
+    def to_dict(self, /) -> dict[str, Any]:
+        """The envelope as plain Python values (lists, dicts)."""

@@ -86,10 +86,12 @@ class AnalyzeSurfaceTest(unittest.TestCase):
         self.assertIn("interpreter lock is released", vc.analyze_file.__doc__)
         self.assertEqual(vc.analyze.__text_signature__,
                          "(json_data, *, stations=11, progress=None, second_order=False, "
-                         "buckling_modes=0, modes=0, mass_combination=None, gravity=None)")
+                         "buckling_modes=0, modes=0, mass_combination=None, gravity=None, "
+                         "strict=False)")
         self.assertEqual(vc.analyze_file.__text_signature__,
                          "(path, *, stations=11, progress=None, second_order=False, "
-                         "buckling_modes=0, modes=0, mass_combination=None, gravity=None)")
+                         "buckling_modes=0, modes=0, mass_combination=None, gravity=None, "
+                         "strict=False)")
         with self.assertRaises(TypeError):
             vc.Analysis()
 
@@ -312,13 +314,14 @@ class AnalyzeArraysTest(unittest.TestCase):
     def test_to_dict_serialises_everything(self):
         d = json.loads(json.dumps(self.analysis.to_dict()))
         self.assertEqual(set(d["load_cases"]["1"]),
-                         {"id", "name", "displacements", "reactions", "end_forces",
-                          "internal_forces", "internal_force_extremes", "inactive_members",
-                          "order", "iterations", "imperfections", "critical_load_factors",
-                          "buckling_modes", "error"})
+                         {"id", "name", "displacements", "reactions", "node_reactions",
+                          "end_forces", "internal_forces", "internal_force_extremes",
+                          "inactive_members", "order", "iterations", "imperfections",
+                          "critical_load_factors", "buckling_modes", "error"})
         self.assertEqual(set(d), {"node_ids", "member_ids", "support_ids", "coordinates",
                                   "member_nodes", "member_axes", "member_lengths", "restraints",
-                                  "load_cases", "combinations", "stations", "modal"})
+                                  "load_cases", "combinations", "stations", "modal",
+                                  "warnings"})
         self.assertIsNone(d["modal"])
         self.assertEqual(d["load_cases"]["1"]["displacements"],
                          self.analysis.load_cases[1].displacements.tolist())
