@@ -20,6 +20,16 @@ struct SparseSolverError {
   std::string text;
 };
 
+// The fill-reducing ordering of the analysis. `automatic` takes nested dissection of the
+// groups of unknowns where the matrix names its groups and has at least
+// kNestedDissectionGroups of them, and approximate minimum fill otherwise.
+enum class Ordering { automatic, minimum_fill, nested_dissection };
+
+// Measured on building frames (six unknowns a node): approximate minimum fill left 10% fewer
+// factor entries than nested dissection at 1,920 nodes, 4% more at 4,235, 6% more at 11,250 (13%
+// more operations).
+inline constexpr std::int32_t kNestedDissectionGroups = 3000;
+
 class SparseLdlt {
  public:
   // Takes the matrix over; it stays with the factorisation until both are dropped.
@@ -29,7 +39,7 @@ class SparseLdlt {
   SparseLdlt& operator=(const SparseLdlt&) = delete;
 
   // Fill-reducing ordering and symbolic factorisation.
-  std::expected<void, SparseSolverError> analyse();
+  std::expected<void, SparseSolverError> analyse(Ordering ordering = Ordering::automatic);
 
   // After analyse: the solver's estimate of the memory the factorisation needs.
   std::uint64_t estimated_bytes() const;
@@ -62,6 +72,7 @@ class SparseLdlt {
   struct Instance;
   SparseSymmetricMatrix matrix_;
   std::vector<double> scale_;
+  std::vector<std::int32_t> positions_;  // the given pivot order, during the analysis
   std::vector<std::int64_t> null_pivots_;
   std::int64_t negative_pivots_ = 0;
   std::unique_ptr<Instance> instance_;

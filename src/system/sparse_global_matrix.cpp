@@ -72,6 +72,10 @@ SparseGlobalMatrix::SparseGlobalMatrix(const DofNumbering& dofs,
   }
 
   matrix_.size = static_cast<std::int32_t>(dofs.count());
+  // Each node's unknowns are one group: they share the node's pattern.
+  for (std::size_t n = 0; n < nodes; ++n)
+    if (dofs.free[n] > 0) matrix_.groups.push_back(static_cast<std::int32_t>(dofs.first[n]));
+  std::sort(matrix_.groups.begin(), matrix_.groups.end());
   matrix_.rows.resize(static_cast<std::size_t>(entries));
   matrix_.cols.resize(static_cast<std::size_t>(entries));
   matrix_.values.assign(static_cast<std::size_t>(entries), 0.0);
