@@ -30,10 +30,16 @@ enum class Ordering { automatic, minimum_fill, nested_dissection };
 // more operations).
 inline constexpr std::int32_t kNestedDissectionGroups = 3000;
 
+// What the matrix is expected to be. `positive`: symmetric positive definite, factorised
+// without pivoting; should a pivot show otherwise (null or negative), the factorisation starts
+// again as `indefinite`, with threshold pivoting, which is what the caller then sees.
+enum class Definiteness { positive, indefinite };
+
 class SparseLdlt {
  public:
   // Takes the matrix over; it stays with the factorisation until both are dropped.
-  explicit SparseLdlt(SparseSymmetricMatrix matrix);
+  explicit SparseLdlt(SparseSymmetricMatrix matrix,
+                      Definiteness expected = Definiteness::indefinite);
   ~SparseLdlt();
   SparseLdlt(const SparseLdlt&) = delete;
   SparseLdlt& operator=(const SparseLdlt&) = delete;
@@ -65,12 +71,21 @@ class SparseLdlt {
   // scaling does not change. Null pivots are not counted.
   std::int64_t negative_pivots() const { return negative_pivots_; }
 
+  // Positive once the matrix has been factorised as positive definite.
+  Definiteness definiteness() const { return definiteness_; }
+
   // Solves A X = B in place for `count` right-hand sides stored column after column.
   std::expected<void, SparseSolverError> solve(double* rhs, std::int32_t count);
 
  private:
   struct Instance;
+  // A fresh instance of the library for the current definiteness.
+  void start();
+
   SparseSymmetricMatrix matrix_;
+  Definiteness definiteness_;
+  Ordering ordering_ = Ordering::automatic;  // as analysed
+  bool scaled_ = false;                      // matrix_ holds S A S
   std::vector<double> scale_;
   std::vector<std::int32_t> positions_;  // the given pivot order, during the analysis
   std::vector<std::int64_t> null_pivots_;

@@ -186,13 +186,13 @@ linalg::Vector SparseGlobalMatrix::multiply(const linalg::Vector& v) const {
 
 std::expected<std::unique_ptr<SparseGlobalFactor>, FactorFailure> SparseGlobalFactor::create(
     linalg::SparseSymmetricMatrix matrix, std::optional<std::uint64_t> available_bytes,
-    base::Monitor& monitor) {
+    base::Monitor& monitor, linalg::Definiteness expected) {
   const auto failure = [](const linalg::SparseSolverError& error) {
     const bool memory = error.kind == linalg::SparseSolverError::Kind::out_of_memory;
     return std::unexpected(FactorFailure{
         memory ? FactorFailure::Kind::out_of_memory : FactorFailure::Kind::failed, error.text});
   };
-  std::unique_ptr<SparseGlobalFactor> factor(new SparseGlobalFactor(std::move(matrix)));
+  std::unique_ptr<SparseGlobalFactor> factor(new SparseGlobalFactor(std::move(matrix), expected));
   monitor.stage_progress("order", 0.0);
   if (auto ordered = factor->ldlt_.analyse(); !ordered) return failure(ordered.error());
   monitor.stage_end("order");
