@@ -9,6 +9,7 @@
 #include <new>
 
 #include "base/internal_fault.hpp"
+#include "linalg/blas_threads.hpp"
 #include "linalg/nested_dissection.hpp"
 
 namespace velm::linalg {
@@ -44,6 +45,9 @@ void renew_in_child() {
 
 std::mutex& library_lock() {
   static const bool registered = [] {
+    // The BLAS guard is taken inside this lock, so its fork handlers come first: prepare
+    // handlers run in reverse order of registration, which takes this lock before it.
+    register_blas_fork_handlers();
     the_lock = ::new (lock_storage) std::mutex;
     ::pthread_atfork(lock_before_fork, unlock_in_parent, renew_in_child);
     return true;
@@ -78,6 +82,7 @@ struct SparseLdlt::Instance {
   void call(int job) {
     id.job = job;
     const std::lock_guard<std::mutex> guard(library_lock());
+    const SolverBlas every_core;
     dmumps_c(&id);
   }
   ~Instance() {
