@@ -1,9 +1,11 @@
 #include "linalg/nested_dissection.hpp"
 
 #include <metis.h>
+#include <pthread.h>
 
 #include <algorithm>
 #include <mutex>
+#include <new>
 
 #include "base/internal_fault.hpp"
 
@@ -17,10 +19,29 @@ namespace {
 constexpr idx_t kSeed = 20;
 
 // The partitioner's random generator is process-wide state: two calls at once would draw from
-// one sequence and each take an ordering that depends on the other's timing.
+// one sequence and each take an ordering that depends on the other's timing. A fork waits for
+// the call in progress, as for the sparse solver's lock, and the child starts with a free lock.
+alignas(std::mutex) unsigned char lock_storage[sizeof(std::mutex)];
+std::mutex* the_lock = nullptr;
+
+void lock_before_fork() {
+  the_lock->lock();
+}
+void unlock_in_parent() {
+  the_lock->unlock();
+}
+void renew_in_child() {
+  the_lock = ::new (lock_storage) std::mutex;
+}
+
 std::mutex& partitioner_lock() {
-  static std::mutex lock;
-  return lock;
+  static const bool registered = [] {
+    the_lock = ::new (lock_storage) std::mutex;
+    ::pthread_atfork(lock_before_fork, unlock_in_parent, renew_in_child);
+    return true;
+  }();
+  (void)registered;
+  return *the_lock;
 }
 
 }  // namespace
