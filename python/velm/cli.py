@@ -20,7 +20,7 @@ from collections.abc import Sequence
 from typing import TYPE_CHECKING, Any
 
 from velm.progress import ProgressLine
-from velm.summary import format_summary, result_sets
+from velm.summary import format_modes, format_summary, result_sets
 from velm.svg import draw_svg
 
 if TYPE_CHECKING:
@@ -50,6 +50,15 @@ def parse_arguments(argv: Sequence[str] | None) -> argparse.Namespace:
     parser.add_argument("--buckling", metavar="K", type=_count, default=0,
                         help="the K lowest elastic critical load factors alpha_cr per result "
                         "set, and their modes")
+    parser.add_argument("--modes", metavar="K", type=_count, default=0,
+                        help="the K lowest natural frequencies: a table of periods, "
+                        "frequencies and effective mass ratios per direction")
+    parser.add_argument("--mass-combination", metavar="ID", type=int,
+                        help="with --modes: the load combination whose gravity loads add mass "
+                        "(needs --gravity)")
+    parser.add_argument("--gravity", metavar=("GX", "GY", "GZ"), type=float, nargs=3,
+                        help="with --mass-combination: the acceleration of gravity in the "
+                        "model's units, e.g. 0 0 -9.81")
     parser.add_argument("--json", metavar="OUT", type=pathlib.Path,
                         help="write every result as JSON to OUT")
     parser.add_argument("--svg", metavar="OUT", type=pathlib.Path,
@@ -60,6 +69,9 @@ def parse_arguments(argv: Sequence[str] | None) -> argparse.Namespace:
     parser.add_argument("--mode", metavar="K", type=_count,
                         help="with --svg and --buckling: draw buckling mode K (1 is the lowest) "
                         "instead of the deformed shape")
+    parser.add_argument("--vibration-mode", metavar="K", type=_count,
+                        help="with --svg and --modes: draw vibration mode K (1 is the lowest) "
+                        "instead of the deformed shape")
     parser.add_argument("--up", choices=("Y", "Z"), default="Z",
                         help="the global axis pointing up in the picture (default Z)")
     parser.add_argument("--full", metavar="DIR", type=pathlib.Path,
@@ -68,6 +80,15 @@ def parse_arguments(argv: Sequence[str] | None) -> argparse.Namespace:
     arguments = parser.parse_args(argv)
     if arguments.mode is not None and (not arguments.svg or arguments.mode > arguments.buckling):
         parser.error("--mode K needs --svg and --buckling of at least K")
+    if arguments.vibration_mode is not None and (
+            not arguments.svg or not 1 <= arguments.vibration_mode <= arguments.modes):
+        parser.error("--vibration-mode K needs --svg and --modes of at least K")
+    if arguments.mode is not None and arguments.vibration_mode is not None:
+        parser.error("--mode and --vibration-mode draw one picture each: choose one")
+    if (arguments.mass_combination is None) != (arguments.gravity is None):
+        parser.error("--mass-combination and --gravity go together")
+    if arguments.mass_combination is not None and not arguments.modes:
+        parser.error("--mass-combination needs --modes")
     return arguments
 
 
@@ -129,6 +150,11 @@ def run(arguments: argparse.Namespace, engine: Any) -> bool:
                 options["second_order"] = True
             if arguments.buckling:
                 options["buckling_modes"] = arguments.buckling
+            if arguments.modes:
+                options["modes"] = arguments.modes
+            if arguments.mass_combination is not None:
+                options["mass_combination"] = arguments.mass_combination
+                options["gravity"] = tuple(arguments.gravity)
             analysis = analyze_file(engine, model, options, display)
         finally:
             display.clear()
@@ -137,6 +163,8 @@ def run(arguments: argparse.Namespace, engine: Any) -> bool:
     except (LookupError, *faults) as error:
         raise Failure(error) from None
     print(format_summary(analysis, str(model), seconds, chosen))
+    if getattr(analysis, "modal", None) is not None:
+        print("\n" + format_modes(analysis.modal))
 
     written = []
     if arguments.json:
@@ -150,12 +178,14 @@ def run(arguments: argparse.Namespace, engine: Any) -> bool:
     if arguments.svg and drawable:
         label, result = drawable[0]
         picture = draw_svg(analysis, result, up=arguments.up, moments=arguments.moments,
-                           mode=arguments.mode)
+                           mode=arguments.mode, vibration_mode=arguments.vibration_mode)
         try:
             write_output(engine, arguments.svg, picture)
         except OSError as error:
             raise Failure(f"cannot write {arguments.svg}: {error}") from None
-        drawn = f", buckling mode {arguments.mode}" if arguments.mode else ""
+        drawn = (f", buckling mode {arguments.mode}" if arguments.mode else
+                 f", vibration mode {arguments.vibration_mode}" if arguments.vibration_mode
+                 else "")
         written.append((f"picture ({label.lower()} {result.id}{drawn})", arguments.svg))
     if arguments.full:
         try:

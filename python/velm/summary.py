@@ -7,7 +7,7 @@ from collections.abc import Iterable
 from typing import TYPE_CHECKING
 
 if TYPE_CHECKING:
-    from velm_calculations import Analysis, ResultSet
+    from velm_calculations import Analysis, ModalResult, ResultSet
 
 TRANSLATIONS = ("UX", "UY", "UZ")
 REACTIONS = ("FX", "FY", "FZ", "MX", "MY", "MZ")
@@ -130,3 +130,28 @@ def _kilo(value):
 
 def _duration(seconds):
     return f"{seconds * 1e3:.0f} ms" if seconds < 1.0 else f"{seconds:.2f} s"
+
+
+#: The directions of the effective mass ratios in the modal table.
+MASS_DIRECTIONS = ("X", "Y", "Z")
+
+
+def format_modes(modal: ModalResult) -> str:
+    """The modal table: per mode its period, frequency and effective mass ratio along global X, Y
+    and Z (effective mass over the model's total mass), with the cumulative sums."""
+    lines = [f"Natural modes (masses from {modal.mass_source}): period in s, frequency in Hz, "
+             "effective mass in % of the total",
+             "  mode    period  frequency" + "".join(f"{d:>9}{'sum ' + d:>9}"
+                                                   for d in MASS_DIRECTIONS)]
+    totals = modal.total_masses.tolist()[:3]
+    sums = [0.0, 0.0, 0.0]
+    for k, (period, frequency, masses) in enumerate(
+            zip(modal.periods.tolist(), modal.frequencies.tolist(),
+                modal.effective_masses.tolist()), start=1):
+        row = f"  {k:>4}  {period:8.4f}  {frequency:9.3f}"
+        for d in range(3):
+            ratio = 100.0 * masses[d] / totals[d] if totals[d] > 0.0 else 0.0
+            sums[d] += ratio
+            row += f"{ratio:9.2f}{sums[d]:9.2f}"
+        lines.append(row)
+    return "\n".join(lines)

@@ -30,7 +30,8 @@ ELEVATION = math.radians(25.0)
 
 
 def draw_svg(analysis: Analysis, result_set: ResultSet, *, up: str = "Z", moments: bool = False,
-             scale: float | None = None, mode: int | None = None) -> str:
+             scale: float | None = None, mode: int | None = None,
+             vibration_mode: int | None = None) -> str:
     """A standalone SVG document of the frame of `analysis` under `result_set`.
 
     The frame is drawn in an axonometric view with global `up` ("Z" or "Y") pointing up the page:
@@ -40,8 +41,9 @@ def draw_svg(analysis: Analysis, result_set: ResultSet, *, up: str = "Z", moment
     moment diagram in group "moments". `scale` multiplies the displacements; by default the
     largest translation is drawn as a tenth of the model's extent. The legend states the scale.
     With `mode` K (1 is the lowest), buckling mode K of the result set is drawn in place of the
-    deformed shape, and the legend gives its critical load factor. Raises ValueError for a
-    result set that failed or has fewer modes.
+    deformed shape, and the legend gives its critical load factor. With `vibration_mode` K,
+    natural mode K of analysis.modal likewise, the legend giving its period and frequency.
+    Raises ValueError for a result set that failed or has fewer modes, or for both modes at once.
     """
     if up not in ("Y", "Z"):
         raise ValueError(f"up must be 'Y' or 'Z', not {up!r}")
@@ -55,6 +57,15 @@ def draw_svg(analysis: Analysis, result_set: ResultSet, *, up: str = "Z", moment
         if not 1 <= mode <= len(factors):
             raise ValueError(f"the result set has {len(factors)} buckling modes, not mode {mode}")
         displacements = result_set.buckling_modes.tolist()[mode - 1]
+        moments = False
+    if vibration_mode is not None:
+        modal = getattr(analysis, "modal", None)
+        count = 0 if modal is None else len(modal.frequencies)
+        if mode is not None:
+            raise ValueError("draw either a buckling mode or a vibration mode, not both")
+        if not 1 <= vibration_mode <= count:
+            raise ValueError(f"the analysis has {count} vibration modes, not mode {vibration_mode}")
+        displacements = modal.shapes.tolist()[vibration_mode - 1]
         moments = False
     index = {node_id: k for k, node_id in enumerate(analysis.node_ids)}
     members = [(member_id, index[start], index[end])
@@ -120,6 +131,10 @@ def draw_svg(analysis: Analysis, result_set: ResultSet, *, up: str = "Z", moment
     if mode is not None:
         out += _legend(scale, largest, largest_node, False, 0.0,
                        mode=(mode, result_set.critical_load_factors[mode - 1]))
+    elif vibration_mode is not None:
+        out += _legend(scale, largest, largest_node, False, 0.0,
+                       vibration=(vibration_mode, analysis.modal.periods[vibration_mode - 1],
+                                  analysis.modal.frequencies[vibration_mode - 1]))
     else:
         out += _legend(scale, largest, largest_node, moments, peak_moment)
     out += _axes(view)
@@ -238,7 +253,7 @@ def _kind(analysis, result_set):
     return "Result set"
 
 
-def _legend(scale, largest, largest_node, moments, peak_moment, mode=None):
+def _legend(scale, largest, largest_node, moments, peak_moment, mode=None, vibration=None):
     y = HEIGHT - LEGEND_SPACE + 10
     lines = ['<g class="legend" font-size="14" fill="#202124">',
              f'<path d="M {MARGIN} {y} h 30" stroke="#80868b" stroke-width="1.6"/>',
@@ -250,6 +265,10 @@ def _legend(scale, largest, largest_node, moments, peak_moment, mode=None):
                 if largest > 0.0 else
                 f"buckling mode {mode[0]}, alpha_cr = {mode[1]:.4g}: a member buckles between "
                 "its nodes, which do not move")
+    elif vibration is not None:
+        text = (f"vibration mode {vibration[0]}, period {vibration[1]:.4g} s, frequency "
+                f"{vibration[2]:.4g} Hz: largest translation drawn as "
+                f"{DEFORMATION_SHARE:.0%} of the frame's extent (a mode has no size)")
     elif largest > 0.0:
         text = (f"deformed shape, displacements \u00d7 {scale:.4g}: largest translation "
                 f"{largest * 1000:.4g} mm at node {largest_node}")

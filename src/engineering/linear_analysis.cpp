@@ -13,7 +13,8 @@ base::Expected<void> analyse_linear(const system::DiscreteModel& model,
                                     const std::vector<frame::LoadSet>& sets,
                                     const std::vector<std::uint8_t>& wanted,
                                     const AnalysisOptions& options, base::Monitor& monitor,
-                                    std::vector<ResultSet>& results) {
+                                    std::vector<ResultSet>& results,
+                                    std::optional<system::Factorisation>* keep) {
   const frame::Structure& structure = model.structure;
   const std::size_t cases = structure.load_cases.size();
   const std::size_t unknowns = model.unknowns();
@@ -35,7 +36,10 @@ base::Expected<void> analyse_linear(const system::DiscreteModel& model,
         !solved)
       return solved;
   }
-  factor->reset();
+  if (keep != nullptr)
+    keep->emplace(std::move(*factor));
+  else
+    factor->reset();
   if (monitor.stop_requested()) return base::fail(base::ErrorCode::cancelled);
   monitor.stage_end("solve");
 

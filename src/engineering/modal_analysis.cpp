@@ -8,6 +8,7 @@
 #include <cmath>
 #include <limits>
 #include <numbers>
+#include <optional>
 
 #include "engineering/modal_masses.hpp"
 #include "engineering/result_recovery.hpp"
@@ -23,10 +24,16 @@ namespace {
 using linalg::Vector;
 
 constexpr std::size_t kDenseOrder = 400;
-constexpr double kBendingRatio = 0.08;
-constexpr double kAxialRatio = 0.03;
+// Segment lengths to begin with: omega_max at most these shares of a segment's clamped bending
+// and axial (or torsional) frequencies.
+constexpr double kBendingRatio = 0.15;
+constexpr double kAxialRatio = 0.25;
+// A frequency of the cut structure more than this above its exact value calls for finer cuts
+// where the error sits: of the members whose error indicator is at least kShare of the largest.
+constexpr double kGap = 1e-3;
+constexpr double kShare = 0.1;
 constexpr std::uint32_t kMostSegments = 64;
-constexpr int kMostPasses = 5;
+constexpr int kMostPasses = 8;
 
 struct Mode {
   double omega;
@@ -89,7 +96,7 @@ base::Expected<std::vector<Mode>> lowest_modes(const system::SparseGlobalMatrix&
     Spectra::SymGEigsSolver<MassOperator, StiffnessOperator, Spectra::GEigsMode::RegularInverse>
         solver(a, b, nev, ncv);
     solver.init();
-    solver.compute(Spectra::SortRule::LargestAlge, 1000, 1e-10);
+    solver.compute(Spectra::SortRule::LargestAlge, 1000, 1e-7);
     if (solver.info() != Spectra::CompInfo::Successful) return failed();
     values = solver.eigenvalues();
     vectors = solver.eigenvectors();
@@ -159,14 +166,18 @@ std::vector<std::vector<double>> cuts_for(const frame::Structure& structure,
 
 // The roots of the Rayleigh functional phi^T D(omega) phi for the mode's shape, by secant
 // steps from the estimate; the estimate itself where they do not settle below the first pole.
+// `indicator` (per segment of the cut structure, added to): how far the segment's consistent
+// K - omega^2 M misses its exact D(omega) on the mode at the refined omega, |u^T (K - omega^2 M
+// - D) u|: where the cut structure's error sits.
 double refined(const ModalSystem& system, const std::vector<mechanics::LineMass>& segment_mass,
                const std::vector<double>& node_mass, const Vector& shape, double estimate,
-               double pole) {
+               double pole, std::vector<double>& indicator) {
   const frame::Structure& structure = system.cut.structure;
   const std::vector<double> nodes = node_displacements(*system.model, shape.data());
   std::vector<std::size_t> exact;
   std::vector<linalg::Vector12> motion;
-  double stiff = 0.0, inert = 0.0;  // the parts in omega^0 and omega^2
+  std::vector<double> strain, kinetic;  // u^T K u and u^T M u of the exact segments
+  double stiff = 0.0, inert = 0.0;      // the parts in omega^0 and omega^2 of the others
   for (std::size_t s = 0; s < structure.members.size(); ++s) {
     const frame::StructureMember& member = structure.members[s];
     if (member.type == model::MemberType::Rigid) continue;
@@ -179,39 +190,58 @@ double refined(const ModalSystem& system, const std::vector<mechanics::LineMass>
     }
     exact.push_back(s);
     motion.push_back(u);
+    const system::ElementData& element = system.model->elements[s];
+    strain.push_back(u.dot(element.stiffness() * u));
+    kinetic.push_back(u.dot(system::member_mass(member, element, segment_mass[s]) * u));
   }
   for (std::uint32_t node = 1; node <= structure.node_count; ++node)
     for (std::size_t k = 0; k < 3; ++k) {
       const double u = nodes[6 * (node - 1) + k];
       inert += node_mass[node - 1] * u * u;
     }
-  const auto functional = [&](double omega) {
+  // phi^T D(omega) phi; with `indicator`, also each exact segment's |u^T (K - omega^2 M - D) u|.
+  const auto functional = [&](double omega, std::vector<double>* errors) {
     double sum = stiff - omega * omega * inert;
     for (std::size_t i = 0; i < exact.size(); ++i) {
-      const frame::StructureMember& member = structure.members[exact[i]];
-      const linalg::Matrix12 d = mechanics::dynamic_stiffness(
-          member.properties, segment_mass[exact[i]], member.length, omega);
-      if (member.released) {
-        const mechanics::Condensation condensed(d, member.ends, member.length,
-                                                mechanics::Condensation::Balance::none);
-        sum += motion[i].dot(condensed.stiffness() * motion[i]);
-      } else {
-        sum += motion[i].dot(d * motion[i]);
-      }
+      const std::size_t s = exact[i];
+      const frame::StructureMember& member = structure.members[s];
+      linalg::Matrix12 d =
+          mechanics::dynamic_stiffness(member.properties, segment_mass[s], member.length, omega);
+      if (member.released)
+        d = mechanics::Condensation(d, member.ends, member.length,
+                                    mechanics::Condensation::Balance::none)
+                .stiffness();
+      const double exact_part = motion[i].dot(d * motion[i]);
+      sum += exact_part;
+      if (errors != nullptr)
+        (*errors)[s] += std::abs(strain[i] - omega * omega * kinetic[i] - exact_part);
     }
     return sum;
   };
-  double a = estimate, b = estimate * (1.0 - 1e-4);
-  double fa = functional(a), fb = functional(b);
-  for (int step = 0; step < 40; ++step) {
-    if (fb == fa) break;
+  // The functional falls as -omega^2 phi^T M phi near the root, phi^T M phi = 1: a first step
+  // omega + f / (2 omega), then secant steps, each error about the product of the last two,
+  // until a step is below 1e-11 of omega (the functional is a sum over the members with
+  // rounding of about 1e-10 of omega^2: below that its sign is noise) or |f| stops falling.
+  std::vector<double> local(indicator.size(), 0.0);
+  double a = estimate, fa = functional(a, nullptr);
+  double b = a + fa / (2.0 * a);
+  double omega = estimate, best = std::abs(fa);
+  for (int step = 0; step < 8; ++step) {
+    if (!(b > 0.0) || !(b < pole) || !std::isfinite(b)) break;
+    std::fill(local.begin(), local.end(), 0.0);
+    const double fb = functional(b, &local);
+    if (!(std::abs(fb) < best)) break;
+    best = std::abs(fb);
+    omega = b;
+    if (std::abs(b - a) <= 1e-11 * b || fb == 0.0 || fb == fa) break;
     const double c = b - fb * (b - a) / (fb - fa);
-    if (!(c > 0.0) || !(c < pole) || !std::isfinite(c)) return estimate;
     a = b, fa = fb;
-    b = c, fb = functional(b);
-    if (std::abs(b - a) <= 1e-14 * b) return b;
+    b = c;
   }
-  return std::abs(b - estimate) < 0.05 * estimate ? b : estimate;
+  if (!(std::abs(omega - estimate) < 0.05 * estimate)) omega = estimate;
+  if (omega != estimate)
+    for (std::size_t s = 0; s < local.size(); ++s) indicator[s] += local[s];
+  return omega;
 }
 
 // The motion r of direction d (0..2 along X, Y, Z; 3..5 about them through the origin) at a
@@ -243,7 +273,8 @@ linalg::Vector12 local_rigid(const frame::Structure& structure, const frame::Str
 }  // namespace
 
 base::Expected<ModalResult> modal_analysis(const frame::Structure& structure,
-                                           const ModalOptions& options, base::Monitor& monitor) {
+                                           const ModalOptions& options, base::Monitor& monitor,
+                                           const system::Factorisation* shared) {
   auto found_masses = member_masses(structure, options);
   if (!found_masses) return std::unexpected(std::move(found_masses.error()));
   const MemberMasses& masses = *found_masses;
@@ -255,60 +286,119 @@ base::Expected<ModalResult> modal_analysis(const frame::Structure& structure,
   std::vector<mechanics::LineMass> segment_mass;
   std::vector<double> node_mass;
   base::Monitor quiet;
+  std::optional<system::SparseGlobalMatrix> mass;
   for (int pass = 0; pass < kMostPasses; ++pass) {
     system->cut = frame::subdivided_structure(structure, cuts_for(structure, masses, count));
     system->model = std::make_unique<system::DiscreteModel>(system->cut.structure, monitor);
     if (monitor.stop_requested()) return base::fail(base::ErrorCode::cancelled);
-    segment_mass = segment_masses(system->cut, masses);
+    const frame::Subdivision& cut = system->cut;
+    segment_mass = segment_masses(cut, masses);
     node_mass = masses.nodes;
-    node_mass.resize(system->cut.structure.node_count, 0.0);
-    const std::vector<std::uint8_t> all(system->cut.structure.members.size(), 1);
+    node_mass.resize(cut.structure.node_count, 0.0);
+    const std::vector<std::uint8_t> all(cut.structure.members.size(), 1);
     auto stiffness = system::assemble_stiffness(*system->model, all, pass == 0 ? monitor : quiet);
     if (!stiffness) return std::unexpected(std::move(stiffness.error()));
-    const system::SparseGlobalMatrix mass =
-        system::assemble_mass(*system->model, segment_mass, node_mass);
-    auto factor = system::Factorisation::of(system::SparseGlobalMatrix(*stiffness),
-                                            system->model->dofs, pass == 0 ? monitor : quiet);
-    if (!factor) return std::unexpected(std::move(factor.error()));
+    mass.emplace(system::assemble_mass(*system->model, segment_mass, node_mass));
+    // Uncut, the structure's own K: the caller's factorisation serves.
+    const bool uncut = cut.structure.node_count == structure.node_count;
+    std::optional<system::Factorisation> own;
+    if (shared == nullptr || !uncut) {
+      auto factor = system::Factorisation::of(system::SparseGlobalMatrix(*stiffness),
+                                              system->model->dofs, pass == 0 ? monitor : quiet);
+      if (!factor) return std::unexpected(std::move(factor.error()));
+      own.emplace(std::move(*factor));
+    }
     if (monitor.stop_requested()) return base::fail(base::ErrorCode::cancelled);
-    auto lowest = lowest_modes(*stiffness, mass, *factor, options.modes);
+    auto lowest = lowest_modes(*stiffness, *mass, own ? *own : *shared, options.modes);
     if (!lowest) return std::unexpected(std::move(lowest.error()));
+    own.reset();
     modes = std::move(*lowest);
-    if (modes.empty()) break;
-    const std::vector<std::uint32_t> needed = segments_for(structure, masses, modes.back().omega);
     bool finer = false;
-    for (std::size_t m = 0; m < count.size(); ++m)
-      if (needed[m] > count[m]) count[m] = needed[m], finer = true;
+    const auto cut_finer = [&](std::size_t m, std::uint32_t segments) {
+      const frame::StructureMember& member = structure.members[m];
+      if (member.axial_only() || member.type == model::MemberType::Rigid) return;
+      if (masses.own[m].translational + masses.heaviest_line[m] <= 0.0) return;
+      segments = std::min(segments, kMostSegments);
+      if (segments > count[m]) count[m] = segments, finer = true;
+    };
+    if (static_cast<int>(modes.size()) < options.modes) {
+      // Fewer modes than asked: members with mass of their own have more between their nodes.
+      for (std::size_t m = 0; m < count.size(); ++m) cut_finer(m, 2 * count[m] + 2);
+    }
+    if (!modes.empty()) {
+      const std::vector<std::uint32_t> needed =
+          segments_for(structure, masses, modes.back().omega);
+      for (std::size_t m = 0; m < count.size(); ++m) cut_finer(m, needed[m]);
+    }
+    if (finer) continue;
+
+    // The first pole of any segment bounds the refinement.
+    double pole = std::numeric_limits<double>::infinity();
+    for (std::size_t s = 0; s < cut.structure.members.size(); ++s) {
+      const frame::StructureMember& member = cut.structure.members[s];
+      if (member.axial_only() || member.type == model::MemberType::Rigid) continue;
+      const mechanics::ClampedFrequencies f =
+          mechanics::clamped_frequencies(member.properties, segment_mass[s], member.length);
+      pole = std::min({pole, f.bending, f.axial});
+    }
+    // Refine every frequency; where the cut structure's own frequency lies more than kGap above
+    // the exact one, cut the members that hold most of its error finer, and solve again.
+    std::vector<double> per_member(structure.members.size(), 0.0);
+    for (Mode& mode : modes) {
+      if (monitor.stop_requested()) return base::fail(base::ErrorCode::cancelled);
+      mode.shape /= std::sqrt(mode.shape.dot(mass->multiply(mode.shape)));
+      std::vector<double> indicator(cut.structure.members.size(), 0.0);
+      const double estimate = mode.omega;
+      mode.omega = refined(*system, segment_mass, node_mass, mode.shape, estimate, pole, indicator);
+      if (estimate - mode.omega <= kGap * mode.omega) continue;
+      for (std::size_t s = 0; s < indicator.size(); ++s) per_member[cut.original[s]] += indicator[s];
+    }
+    const double largest = *std::max_element(per_member.begin(), per_member.end());
+    if (largest > 0.0 && pass + 1 < kMostPasses)
+      for (std::size_t m = 0; m < per_member.size(); ++m)
+        if (per_member[m] >= kShare * largest) cut_finer(m, 2 * count[m]);
     if (!finer) break;
   }
   if (modes.empty())
     return base::fail(base::ErrorCode::invalid_model,
                       "The model has no mass that can move: every mass sits on fixed degrees of "
                       "freedom.");
+  std::stable_sort(modes.begin(), modes.end(),
+                   [](const Mode& a, const Mode& b) { return a.omega < b.omega; });
 
-  // The first pole of any segment bounds the refinement.
-  double pole = std::numeric_limits<double>::infinity();
-  for (std::size_t s = 0; s < system->cut.structure.members.size(); ++s) {
-    const frame::StructureMember& member = system->cut.structure.members[s];
-    if (member.axial_only() || member.type == model::MemberType::Rigid) continue;
-    const mechanics::ClampedFrequencies f =
-        mechanics::clamped_frequencies(member.properties, segment_mass[s], member.length);
-    pole = std::min({pole, f.bending, f.axial});
-  }
-
-  const system::SparseGlobalMatrix mass =
-      system::assemble_mass(*system->model, segment_mass, node_mass);
   const frame::Structure& cut = system->cut.structure;
   ModalResult result;
   const std::size_t n_nodes = structure.node_count;
-  for (Mode& mode : modes) {
-    if (monitor.stop_requested()) return base::fail(base::ErrorCode::cancelled);
-    const double norm = std::sqrt(mode.shape.dot(mass.multiply(mode.shape)));
-    mode.shape /= norm;
-    mode.omega = refined(*system, segment_mass, node_mass, mode.shape, mode.omega, pole);
+
+  // Per segment, M r for the six rigid motions r (member axes), once for every mode: the
+  // participation is then (T u)^T (M r), T the motion of the released ends.
+  std::vector<std::size_t> heavy;
+  std::vector<Eigen::Matrix<double, 12, 6>> weights;
+  for (std::size_t s = 0; s < cut.members.size(); ++s) {
+    const frame::StructureMember& member = cut.members[s];
+    const mechanics::LineMass& line = segment_mass[s];
+    if (member.type == model::MemberType::Rigid ||
+        (line.translational == 0.0 && line.torsional == 0.0))
+      continue;
+    const linalg::Matrix12 local =
+        member.axial_only()
+            ? mechanics::bar_mass(line.translational, member.length, 0.0, member.length)
+            : mechanics::consistent_mass(line, member.length, 0.0, member.length);
+    Eigen::Matrix<double, 12, 6> w;
+    for (int d = 0; d < 6; ++d) {
+      const linalg::Vector12 r = local_rigid(cut, member, d);
+      w.col(d) = local * r;
+      result.total_masses[static_cast<std::size_t>(d)] += r.dot(w.col(d));
+    }
+    heavy.push_back(s);
+    weights.push_back(w);
   }
-  std::stable_sort(modes.begin(), modes.end(),
-                   [](const Mode& a, const Mode& b) { return a.omega < b.omega; });
+  for (std::uint32_t node = 1; node <= cut.node_count; ++node)
+    for (int d = 0; d < 6; ++d) {
+      const linalg::Vector6 r = rigid_motion(d, cut.xyz(node));
+      result.total_masses[static_cast<std::size_t>(d)] +=
+          node_mass[node - 1] * r.head<3>().squaredNorm();
+    }
 
   for (const Mode& mode : modes) {
     std::vector<double> nodes = node_displacements(*system->model, mode.shape.data());
@@ -329,66 +419,37 @@ base::Expected<ModalResult> modal_analysis(const frame::Structure& structure,
     Vector shape = sign * mode.shape;
     for (double& v : nodes) v *= sign;
 
-    std::array<double, 6> gamma{};
-    for (std::size_t s = 0; s < cut.members.size(); ++s) {
+    Eigen::Matrix<double, 6, 1> gamma = Eigen::Matrix<double, 6, 1>::Zero();
+    for (std::size_t h = 0; h < heavy.size(); ++h) {
+      const std::size_t s = heavy[h];
       const frame::StructureMember& member = cut.members[s];
-      if (member.type == model::MemberType::Rigid) continue;
-      const mechanics::LineMass& line = segment_mass[s];
-      if (line.translational == 0.0 && line.torsional == 0.0) continue;
       linalg::Vector12 u = local_motion(member, nodes);
-      linalg::Matrix12 local;
-      if (member.axial_only()) {
-        local = mechanics::bar_mass(line.translational, member.length, 0.0, member.length);
-      } else {
-        local = mechanics::consistent_mass(line, member.length, 0.0, member.length);
-        if (member.released) u = system->model->elements[s].condensation.end_motion() * u;
-      }
-      const linalg::Vector12 mu = local * u;
-      for (int d = 0; d < 6; ++d)
-        gamma[static_cast<std::size_t>(d)] += mu.dot(local_rigid(cut, member, d));
+      if (member.released && !member.axial_only())
+        u = system->model->elements[s].condensation.end_motion() * u;
+      gamma.noalias() += weights[h].transpose() * u;
     }
     for (std::uint32_t node = 1; node <= cut.node_count; ++node) {
       const double m = node_mass[node - 1];
       if (m == 0.0) continue;
       for (int d = 0; d < 6; ++d) {
         const linalg::Vector6 r = rigid_motion(d, cut.xyz(node));
-        for (int k = 0; k < 3; ++k)
-          gamma[static_cast<std::size_t>(d)] += m * nodes[6 * (node - 1) + k] * r(k);
+        for (int k = 0; k < 3; ++k) gamma(d) += m * nodes[6 * (node - 1) + k] * r(k);
       }
     }
     result.frequencies.push_back(mode.omega / (2.0 * std::numbers::pi));
     result.periods.push_back(2.0 * std::numbers::pi / mode.omega);
     result.shapes.insert(result.shapes.end(), nodes.begin(),
                          nodes.begin() + static_cast<std::ptrdiff_t>(6 * n_nodes));
-    for (const double g : gamma) {
-      result.participation_factors.push_back(g);
-      result.effective_masses.push_back(g * g);
+    std::array<double, 6> factors{};
+    for (int d = 0; d < 6; ++d) {
+      factors[static_cast<std::size_t>(d)] = gamma(d);
+      result.participation_factors.push_back(gamma(d));
+      result.effective_masses.push_back(gamma(d) * gamma(d));
     }
     system->modes.push_back(std::move(shape));
     system->omegas.push_back(mode.omega);
-    system->participation.push_back(gamma);
+    system->participation.push_back(factors);
   }
-  // r^T M r over the whole model.
-  for (std::size_t s = 0; s < cut.members.size(); ++s) {
-    const frame::StructureMember& member = cut.members[s];
-    const mechanics::LineMass& line = segment_mass[s];
-    if (member.type == model::MemberType::Rigid ||
-        (line.translational == 0.0 && line.torsional == 0.0))
-      continue;
-    const linalg::Matrix12 local =
-        member.axial_only()
-            ? mechanics::bar_mass(line.translational, member.length, 0.0, member.length)
-            : mechanics::consistent_mass(line, member.length, 0.0, member.length);
-    for (int d = 0; d < 6; ++d) {
-      const linalg::Vector12 r = local_rigid(cut, member, d);
-      result.total_masses[static_cast<std::size_t>(d)] += r.dot(local * r);
-    }
-  }
-  for (std::uint32_t node = 1; node <= cut.node_count; ++node)
-    for (int d = 0; d < 6; ++d) {
-      const linalg::Vector6 r = rigid_motion(d, cut.xyz(node));
-      result.total_masses[static_cast<std::size_t>(d)] += node_mass[node - 1] * r.head<3>().squaredNorm();
-    }
   result.mass_source = masses.source;
   result.system = std::move(system);
   return result;

@@ -29,6 +29,7 @@
 #include "frame/subdivision.hpp"
 #include "linalg/types.hpp"
 #include "system/discrete_model.hpp"
+#include "system/factorisation.hpp"
 
 namespace velm::engineering {
 
@@ -64,7 +65,10 @@ struct ModalResult {
 // Fails with invalid_model when the mass combination names no combination, a density is not a
 // finite non-negative number, or nothing in the model has mass; else as the statics do
 // (unstable, too_large, out_of_memory, cancelled, solver_failed).
+// `shared`: the factorisation of K of `structure` with every member on, when the caller has it
+// (used while no member needs cutting).
 base::Expected<ModalResult> modal_analysis(const frame::Structure& structure,
-                                           const ModalOptions& options, base::Monitor& monitor);
+                                           const ModalOptions& options, base::Monitor& monitor,
+                                           const system::Factorisation* shared = nullptr);
 
 }  // namespace velm::engineering

@@ -234,8 +234,13 @@ base::Expected<StaticAnalysis> run(const model::VELM& model, const AnalysisOptio
   }
 
   const bool any_shared = std::ranges::any_of(shared, [](std::uint8_t on) { return on != 0; });
+  // The modal analysis of the same stiffness (every member on) reuses its factorisation.
+  std::optional<system::Factorisation> kept;
+  const bool keep = options.modal.modes > 0 && !structure.has_switching_members;
   if (any_shared) {
-    if (auto done = analyse_linear(discrete, sets, shared, options, monitor, results); !done)
+    if (auto done = analyse_linear(discrete, sets, shared, options, monitor, results,
+                                   keep ? &kept : nullptr);
+        !done)
       return std::unexpected(done.error());
   }
   // The elastic stiffness of the model's own geometry, for the critical loads of the result sets
@@ -281,7 +286,7 @@ base::Expected<StaticAnalysis> run(const model::VELM& model, const AnalysisOptio
       std::make_move_iterator(results.end()));
   monitor.stage_end("results");
   if (options.modal.modes > 0) {
-    auto modal = modal_analysis(structure, options.modal, monitor);
+    auto modal = modal_analysis(structure, options.modal, monitor, kept ? &*kept : nullptr);
     if (!modal) return std::unexpected(std::move(modal.error()));
     analysis.modal = std::make_shared<ModalResult>(std::move(*modal));
   }

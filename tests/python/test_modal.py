@@ -70,6 +70,20 @@ class SingleMembersAreExactWithoutMeshing(unittest.TestCase):
         self.assertAlmostEqual(nearest(found, axial) / axial, 1.0, delta=1e-6)
         self.assertAlmostEqual(nearest(found, torsion) / torsion, 1.0, delta=1e-6)
 
+    def test_hinges_at_both_ends_of_a_clamped_member_make_it_simply_supported(self):
+        # Both nodes held entirely: every mode lives between them, on the member's own dynamics.
+        length, i_y, i_z = 5.0, 1e-4, 3e-5
+        document = single_member(length, i_y, i_z, far_support=1)
+        document["memberhinges"] = [{"id": 1, "hinge_type": "Pinned", "rotational_release_my": 0.0,
+                                     "rotational_release_mz": 0.0}]
+        document["member_sets"][0]["members"][0].update(start_hinge=1, end_hinge=1)
+        found = frequencies_of(document, 6)
+        for inertia in (i_y, i_z):
+            for n in (1, 2):
+                expected = (n * math.pi) ** 2 / length ** 2 * math.sqrt(
+                    E * inertia / (RHO * A)) / (2 * math.pi)
+                self.assertAlmostEqual(nearest(found, expected) / expected, 1.0, delta=1e-6)
+
     def test_repeated_frequencies_of_a_symmetric_section_are_both_found(self):
         length = 4.0
         modal = vc.analyze(json.dumps(single_member(length, 1e-4, 1e-4)), modes=4).modal
@@ -152,6 +166,24 @@ class ShearFrameWithMassesFromLoads(unittest.TestCase):
         modal = vc.analyze(json.dumps(document), modes=2, mass_combination=1,
                            gravity=[0.0, 0.0, -9.81]).modal
         self.assertAlmostEqual(modal.total_masses[0], self.M1 + self.M2, delta=1e-6)
+
+
+class RigidLinksCarryTheMassOfTheNodesTheyMove(unittest.TestCase):
+    def test_a_floor_mass_hung_on_a_rigid_link_moves_with_its_column_top(self):
+        case = ShearFrameWithMassesFromLoads
+        document = shear_frame(case.H1, case.H2, case.M1, case.M2)
+        link = member(3, node(3, 0.0, 0.0, case.H1 + case.H2, 2), node(4, 2.0, 0.0, case.H1 + case.H2))
+        link["member_type"] = "Rigid"
+        document["member_sets"][0]["members"].append(link)
+        loads = document["load_cases"][0]["nodal_loads"]
+        loads[1] = nodal_load(4, case.M2 * 9.81, [0.0, 0.0, -1.0])
+        modal = vc.analyze(json.dumps(document), modes=2, mass_combination=1,
+                           gravity=(0.0, 0.0, -9.81)).modal
+        for found, omega in zip(modal.frequencies, two_by_two(case.H1, case.H2, case.M1, case.M2)):
+            self.assertAlmostEqual(found / (omega / (2 * math.pi)), 1.0, delta=1e-9)
+        # The link's end moves as the column top does.
+        shapes = modal.shapes.tolist()
+        self.assertAlmostEqual(shapes[0][3][0], shapes[0][2][0], delta=1e-12)
 
 
 class MassesFromLoadsEqualMassesFromDensity(unittest.TestCase):

@@ -72,6 +72,19 @@ class ReadmeTest(WorkingDirectoryTest):
         self.assertGreater(second, first)
         self.assertLess(second, first / (1 - 1 / alpha))
 
+    def test_modal_example_runs(self):
+        (snippet,) = [block for block in code_blocks("py") if "modes=6" in block]
+        shutil.copytree(REPO / "examples", pathlib.Path(self.cwd, "examples"))
+        shutil.copytree(REPO / "python", pathlib.Path(self.cwd, "python"))  # the package velm
+        finished = run_python(snippet, self.cwd)
+        self.assertEqual(finished.returncode, 0, finished.stderr)
+        lines = finished.stdout.splitlines()
+        self.assertEqual(len(lines), 7, finished.stdout)
+        periods = [float(re.match(r"mode \d: T = (\d\.\d+) s", line)[1]) for line in lines[:6]]
+        self.assertEqual(periods, sorted(periods, reverse=True))
+        shear = float(re.fullmatch(r"base shear along X: (\d+\.\d) kN \(CQC\)", lines[6])[1])
+        self.assertGreater(shear, 0.0)
+
     def test_named_commands_exist(self):
         shell = "\n".join(code_blocks("sh"))
         for command in ("scripts/demo", "scripts/test"):
