@@ -1,6 +1,5 @@
 #include "engineering/modal_analysis.hpp"
 
-#include <Spectra/SymGEigsSolver.h>
 #include <fmt/format.h>
 #include <Eigen/Eigenvalues>
 
@@ -40,40 +39,31 @@ struct Mode {
   Vector shape;
 };
 
-// K and M as the eigensolver takes them: M phi = mu K phi, mu = 1 / omega^2, the largest mu.
-struct MassOperator {
-  using Scalar = double;
-  const linalg::CsrMatrix& matrix;
-  Eigen::Index rows() const { return matrix.size; }
-  Eigen::Index cols() const { return matrix.size; }
-  void perform_op(const double* x, double* y) const { matrix.multiply(x, y); }
-};
-struct StiffnessOperator {
-  using Scalar = double;
-  const linalg::CsrMatrix& matrix;
-  const system::Factorisation& factor;
-  Eigen::Index rows() const { return matrix.size; }
-  Eigen::Index cols() const { return matrix.size; }
-  void perform_op(const double* x, double* y) const { matrix.multiply(x, y); }
-  void solve(const double* x, double* y) const {
-    std::copy(x, x + matrix.size, y);
-    if (!factor.solve_in_place(y, 1)) std::fill(y, y + matrix.size, 0.0);
-  }
-};
-
+// The lowest modes of K phi = omega^2 M phi. Small systems densely; larger ones by subspace
+// iteration on the factorised K: a block X of q = max(2p, p + 8) vectors (p the modes asked
+// for) is driven towards the largest eigenvalues mu = 1 / omega^2 of K^-1 M,
+//   X' = K^-1 (M X)   (one solve with q right-hand sides: a pass over the factor for all),
+// and turned into Ritz vectors by the q x q problem (X'^T M X') v = mu (X'^T K X') v, with
+// X'^T K X' = X'^T (M X). Each pass shrinks the error of mode i by (mu_(q+1) / mu_i); the
+// passes end when each of the p values settles to 1e-8 (the refinement on the exact stiffness then
+// needs the shapes to a few digits only). The start is fixed pseudo-random, so the result
+// depends on nothing but the model.
 base::Expected<std::vector<Mode>> lowest_modes(const system::SparseGlobalMatrix& k,
                                                const system::SparseGlobalMatrix& m,
-                                               const system::Factorisation& factor, int count) {
+                                               const system::Factorisation& factor, int count,
+                                               base::Monitor& monitor) {
   const auto n = static_cast<Eigen::Index>(k.size());
   std::vector<Mode> found;
-  if (n == 0) return found;
+  if (n == 0 || count <= 0) return found;
   const auto failed = [] {
     return base::fail(base::ErrorCode::solver_failed,
                       "the eigenproblem of the natural frequencies did not converge");
   };
   Vector values;
   Eigen::MatrixXd vectors;
-  if (static_cast<std::size_t>(n) <= kDenseOrder) {
+  const Eigen::Index p = count;
+  const Eigen::Index q = std::min<Eigen::Index>(n, std::max<Eigen::Index>(2 * p, p + 8));
+  if (static_cast<std::size_t>(n) <= kDenseOrder || q == n) {
     Eigen::MatrixXd kd(n, n), md(n, n);
     for (Eigen::Index i = 0; i < n; ++i)
       for (Eigen::Index j = 0; j < n; ++j) {
@@ -88,18 +78,38 @@ base::Expected<std::vector<Mode>> lowest_modes(const system::SparseGlobalMatrix&
     vectors = solver.eigenvectors().rowwise().reverse();
   } else {
     const linalg::CsrMatrix mc = linalg::full_rows(m.matrix());
-    const linalg::CsrMatrix kc = linalg::full_rows(k.matrix());
-    MassOperator a{mc};
-    StiffnessOperator b{kc, factor};
-    const Eigen::Index nev = std::min<Eigen::Index>(count, n - 1);
-    const Eigen::Index ncv = std::min<Eigen::Index>(n, std::max<Eigen::Index>(2 * nev + 1, 20));
-    Spectra::SymGEigsSolver<MassOperator, StiffnessOperator, Spectra::GEigsMode::RegularInverse>
-        solver(a, b, nev, ncv);
-    solver.init();
-    solver.compute(Spectra::SortRule::LargestAlge, 1000, 1e-7);
-    if (solver.info() != Spectra::CompInfo::Successful) return failed();
-    values = solver.eigenvalues();
-    vectors = solver.eigenvectors();
+    Eigen::MatrixXd x(n, q), mx(n, q);
+    std::uint64_t state = 0x9E3779B97F4A7C15ULL;
+    for (Eigen::Index j = 0; j < q; ++j)
+      for (Eigen::Index i = 0; i < n; ++i) {
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        x(i, j) = static_cast<double>(state >> 11) * 0x1.0p-53 - 0.5;
+      }
+    for (Eigen::Index j = 0; j < q; ++j) mc.multiply(x.col(j).data(), mx.col(j).data());
+    Vector previous = Vector::Zero(p);
+    bool settled = false;
+    for (int pass = 0; pass < 200 && !settled; ++pass) {
+      if (monitor.stop_requested()) return base::fail(base::ErrorCode::cancelled);
+      x = mx;
+      if (!factor.solve_in_place(x.data(), static_cast<std::int32_t>(q))) return failed();
+      Eigen::MatrixXd kr = x.transpose() * mx;
+      for (Eigen::Index j = 0; j < q; ++j) mc.multiply(x.col(j).data(), mx.col(j).data());
+      Eigen::MatrixXd mr = x.transpose() * mx;
+      kr = 0.5 * (kr + kr.transpose()).eval();
+      mr = 0.5 * (mr + mr.transpose()).eval();
+      const Eigen::GeneralizedSelfAdjointEigenSolver<Eigen::MatrixXd> ritz(mr, kr);
+      if (ritz.info() != Eigen::Success) return failed();
+      const Eigen::MatrixXd turn = ritz.eigenvectors().rowwise().reverse();
+      values = ritz.eigenvalues().reverse();
+      x = (x * turn).eval();
+      mx = (mx * turn).eval();
+      settled = pass > 0;
+      for (Eigen::Index i = 0; i < p; ++i)
+        if (std::abs(values(i) - previous(i)) > 1e-8 * std::abs(values(i))) settled = false;
+      previous = values.head(p);
+    }
+    if (!settled) return failed();
+    vectors = std::move(x);
   }
   const double largest = values.size() ? values.cwiseAbs().maxCoeff() : 0.0;
   for (Eigen::Index i = 0; i < values.size() && static_cast<int>(found.size()) < count; ++i)
@@ -259,8 +269,8 @@ linalg::Vector6 rigid_motion(int d, const double* x) {
   return r;
 }
 
-linalg::Vector12 local_rigid(const frame::Structure& structure, const frame::StructureMember& member,
-                             int d) {
+linalg::Vector12 local_rigid(const frame::Structure& structure,
+                             const frame::StructureMember& member, int d) {
   linalg::Vector12 local;
   for (int e = 0; e < 2; ++e) {
     const linalg::Vector6 r = rigid_motion(d, structure.xyz(e == 0 ? member.start : member.end));
@@ -309,7 +319,7 @@ base::Expected<ModalResult> modal_analysis(const frame::Structure& structure,
       own.emplace(std::move(*factor));
     }
     if (monitor.stop_requested()) return base::fail(base::ErrorCode::cancelled);
-    auto lowest = lowest_modes(*stiffness, *mass, own ? *own : *shared, options.modes);
+    auto lowest = lowest_modes(*stiffness, *mass, own ? *own : *shared, options.modes, monitor);
     if (!lowest) return std::unexpected(std::move(lowest.error()));
     own.reset();
     modes = std::move(*lowest);
@@ -326,8 +336,7 @@ base::Expected<ModalResult> modal_analysis(const frame::Structure& structure,
       for (std::size_t m = 0; m < count.size(); ++m) cut_finer(m, 2 * count[m] + 2);
     }
     if (!modes.empty()) {
-      const std::vector<std::uint32_t> needed =
-          segments_for(structure, masses, modes.back().omega);
+      const std::vector<std::uint32_t> needed = segments_for(structure, masses, modes.back().omega);
       for (std::size_t m = 0; m < count.size(); ++m) cut_finer(m, needed[m]);
     }
     if (finer) continue;
@@ -351,7 +360,8 @@ base::Expected<ModalResult> modal_analysis(const frame::Structure& structure,
       const double estimate = mode.omega;
       mode.omega = refined(*system, segment_mass, node_mass, mode.shape, estimate, pole, indicator);
       if (estimate - mode.omega <= kGap * mode.omega) continue;
-      for (std::size_t s = 0; s < indicator.size(); ++s) per_member[cut.original[s]] += indicator[s];
+      for (std::size_t s = 0; s < indicator.size(); ++s)
+        per_member[cut.original[s]] += indicator[s];
     }
     const double largest = *std::max_element(per_member.begin(), per_member.end());
     if (largest > 0.0 && pass + 1 < kMostPasses)

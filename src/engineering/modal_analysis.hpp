@@ -8,7 +8,8 @@
 // well above the highest frequency sought, omega_max <= 0.08 times the segment's bending one
 // and 0.03 times its axial and torsional ones (segments cut again and the problem solved again
 // until that holds, at most 64 segments a member); the eigenproblem of the cut structure then
-// gives the modes (dense for small systems, else Lanczos on the factorised K), and each
+// gives the modes (dense for small systems, else subspace iteration with block solves on the
+// factorised K), and each
 // frequency is refined on the exact dynamic stiffness D(omega) of the segments: omega is the
 // root of the Rayleigh functional phi^T D(omega) phi = 0, which is stationary in phi, so that
 // the error of the shape enters squared (below 1e-7 of the frequency at those ratios). The
@@ -46,7 +47,7 @@ struct ModalSystem {
   frame::Subdivision cut;
   std::unique_ptr<system::DiscreteModel> model;  // over cut.structure
   std::vector<linalg::Vector> modes;
-  std::vector<double> omegas;                       // circular frequencies, ascending
+  std::vector<double> omegas;                        // circular frequencies, ascending
   std::vector<std::array<double, 6>> participation;  // per mode
 };
 

@@ -12,8 +12,8 @@
 
 namespace velm::engineering {
 
-double spectral_acceleration(std::span<const double> periods,
-                             std::span<const double> accelerations, double period) {
+double spectral_acceleration(std::span<const double> periods, std::span<const double> accelerations,
+                             double period) {
   if (periods.empty()) return 0.0;
   if (period <= periods.front()) return accelerations.front();
   if (period >= periods.back()) return accelerations.back();
@@ -86,8 +86,8 @@ ResultSet spectrum_response(const ModalSystem& system, const GroundMotion& motio
     const std::array<double, 6>& gamma = system.participation[i];
     const double participation = d.x() * gamma[0] + d.y() * gamma[1] + d.z() * gamma[2];
     const double omega = system.omegas[i];
-    const double sa = spectral_acceleration(motion.periods, motion.accelerations,
-                                            2.0 * std::numbers::pi / omega);
+    const double sa =
+        spectral_acceleration(motion.periods, motion.accelerations, 2.0 * std::numbers::pi / omega);
     const linalg::Vector u = system.modes[i] * (participation * sa / (omega * omega));
     ResultSet modal;
     recover_results(*system.model, none, u.data(), all, 2, modal);
@@ -133,8 +133,8 @@ ResultSet spectrum_response(const ModalSystem& system, const GroundMotion& motio
   ResultSet out;
   out.id = 0;
   const char* rule = motion.rule == ModalCombination::cqc ? "CQC" : "SRSS";
-  out.name = fmt::format("response spectrum, direction ({:g}, {:g}, {:g}), {} over {} modes",
-                         d.x(), d.y(), d.z(), rule, k);
+  out.name = fmt::format("response spectrum, direction ({:g}, {:g}, {:g}), {} over {} modes", d.x(),
+                         d.y(), d.z(), rule, k);
   const auto combined = [&](const std::vector<double>& modal) {
     std::vector<double> values(modal.size() / std::max<std::size_t>(k, 1));
     for (std::size_t e = 0; e < values.size(); ++e) values[e] = combine(&modal[e * k], 1);

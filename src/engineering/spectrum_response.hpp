@@ -35,8 +35,8 @@ struct GroundMotion {
 };
 
 // Sa(T): linear between the points, the end values beyond them.
-double spectral_acceleration(std::span<const double> periods,
-                             std::span<const double> accelerations, double period);
+double spectral_acceleration(std::span<const double> periods, std::span<const double> accelerations,
+                             double period);
 
 // The correlation rho_ij of two modes of circular frequencies omega_i, omega_j.
 double cqc_coefficient(double omega_i, double omega_j, double damping);

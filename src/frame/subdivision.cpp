@@ -2,7 +2,8 @@
 
 namespace velm::frame {
 
-Subdivision subdivided_structure(const Structure& from, const std::vector<std::vector<double>>& cuts) {
+Subdivision subdivided_structure(const Structure& from,
+                                 const std::vector<std::vector<double>>& cuts) {
   Subdivision out;
   Structure& s = out.structure;
   s.node_count = from.node_count;

@@ -92,12 +92,13 @@ ClampedFrequencies clamped_frequencies(const FrameProperties& p, const LineMass&
   ClampedFrequencies f{kInfinite, kInfinite};
   if (mass.translational > 0.0) {
     const double least = std::min(p.i_y, p.i_z);
-    f.bending = kBetaL * kBetaL / (length * length) *
-                std::sqrt(p.e_mod * least / mass.translational);
+    f.bending =
+        kBetaL * kBetaL / (length * length) * std::sqrt(p.e_mod * least / mass.translational);
     f.axial = std::numbers::pi / length * std::sqrt(p.e_mod * p.area / mass.translational);
   }
   if (mass.torsional > 0.0)
-    f.axial = std::min(f.axial, std::numbers::pi / length * std::sqrt(p.g_mod * p.j / mass.torsional));
+    f.axial =
+        std::min(f.axial, std::numbers::pi / length * std::sqrt(p.g_mod * p.j / mass.torsional));
   return f;
 }
 

@@ -48,8 +48,8 @@ linalg::Matrix12 consistent_mass(const LineMass& mass, double length, double fro
       return length * (pb - pa) / k;
     };
     const double i1 = power(1), i2 = power(2), i3 = power(3);  // of 1, s, s^2, times L
-    const double start_start = i1 - 2 * i2 + i3;                 // of (1 - s)^2
-    const double start_end = i2 - i3;                            // of (1 - s) s
+    const double start_start = i1 - 2 * i2 + i3;               // of (1 - s)^2
+    const double start_end = i2 - i3;                          // of (1 - s) s
     m(3, 3) += mass.torsional * start_start;
     m(3, 9) += mass.torsional * start_end;
     m(9, 3) += mass.torsional * start_end;

@@ -47,8 +47,9 @@ int unpack_masses(const char* function, PyObject* combination, PyObject* gravity
                   engineering::ModalOptions& modal) {
   if (combination != nullptr && combination != Py_None) {
     if (!PyLong_Check(combination) || PyBool_Check(combination)) {
-      PyErr_Format(PyExc_TypeError, "%s() argument 'mass_combination' must be int or None, not %.200s",
-                   function, Py_TYPE(combination)->tp_name);
+      PyErr_Format(PyExc_TypeError,
+                   "%s() argument 'mass_combination' must be int or None, not %.200s", function,
+                   Py_TYPE(combination)->tp_name);
       return -1;
     }
     const unsigned long id = PyLong_AsUnsignedLong(combination);
@@ -63,9 +64,10 @@ int unpack_masses(const char* function, PyObject* combination, PyObject* gravity
     modal.mass_combination = static_cast<std::uint32_t>(id);
   }
   if (gravity != nullptr && gravity != Py_None) {
-    PyObject* items = PySequence_Check(gravity) && !PyUnicode_Check(gravity) && !PyBytes_Check(gravity)
-                          ? PySequence_Fast(gravity, "")
-                          : nullptr;
+    PyObject* items =
+        PySequence_Check(gravity) && !PyUnicode_Check(gravity) && !PyBytes_Check(gravity)
+            ? PySequence_Fast(gravity, "")
+            : nullptr;
     if (items == nullptr || PySequence_Fast_GET_SIZE(items) != 3) {
       Py_XDECREF(items);
       PyErr_Clear();
@@ -91,8 +93,8 @@ int unpack_masses(const char* function, PyObject* combination, PyObject* gravity
     const double g2 = modal.gravity[0] * modal.gravity[0] + modal.gravity[1] * modal.gravity[1] +
                       modal.gravity[2] * modal.gravity[2];
     if (!(g2 > 0.0) || !std::isfinite(g2)) {
-      PyErr_Format(PyExc_ValueError,
-                   "%s() argument 'gravity' must be finite and not zero, not %S", function, gravity);
+      PyErr_Format(PyExc_ValueError, "%s() argument 'gravity' must be finite and not zero, not %S",
+                   function, gravity);
       return -1;
     }
   } else if (modal.mass_combination) {
@@ -141,7 +143,8 @@ int unpack_analyze(const char* function, const char* name, PyObject* const* args
                                           kMaxBucklingModes, out.options.buckling_modes) < 0)
     return -1;
   engineering::ModalOptions& modal = out.options.modal;
-  if (values[5] != nullptr && bounded_int(function, "modes", values[5], 0, kMaxModes, modal.modes) < 0)
+  if (values[5] != nullptr &&
+      bounded_int(function, "modes", values[5], 0, kMaxModes, modal.modes) < 0)
     return -1;
   return unpack_masses(function, values[6], values[7], modal);
 }

@@ -29,8 +29,8 @@ struct ModalObject {
 using ModalField = Field<engineering::ModalResult>;
 
 template <int I>
-constexpr auto modal_slot =
-    static_cast<Py_ssize_t>(offsetof(ModalObject, fields) + I * sizeof(PyObject*));
+constexpr auto modal_slot = static_cast<Py_ssize_t>(offsetof(ModalObject, fields) +
+                                                    I * sizeof(PyObject*));
 
 Py_ssize_t modes_of(const engineering::ModalResult& r) {
   return static_cast<Py_ssize_t>(r.frequencies.size());
@@ -51,8 +51,9 @@ constexpr std::array<ModalField, 7> kModalFields = {{
      "(k,) float64: their periods, 1 / frequency."},
     {"shapes", modal_slot<2>, false, plain,
      [](const Context& c, engineering::ModalResult& r) {
-       const auto k = static_cast<Py_ssize_t>(r.shapes.size() / 6 /
-                                              std::max<std::size_t>(static_cast<std::size_t>(c.extents.nodes), 1));
+       const auto k = static_cast<Py_ssize_t>(
+           r.shapes.size() / 6 /
+           std::max<std::size_t>(static_cast<std::size_t>(c.extents.nodes), 1));
        return memoryview_of(c.array_type, std::move(r.shapes), {k, c.extents.nodes, 6});
      },
      "(k, N, 6) float64: the mode shapes, UX .. RZ of every node, global axes, scaled so that "
@@ -117,7 +118,9 @@ PyObject* modal_repr(PyObject* self) {
   return PyUnicode_FromFormat("<ModalResult: %zd modes, masses from %U>", k, m->fields[6]);
 }
 
-PyObject* modal_dict(PyObject* self, PyObject*) { return fields_to_dict(kModalFields, self); }
+PyObject* modal_dict(PyObject* self, PyObject*) {
+  return fields_to_dict(kModalFields, self);
+}
 
 auto modal_members = members_of<member_count(kModalFields)>(kModalFields);
 
@@ -127,9 +130,8 @@ PyMethodDef modal_methods[] = {
     {nullptr, nullptr, 0, nullptr}};
 
 PyType_Slot modal_slots[] = {
-    {Py_tp_doc,
-     const_cast<char*>("The natural frequencies and mode shapes of an Analysis "
-                       "(analyze(modes=k)). Read-only.")},
+    {Py_tp_doc, const_cast<char*>("The natural frequencies and mode shapes of an Analysis "
+                                  "(analyze(modes=k)). Read-only.")},
     {Py_tp_members, modal_members.data()},
     {Py_tp_methods, modal_methods},
     {Py_tp_repr, reinterpret_cast<void*>(modal_repr)},
@@ -227,7 +229,8 @@ PyObject* spectrum_response(PyObject* modal, PyObject* const* args, Py_ssize_t n
   engineering::GroundMotion motion;
   if (values[3] != nullptr) {
     if (!PyFloat_Check(values[3]) && !PyLong_Check(values[3])) {
-      PyErr_Format(PyExc_TypeError, "spectrum_response() argument 'damping' must be float, not %.200s",
+      PyErr_Format(PyExc_TypeError,
+                   "spectrum_response() argument 'damping' must be float, not %.200s",
                    Py_TYPE(values[3])->tp_name);
       return nullptr;
     }
@@ -251,8 +254,7 @@ PyObject* spectrum_response(PyObject* modal, PyObject* const* args, Py_ssize_t n
       return value_error("spectrum_response(): rule must be \"CQC\" or \"SRSS\""), nullptr;
   }
   if (modal == Py_None)
-    return value_error(
-               "spectrum_response() needs modes: analyse with analyze(..., modes=k) first"),
+    return value_error("spectrum_response() needs modes: analyse with analyze(..., modes=k) first"),
            nullptr;
   if (periods.empty() || periods.size() != accelerations.size())
     return value_error(

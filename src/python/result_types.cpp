@@ -415,13 +415,13 @@ PyObject* make_analysis(const ResultTypes& types, engineering::StaticAnalysis&& 
   auto* type = reinterpret_cast<PyTypeObject*>(types.analysis);
   PyObject* analysis = type->tp_alloc(type, 0);
   if (analysis == nullptr) return nullptr;
-  const Context context{types.array,
-                        types.result_set,
-                        {static_cast<Py_ssize_t>(result.node_count),
-                         static_cast<Py_ssize_t>(result.support_ids.size()),
-                         static_cast<Py_ssize_t>(result.member_ids.size()),
-                         static_cast<Py_ssize_t>(result.stations)},
-                        types.modal};
+  const Context context{
+      types.array,
+      types.result_set,
+      {static_cast<Py_ssize_t>(result.node_count),
+       static_cast<Py_ssize_t>(result.support_ids.size()),
+       static_cast<Py_ssize_t>(result.member_ids.size()), static_cast<Py_ssize_t>(result.stations)},
+      types.modal};
   if (make_fields(kAnalysisFields, analysis, context, result) < 0) {
     Py_DECREF(analysis);
     return nullptr;

@@ -79,16 +79,17 @@ def specified_results(document):
 class AnalyzeSurfaceTest(unittest.TestCase):
     def test_module_lists_the_new_names_after_the_specified_ones(self):
         self.assertEqual(vc.__all__, ["calculate_from_json", "calculate_from_file", "analyze",
-                                      "analyze_file", "Analysis", "ResultSet", "AnalysisError"])
+                                      "analyze_file", "Analysis", "ResultSet", "ModalResult",
+                                      "AnalysisError"])
         self.assertEqual(vc.AnalysisError.__bases__, (RuntimeError,))
         self.assertIn("interpreter lock is released", vc.analyze.__doc__)
         self.assertIn("interpreter lock is released", vc.analyze_file.__doc__)
         self.assertEqual(vc.analyze.__text_signature__,
                          "(json_data, *, stations=11, progress=None, second_order=False, "
-                         "buckling_modes=0)")
+                         "buckling_modes=0, modes=0, mass_combination=None, gravity=None)")
         self.assertEqual(vc.analyze_file.__text_signature__,
                          "(path, *, stations=11, progress=None, second_order=False, "
-                         "buckling_modes=0)")
+                         "buckling_modes=0, modes=0, mass_combination=None, gravity=None)")
         with self.assertRaises(TypeError):
             vc.Analysis()
 
@@ -317,7 +318,8 @@ class AnalyzeArraysTest(unittest.TestCase):
                           "buckling_modes", "error"})
         self.assertEqual(set(d), {"node_ids", "member_ids", "support_ids", "coordinates",
                                   "member_nodes", "member_axes", "member_lengths", "restraints",
-                                  "load_cases", "combinations", "stations"})
+                                  "load_cases", "combinations", "stations", "modal"})
+        self.assertIsNone(d["modal"])
         self.assertEqual(d["load_cases"]["1"]["displacements"],
                          self.analysis.load_cases[1].displacements.tolist())
         self.assertEqual(d["combinations"]["1"]["name"], "Characteristic")

@@ -23,9 +23,8 @@ TEST(CqcCoefficient, SymmetricOneForEqualModesAndZeroWithoutDamping) {
   EXPECT_EQ(cqc_coefficient(10.0, 12.0, 0.0), 0.0);
   // At beta = 0.9 and 5 % damping: 8 z^2 (1 + b) b^1.5 / ((1 - b^2)^2 + 4 z^2 b (1 + b)^2).
   const double b = 0.9, z = 0.05;
-  const double expected =
-      8 * z * z * (1 + b) * std::pow(b, 1.5) /
-      ((1 - b * b) * (1 - b * b) + 4 * z * z * b * (1 + b) * (1 + b));
+  const double expected = 8 * z * z * (1 + b) * std::pow(b, 1.5) /
+                          ((1 - b * b) * (1 - b * b) + 4 * z * z * b * (1 + b) * (1 + b));
   EXPECT_NEAR(cqc_coefficient(10.0, 9.0, z), expected, 1e-15);
   EXPECT_GT(cqc_coefficient(10.0, 9.0, z), 0.45);  // close modes correlate strongly
 }
