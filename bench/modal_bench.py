@@ -7,6 +7,7 @@ the accuracy of the first frequency against the same building with every member 
 (masses from density, drawn as eight members each).
 
     bench/modal_bench.py --build build [--sizes 10000 50000] [--repeat 3] [--check-size 1000]
+                         [--variants 0 1 3] [--no-check]
 """
 
 import argparse
@@ -92,6 +93,9 @@ def main():
                         choices=sorted(FRAMES))
     parser.add_argument("--repeat", type=int, default=3)
     parser.add_argument("--check-size", type=int, default=1000, choices=sorted(FRAMES))
+    parser.add_argument("--variants", type=int, nargs="+", default=list(range(len(VARIANTS))),
+                        help="which rows to run (0 is the first-order call)")
+    parser.add_argument("--no-check", action="store_true", help="skip the accuracy check")
     args = parser.parse_args()
     build = pathlib.Path(args.build).resolve()
     report = {}
@@ -105,7 +109,7 @@ def main():
             print(f"{'variant':<30}{'time s':>9}{'ratio':>8}{'peak MiB':>10}{'mem ratio':>11}"
                   "  f1 Hz     f_last Hz")
             base = memory_base = None
-            for name, options in VARIANTS:
+            for name, options in [VARIANTS[v] for v in args.variants]:
                 runs = [run(build, path, options) for _ in range(args.repeat)]
                 elapsed = statistics.median(r[0] for r in runs)
                 memory = statistics.median(r[1] for r in runs)
@@ -117,6 +121,8 @@ def main():
                       f"{memory / memory_base:>11.2f}{shown}")
                 report[f"{size} {name}"] = {"seconds": elapsed, "peak_mib": memory,
                                              "frequencies": f}
+        if args.no_check:
+            return
         model = buildings.building(*FRAMES[args.check_size])
         for case in model["load_cases"]:
             case["line_loads"] = []

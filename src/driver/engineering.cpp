@@ -4,21 +4,44 @@
 
 #include "driver/document.hpp"
 #include "driver/text_file.hpp"
+#include "model/extensions.hpp"
 
 namespace velm::driver {
+
+namespace {
+
+// Passes on only the requests to stop: the second reading of the text (its extensions) does not
+// report a second "read" stage.
+class StopsOnly final : public base::Monitor {
+ public:
+  explicit StopsOnly(base::Monitor& monitor) : monitor_(monitor) {}
+  bool stop_requested() override { return monitor_.stop_requested(); }
+
+ private:
+  base::Monitor& monitor_;
+};
+
+}  // namespace
+
 base::Expected<engineering::StaticAnalysis> analyze_json(
     std::string_view json_text, const engineering::AnalysisOptions& options,
     base::Monitor& monitor) {
   monitor.stage_progress("read", 0.0);
   base::Expected<model::VELM> model = base::fail(base::ErrorCode::out_of_memory_reading);
+  base::Expected<model::Extensions> extensions = model::Extensions{};
   try {
     model = read_model(json_text, monitor);
+    if (model) {
+      StopsOnly stops(monitor);
+      extensions = model::parse_extensions(json_text, stops);
+    }
   } catch (const std::bad_alloc&) {
     return base::fail(base::ErrorCode::out_of_memory_reading);
   }
   monitor.stage_end("read");
   if (!model) return std::unexpected(std::move(model.error()));
-  return engineering::analyse_statics(*model, options, monitor);
+  if (!extensions) return std::unexpected(std::move(extensions.error()));
+  return engineering::analyse_statics(*model, *extensions, options, monitor);
 }
 
 base::Expected<engineering::StaticAnalysis> analyze_file(

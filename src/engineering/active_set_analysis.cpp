@@ -42,7 +42,7 @@ SetOutcome analyse_switching_set(const system::DiscreteModel& model, const frame
   for (int round = 0; round < kMaxSwitchingRounds; ++round) {
     base::Monitor& told = report_stages && round == 0 ? monitor : quiet;
     std::fill(solution.begin(), solution.end(), 0.0);
-    if (auto loaded = system::assemble_loads(model, set, solution.data()); !loaded)
+    if (auto loaded = system::assemble_loads(model, set, solution.data(), &active); !loaded)
       return std::unexpected(std::move(loaded.error()));
     auto stiffness = system::assemble_stiffness(model, active, told);
     if (!stiffness) return std::unexpected(std::move(stiffness.error()));

@@ -39,82 +39,87 @@ struct Mode {
   Vector shape;
 };
 
-// The lowest modes of K phi = omega^2 M phi. Small systems densely; larger ones by subspace
-// iteration on the factorised K: a block X of q = max(2p, p + 8) vectors (p the modes asked
-// for) is driven towards the largest eigenvalues mu = 1 / omega^2 of K^-1 M,
+base::Expected<std::vector<Mode>> solver_failed() {
+  return base::fail(base::ErrorCode::solver_failed,
+                    "the eigenproblem of the natural frequencies did not converge");
+}
+
+// The modes of the largest `count` eigenvalues mu = 1 / omega^2 among `values` (descending).
+std::vector<Mode> modes_of(const Vector& values, const Eigen::MatrixXd& vectors, int count) {
+  std::vector<Mode> found;
+  const double largest = values.size() ? values.cwiseAbs().maxCoeff() : 0.0;
+  for (Eigen::Index i = 0; i < values.size() && static_cast<int>(found.size()) < count; ++i)
+    if (values(i) > 1e-12 * largest) found.push_back({1.0 / std::sqrt(values(i)), vectors.col(i)});
+  return found;
+}
+
+base::Expected<std::vector<Mode>> dense_modes(const system::SparseGlobalMatrix& k,
+                                              const system::SparseGlobalMatrix& m, int count) {
+  const auto n = static_cast<Eigen::Index>(k.size());
+  if (n == 0 || count <= 0) return std::vector<Mode>{};
+  Eigen::MatrixXd kd(n, n), md(n, n);
+  for (Eigen::Index i = 0; i < n; ++i)
+    for (Eigen::Index j = 0; j < n; ++j) {
+      const auto a = static_cast<std::size_t>(std::min(i, j));
+      const auto b = static_cast<std::size_t>(std::max(i, j));
+      kd(i, j) = k.at(a, b);
+      md(i, j) = m.at(a, b);
+    }
+  const Eigen::GeneralizedSelfAdjointEigenSolver<Eigen::MatrixXd> solver(md, kd);
+  if (solver.info() != Eigen::Success) return solver_failed();
+  return modes_of(solver.eigenvalues().reverse(), solver.eigenvectors().rowwise().reverse(), count);
+}
+
+// The lowest modes of K phi = omega^2 M phi (larger systems; dense_modes the small ones) by
+// subspace iteration on the factorised K: a block X of q = max(2p, p + 8) vectors (p the modes
+// asked for) is driven towards the largest eigenvalues mu = 1 / omega^2 of K^-1 M,
 //   X' = K^-1 (M X)   (one solve with q right-hand sides: a pass over the factor for all),
 // and turned into Ritz vectors by the q x q problem (X'^T M X') v = mu (X'^T K X') v, with
 // X'^T K X' = X'^T (M X). Each pass shrinks the error of mode i by (mu_(q+1) / mu_i); the
 // passes end when each of the p values settles to 1e-8 (the refinement on the exact stiffness then
 // needs the shapes to a few digits only). The start is fixed pseudo-random, so the result
 // depends on nothing but the model.
-base::Expected<std::vector<Mode>> lowest_modes(const system::SparseGlobalMatrix& k,
-                                               const system::SparseGlobalMatrix& m,
+base::Expected<std::vector<Mode>> lowest_modes(const system::SparseGlobalMatrix& m,
                                                const system::Factorisation& factor, int count,
                                                base::Monitor& monitor) {
-  const auto n = static_cast<Eigen::Index>(k.size());
-  std::vector<Mode> found;
-  if (n == 0 || count <= 0) return found;
-  const auto failed = [] {
-    return base::fail(base::ErrorCode::solver_failed,
-                      "the eigenproblem of the natural frequencies did not converge");
-  };
-  Vector values;
-  Eigen::MatrixXd vectors;
-  const Eigen::Index p = count;
+  const auto n = static_cast<Eigen::Index>(m.size());
+  if (n == 0 || count <= 0) return std::vector<Mode>{};
+  const Eigen::Index p = std::min<Eigen::Index>(count, n);
   const Eigen::Index q = std::min<Eigen::Index>(n, std::max<Eigen::Index>(2 * p, p + 8));
-  if (static_cast<std::size_t>(n) <= kDenseOrder || q == n) {
-    Eigen::MatrixXd kd(n, n), md(n, n);
-    for (Eigen::Index i = 0; i < n; ++i)
-      for (Eigen::Index j = 0; j < n; ++j) {
-        const auto a = static_cast<std::size_t>(std::min(i, j));
-        const auto b = static_cast<std::size_t>(std::max(i, j));
-        kd(i, j) = k.at(a, b);
-        md(i, j) = m.at(a, b);
-      }
-    const Eigen::GeneralizedSelfAdjointEigenSolver<Eigen::MatrixXd> solver(md, kd);
-    if (solver.info() != Eigen::Success) return failed();
-    values = solver.eigenvalues().reverse();
-    vectors = solver.eigenvectors().rowwise().reverse();
-  } else {
-    const linalg::CsrMatrix mc = linalg::full_rows(m.matrix());
-    Eigen::MatrixXd x(n, q), mx(n, q);
-    std::uint64_t state = 0x9E3779B97F4A7C15ULL;
-    for (Eigen::Index j = 0; j < q; ++j)
-      for (Eigen::Index i = 0; i < n; ++i) {
-        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
-        x(i, j) = static_cast<double>(state >> 11) * 0x1.0p-53 - 0.5;
-      }
-    for (Eigen::Index j = 0; j < q; ++j) mc.multiply(x.col(j).data(), mx.col(j).data());
-    Vector previous = Vector::Zero(p);
-    bool settled = false;
-    for (int pass = 0; pass < 200 && !settled; ++pass) {
-      if (monitor.stop_requested()) return base::fail(base::ErrorCode::cancelled);
-      x = mx;
-      if (!factor.solve_in_place(x.data(), static_cast<std::int32_t>(q))) return failed();
-      Eigen::MatrixXd kr = x.transpose() * mx;
-      for (Eigen::Index j = 0; j < q; ++j) mc.multiply(x.col(j).data(), mx.col(j).data());
-      Eigen::MatrixXd mr = x.transpose() * mx;
-      kr = 0.5 * (kr + kr.transpose()).eval();
-      mr = 0.5 * (mr + mr.transpose()).eval();
-      const Eigen::GeneralizedSelfAdjointEigenSolver<Eigen::MatrixXd> ritz(mr, kr);
-      if (ritz.info() != Eigen::Success) return failed();
-      const Eigen::MatrixXd turn = ritz.eigenvectors().rowwise().reverse();
-      values = ritz.eigenvalues().reverse();
-      x = (x * turn).eval();
-      mx = (mx * turn).eval();
-      settled = pass > 0;
-      for (Eigen::Index i = 0; i < p; ++i)
-        if (std::abs(values(i) - previous(i)) > 1e-8 * std::abs(values(i))) settled = false;
-      previous = values.head(p);
+  const linalg::SparseSymmetricMatrix& mc = m.matrix();
+  const auto times_m = [&](const double* x, double* y) { linalg::multiply_into(mc, x, y); };
+  Eigen::MatrixXd x(n, q), mx(n, q);
+  std::uint64_t state = 0x9E3779B97F4A7C15ULL;
+  for (Eigen::Index j = 0; j < q; ++j)
+    for (Eigen::Index i = 0; i < n; ++i) {
+      state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+      x(i, j) = static_cast<double>(state >> 11) * 0x1.0p-53 - 0.5;
     }
-    if (!settled) return failed();
-    vectors = std::move(x);
+  for (Eigen::Index j = 0; j < q; ++j) times_m(x.col(j).data(), mx.col(j).data());
+  Vector values, previous = Vector::Zero(p);
+  bool settled = false;
+  for (int pass = 0; pass < 200 && !settled; ++pass) {
+    if (monitor.stop_requested()) return base::fail(base::ErrorCode::cancelled);
+    x = mx;
+    if (!factor.solve_in_place(x.data(), static_cast<std::int32_t>(q))) return solver_failed();
+    Eigen::MatrixXd kr = x.transpose() * mx;
+    for (Eigen::Index j = 0; j < q; ++j) times_m(x.col(j).data(), mx.col(j).data());
+    Eigen::MatrixXd mr = x.transpose() * mx;
+    kr = 0.5 * (kr + kr.transpose()).eval();
+    mr = 0.5 * (mr + mr.transpose()).eval();
+    const Eigen::GeneralizedSelfAdjointEigenSolver<Eigen::MatrixXd> ritz(mr, kr);
+    if (ritz.info() != Eigen::Success) return solver_failed();
+    const Eigen::MatrixXd turn = ritz.eigenvectors().rowwise().reverse();
+    values = ritz.eigenvalues().reverse();
+    x = (x * turn).eval();
+    mx = (mx * turn).eval();
+    settled = pass > 0;
+    for (Eigen::Index i = 0; i < p; ++i)
+      if (std::abs(values(i) - previous(i)) > 1e-8 * std::abs(values(i))) settled = false;
+    previous = values.head(p);
   }
-  const double largest = values.size() ? values.cwiseAbs().maxCoeff() : 0.0;
-  for (Eigen::Index i = 0; i < values.size() && static_cast<int>(found.size()) < count; ++i)
-    if (values(i) > 1e-12 * largest) found.push_back({1.0 / std::sqrt(values(i)), vectors.col(i)});
-  return found;
+  if (!settled) return solver_failed();
+  return modes_of(values, x, count);
 }
 
 // A member's 12 local dofs from the displacements of every node.
@@ -209,6 +214,9 @@ double refined(const ModalSystem& system, const std::vector<mechanics::LineMass>
       const double u = nodes[6 * (node - 1) + k];
       inert += node_mass[node - 1] * u * u;
     }
+  // The supports' springs, k u^2.
+  for (std::size_t i = 0; i < structure.springs.size(); ++i)
+    stiff += structure.springs[i] * nodes[i] * nodes[i];
   // phi^T D(omega) phi; with `indicator`, also each exact segment's |u^T (K - omega^2 M - D) u|.
   const auto functional = [&](double omega, std::vector<double>* errors) {
     double sum = stiff - omega * omega * inert;
@@ -305,21 +313,29 @@ base::Expected<ModalResult> modal_analysis(const frame::Structure& structure,
     segment_mass = segment_masses(cut, masses);
     node_mass = masses.nodes;
     node_mass.resize(cut.structure.node_count, 0.0);
-    const std::vector<std::uint8_t> all(cut.structure.members.size(), 1);
-    auto stiffness = system::assemble_stiffness(*system->model, all, pass == 0 ? monitor : quiet);
-    if (!stiffness) return std::unexpected(std::move(stiffness.error()));
     mass.emplace(system::assemble_mass(*system->model, segment_mass, node_mass));
-    // Uncut, the structure's own K: the caller's factorisation serves.
+    // Small systems are solved densely from K; larger ones on K's factorisation, which is the
+    // caller's while the structure is uncut.
+    const bool dense = system->model->unknowns() <= kDenseOrder;
     const bool uncut = cut.structure.node_count == structure.node_count;
+    std::optional<system::SparseGlobalMatrix> stiffness;
     std::optional<system::Factorisation> own;
-    if (shared == nullptr || !uncut) {
-      auto factor = system::Factorisation::of(system::SparseGlobalMatrix(*stiffness),
-                                              system->model->dofs, pass == 0 ? monitor : quiet);
-      if (!factor) return std::unexpected(std::move(factor.error()));
-      own.emplace(std::move(*factor));
+    if (dense || shared == nullptr || !uncut) {
+      const std::vector<std::uint8_t> all(cut.structure.members.size(), 1);
+      auto assembled = system::assemble_stiffness(*system->model, all, pass == 0 ? monitor : quiet);
+      if (!assembled) return std::unexpected(std::move(assembled.error()));
+      if (dense) {
+        stiffness.emplace(std::move(*assembled));
+      } else {
+        auto factor = system::Factorisation::of(std::move(*assembled), system->model->dofs,
+                                                pass == 0 ? monitor : quiet);
+        if (!factor) return std::unexpected(std::move(factor.error()));
+        own.emplace(std::move(*factor));
+      }
     }
     if (monitor.stop_requested()) return base::fail(base::ErrorCode::cancelled);
-    auto lowest = lowest_modes(*stiffness, *mass, own ? *own : *shared, options.modes, monitor);
+    auto lowest = dense ? dense_modes(*stiffness, *mass, options.modes)
+                        : lowest_modes(*mass, own ? *own : *shared, options.modes, monitor);
     if (!lowest) return std::unexpected(std::move(lowest.error()));
     own.reset();
     modes = std::move(*lowest);

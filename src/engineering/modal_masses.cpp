@@ -47,18 +47,49 @@ base::Expected<MemberMasses> member_masses(const frame::Structure& structure,
     const linalg::Vector3 down = g / magnitude;
     const frame::LoadSet set = frame::combination_loads(structure, *combination);
     bool added = false;
-    for (const frame::NodalForce& load : set.nodal) {
+    // The members' own weights (self_weight) are their density's masses already.
+    for (std::size_t i = 0; i < set.nodal.size(); ++i) {
+      const frame::NodalForce& load = set.nodal[i];
+      if (set.is_weight_nodal(i)) continue;
       const double along = load.force.head<3>().dot(down);
       if (along > 0.0) out.nodes[load.node - 1] += along / magnitude, added = true;
     }
+    const auto add_line = [&](std::size_t m, double from, double to, double mass) {
+      out.lines.push_back({m, from, to, mass});
+      out.heaviest_line[m] += mass;
+      added = true;
+    };
     for (std::size_t i = 0; i < set.line_loads.size(); ++i) {
       const std::size_t m = set.line_members[i];
       const mechanics::MemberLoad& load = set.line_loads[i];
-      const double along = (structure.members[m].axes.transpose() * load.q).dot(down);
-      if (!(along > 0.0) || !(load.end > load.start)) continue;
-      out.lines.push_back({m, load.start, load.end, along / magnitude});
-      out.heaviest_line[m] += along / magnitude;
-      added = true;
+      if (set.is_weight_line(i) || load.kind == mechanics::MemberLoad::Kind::moment) continue;
+      const frame::StructureMember& member = structure.members[m];
+      const double along = (member.axes.transpose() * load.q).dot(down);
+      if (load.kind == mechanics::MemberLoad::Kind::force) {
+        // A concentrated load's mass at the member's end nodes, split as a simple beam's
+        // reactions (its total and its centre kept).
+        if (!(along > 0.0)) continue;
+        const double share = load.start / member.length;
+        out.nodes[member.start - 1] += (1.0 - share) * along / magnitude;
+        out.nodes[member.end - 1] += share * along / magnitude;
+        added = true;
+        continue;
+      }
+      if (!(load.end > load.start)) continue;
+      if (!load.varying()) {
+        if (along > 0.0) add_line(m, load.start, load.end, along / magnitude);
+        continue;
+      }
+      // A varying load as strips of its intensity at their middles (the total kept exactly).
+      const double change = (member.axes.transpose() * load.dq).dot(down);
+      constexpr int kStrips = 8;
+      const double h = (load.end - load.start) / kStrips;
+      for (int k = 0; k < kStrips; ++k) {
+        const double intensity = along + (k + 0.5) / kStrips * change;
+        if (intensity > 0.0)
+          add_line(m, load.start + k * h, k + 1 == kStrips ? load.end : load.start + (k + 1) * h,
+                   intensity / magnitude);
+      }
     }
     const std::string from = fmt::format("load combination {}", id);
     out.source = out.source.empty() ? from : out.source + " and " + from;

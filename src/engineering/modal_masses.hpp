@@ -32,7 +32,10 @@ struct MemberMasses {
 
 // The masses of `options`: with a mass combination, each of its nodal and line loads (times
 // its case's factor) adds its component along gravity, where that points with gravity, divided
-// by |g|; a component against gravity adds nothing, and loads are taken one by one. Fails with
+// by |g|; a component against gravity adds nothing, and loads are taken one by one (a
+// concentrated member load at its member's end nodes, split as a simple beam's reactions; a
+// varying line load as 8 strips of its middle intensities; members' own weights, self_weight,
+// not again, nor moments). Fails with
 // invalid_model: a density that is not finite and non-negative, a combination that does not
 // exist, a gravity that is zero or not finite, or no mass at all.
 base::Expected<MemberMasses> member_masses(const frame::Structure& structure,

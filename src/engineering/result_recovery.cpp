@@ -10,6 +10,7 @@
 #include "mechanics/internal_forces.hpp"
 #include "model/support_dofs.hpp"
 #include "system/constraints.hpp"
+#include "system/elastic_supports.hpp"
 
 namespace velm::engineering {
 
@@ -62,10 +63,7 @@ void add_member_forces(const StructureMember& member, const linalg::Vector12& f,
 void link_forces(const frame::Structure& structure, const frame::LoadSet& set, int stations,
                  std::vector<double>& sums, ResultSet& out) {
   if (structure.links_leaves_first.empty()) return;
-  std::vector<double> loads(6 * structure.node_count, 0.0);
-  for (const frame::NodalForce& load : set.nodal)
-    for (std::size_t axis = 0; axis < 3; ++axis)
-      loads[6 * (load.node - 1) + axis] += load.force(static_cast<Eigen::Index>(axis));
+  std::vector<double> loads = node_loads(structure, set, out.displacements);
   for (const frame::Structure::Link& link : structure.links_leaves_first) {
     const StructureMember& member = structure.members[link.member];
     const std::uint32_t child = link.child;
@@ -100,6 +98,26 @@ void link_forces(const frame::Structure& structure, const frame::LoadSet& set, i
 
 }  // namespace
 
+std::vector<double> node_loads(const frame::Structure& structure, const frame::LoadSet& set,
+                               std::span<const double> displacements) {
+  std::vector<double> loads(6 * structure.node_count, 0.0);
+  for (const frame::NodalForce& load : set.nodal)
+    for (std::size_t k = 0; k < 6; ++k)
+      loads[6 * (load.node - 1) + k] += load.force(static_cast<Eigen::Index>(k));
+  for (std::size_t i = 0; i < structure.springs.size(); ++i)
+    if (structure.springs[i] != 0.0) loads[i] -= structure.springs[i] * displacements[i];
+  return loads;
+}
+
+std::vector<double> node_displacements(const system::DiscreteModel& model, const double* solution,
+                                       std::span<const double> imposed) {
+  std::vector<double> displacements = node_displacements(model, solution);
+  if (imposed.empty()) return displacements;
+  const std::vector<double> field = system::imposed_field(model.structure, imposed);
+  for (std::size_t i = 0; i < displacements.size(); ++i) displacements[i] += field[i];
+  return displacements;
+}
+
 std::vector<double> node_displacements(const system::DiscreteModel& model, const double* solution) {
   const frame::Structure& structure = model.structure;
   const std::size_t nodes = structure.node_count;
@@ -124,7 +142,9 @@ std::vector<double> member_end_forces(const system::DiscreteModel& model,
                                       const frame::LoadSet* set, const double* solution,
                                       const std::vector<std::uint8_t>& active) {
   const frame::Structure& structure = model.structure;
-  const std::vector<double> displacements = node_displacements(model, solution);
+  const std::vector<double> displacements = set != nullptr
+                                                ? node_displacements(model, solution, set->imposed)
+                                                : node_displacements(model, solution);
   std::vector<double> forces(12 * structure.members.size(), 0.0);
   for (std::size_t m = 0; m < structure.members.size(); ++m) {
     const StructureMember& member = structure.members[m];
@@ -158,7 +178,7 @@ void recover_results(const system::DiscreteModel& model,
   const std::size_t nodes = structure.node_count;
   const std::size_t members = structure.members.size();
   const auto per_member = static_cast<std::size_t>(stations);
-  out.displacements = node_displacements(model, solution);
+  out.displacements = node_displacements(model, solution, set.imposed);
 
   out.end_forces.assign(12 * members, 0.0);
   out.internal_forces.assign(6 * per_member * members, 0.0);
@@ -187,16 +207,22 @@ void recover_results(const system::DiscreteModel& model,
   }
   link_forces(structure, set, stations, sums, out);
 
-  // Reactions: K u - F at the dofs each record fixes, summed over its nodes.
+  // Reactions: K u - F at the dofs each record fixes, summed over its nodes; at the dofs it
+  // springs, the spring's force on the structure -k u.
   for (const frame::NodalForce& load : set.nodal)
-    for (std::size_t axis = 0; axis < 3; ++axis)
-      sums[6 * (load.node - 1) + axis] -= load.force(static_cast<Eigen::Index>(axis));
+    for (std::size_t k = 0; k < 6; ++k)
+      sums[6 * (load.node - 1) + k] -= load.force(static_cast<Eigen::Index>(k));
   out.reactions.assign(6 * structure.support_nodes.size(), 0.0);
   for (std::size_t r = 0; r < structure.support_nodes.size(); ++r) {
     const std::array<double, 6> reaction = model::support_reaction(
         structure.support_dofs[r], structure.support_nodes[r],
         [&](std::uint32_t node) { return &sums[6 * (node - std::size_t{1})]; });
     std::copy(reaction.begin(), reaction.end(), &out.reactions[6 * r]);
+    if (structure.support_springs.empty()) continue;
+    for (const std::uint32_t node : structure.support_nodes[r])
+      for (std::size_t k = 0; k < 6; ++k)
+        if (const double stiffness = structure.support_springs[r][k]; stiffness != 0.0)
+          out.reactions[6 * r + k] -= stiffness * out.displacements[6 * (node - 1) + k];
   }
 }
 

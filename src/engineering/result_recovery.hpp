@@ -16,10 +16,19 @@ namespace velm::engineering {
 // The displacements of every node (N x 6, global axes) from those over the unknowns: the
 // unknowns, then every node that follows another through rigid links; 0 where fixed.
 std::vector<double> node_displacements(const system::DiscreteModel& model, const double* solution);
+// The same with the enforced displacements `imposed` of the fixed dofs (6 per node; none when
+// empty) added, followers moving with them.
+std::vector<double> node_displacements(const system::DiscreteModel& model, const double* solution,
+                                       std::span<const double> imposed);
+
+// The forces on every node besides the members' (6 per node, global axes): the load set's nodal
+// forces and moments and the springs' -k u at the displacements `displacements` (6 per node).
+std::vector<double> node_loads(const frame::Structure& structure, const frame::LoadSet& set,
+                               std::span<const double> displacements);
 
 // The end forces alone (12 per member, member axes; 0 for members switched off and rigid links):
-// f = k' u_local + f0' with the members' element data `elements`, or k' u_local alone without
-// `set`.
+// f = k' u_local + f0' with the members' element data `elements` (u including the set's enforced
+// displacements), or k' u_local alone (of the unknowns only) without `set`.
 std::vector<double> member_end_forces(const system::DiscreteModel& model,
                                       std::span<const system::ElementData> elements,
                                       const frame::LoadSet* set, const double* solution,
@@ -28,7 +37,8 @@ std::vector<double> member_end_forces(const system::DiscreteModel& model,
 // Fills the result arrays of `out` (its id and name are left alone). Members with active[m] == 0
 // carry nothing and are listed in inactive_members. Sign conventions:
 //   end forces f = k' u_local + f0' (member axes): what the nodes exert on the member;
-//   reactions: K u - F summed over the nodes a support record holds, at the dofs it fixes.
+//   reactions: K u - F summed over the nodes a support record holds, at the dofs it fixes, and
+//   -k u at the dofs it springs.
 void recover_results(const system::DiscreteModel& model, const frame::LoadSet& set,
                      const double* solution, const std::vector<std::uint8_t>& active, int stations,
                      ResultSet& out);

@@ -12,6 +12,7 @@
 #include "engineering/result_recovery.hpp"
 #include "engineering/stop_only.hpp"
 #include "system/assembly.hpp"
+#include "system/elastic_supports.hpp"
 #include "system/factorisation.hpp"
 
 namespace velm::engineering {
@@ -107,7 +108,7 @@ SetOutcome analyse_second_order(const system::DiscreteModel& model, const frame:
     const std::span<const system::ElementData> used =
         tangent ? std::span<const system::ElementData>(elements) : model.elements;
     std::fill(loads.begin(), loads.end(), 0.0);
-    if (auto loaded = system::assemble_loads(model, used, set, loads.data()); !loaded)
+    if (auto loaded = system::assemble_loads(model, used, set, loads.data(), &active); !loaded)
       return std::unexpected(std::move(loaded.error()));
     if (refactorise || !factor) {
       factor.reset();
@@ -138,10 +139,12 @@ SetOutcome analyse_second_order(const system::DiscreteModel& model, const frame:
     // The residual of the round's stiffness at the current displacements (the loads less what
     // the members take, k u; the fixed-end forces are in the loads), then the step.
     std::vector<double> step = loads;
-    if (round > 0)
+    if (round > 0) {
       system::subtract_member_forces(
           model, used, member_end_forces(model, used, nullptr, solution.data(), active), active,
           step.data());
+      system::subtract_spring_forces(model, solution.data(), step.data());
+    }
     if (auto solved = factor->solve_in_place(step.data(), 1); !solved)
       return std::unexpected(std::move(solved.error()));
     previous = solution;
@@ -149,7 +152,7 @@ SetOutcome analyse_second_order(const system::DiscreteModel& model, const frame:
     out.iterations = round + 1;
     ResultSet probe;
     probe.end_forces = member_end_forces(model, used, &set, solution.data(), active);
-    probe.displacements = node_displacements(model, solution.data());
+    probe.displacements = node_displacements(model, solution.data(), set.imposed);
     std::vector<double> next_axial = member_axial_forces(probe.end_forces);
     if (round == 0) {
       first_order_axial = next_axial;

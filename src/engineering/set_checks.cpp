@@ -7,6 +7,7 @@
 
 #include "base/finite.hpp"
 #include "engineering/equilibrium.hpp"
+#include "engineering/result_recovery.hpp"
 #include "model/dof_labels.hpp"
 
 namespace velm::engineering {
@@ -39,10 +40,8 @@ std::optional<std::string> find_non_finite(const ResultSet& set, const std::stri
 std::optional<std::string> find_unbalanced_dof(const frame::Structure& structure,
                                                const frame::LoadSet& set, const ResultSet& result) {
   constexpr double kTolerance = 1e-5;
-  std::vector<double> loads(6 * structure.node_count, 0.0);
-  for (const frame::NodalForce& load : set.nodal)
-    for (std::size_t k = 0; k < 6; ++k)
-      loads[6 * (load.node - 1) + k] += load.force(static_cast<Eigen::Index>(k));
+  // The nodal forces and moments and the springs' forces at the results' displacements.
+  const std::vector<double> loads = node_loads(structure, set, result.displacements);
   std::vector<std::array<std::uint32_t, 2>> nodes;
   std::vector<double> axes;
   nodes.reserve(structure.members.size());

@@ -204,9 +204,9 @@ base::Expected<void> analyse_alone(const Structure& structure,
   return add_buckling(model, options, monitor, out);
 }
 
-base::Expected<StaticAnalysis> run(const model::VELM& model, const AnalysisOptions& options,
-                                   base::Monitor& monitor) {
-  auto built = frame::build_structure(model, monitor);
+base::Expected<StaticAnalysis> run(const model::VELM& model, const model::Extensions& extensions,
+                                   const AnalysisOptions& options, base::Monitor& monitor) {
+  auto built = frame::build_structure(model, extensions, monitor);
   if (!built) return std::unexpected(std::move(built.error()));
   const Structure& structure = *built;
   if (monitor.stop_requested()) return base::fail(base::ErrorCode::cancelled);
@@ -298,8 +298,15 @@ base::Expected<StaticAnalysis> run(const model::VELM& model, const AnalysisOptio
 base::Expected<StaticAnalysis> analyse_statics(const model::VELM& model,
                                                const AnalysisOptions& options,
                                                base::Monitor& monitor) {
+  return analyse_statics(model, model::Extensions{}, options, monitor);
+}
+
+base::Expected<StaticAnalysis> analyse_statics(const model::VELM& model,
+                                               const model::Extensions& extensions,
+                                               const AnalysisOptions& options,
+                                               base::Monitor& monitor) {
   try {
-    return run(model, options, monitor);
+    return run(model, extensions, options, monitor);
   } catch (const std::bad_alloc&) {
     return base::fail(base::ErrorCode::out_of_memory);
   }

@@ -7,6 +7,7 @@
 #include "base/monitor.hpp"
 #include "engineering/modal_analysis.hpp"
 #include "engineering/static_results.hpp"
+#include "model/extensions.hpp"
 #include "model/velm.hpp"
 
 namespace velm::engineering {
@@ -32,6 +33,12 @@ struct AnalysisOptions {
 // The monitor is told the stages ("check", "assemble", "order", "factorise", "solve",
 // "results") and how far each has come, and is asked whether to stop.
 base::Expected<StaticAnalysis> analyse_statics(const model::VELM& model,
+                                               const AnalysisOptions& options,
+                                               base::Monitor& monitor);
+// The same with the document's extensions (model/extensions.hpp): their loads, springs and
+// enforced displacements; a spring's reaction is its force on the structure, -k u.
+base::Expected<StaticAnalysis> analyse_statics(const model::VELM& model,
+                                               const model::Extensions& extensions,
                                                const AnalysisOptions& options,
                                                base::Monitor& monitor);
 

@@ -186,9 +186,11 @@ base::Expected<Structure> moved_structure(const Structure& structure,
       const double old_length = old_lengths[line.member];
       mechanics::MemberLoad& load = line.load;
       load.q = turned[line.member] * load.q;
+      if (load.varying()) load.dq = turned[line.member] * load.dq;
       if (load.end >= old_length * (1.0 - 1e-12)) load.end = length;
       load.start = std::min(load.start, length);
       load.end = std::min(load.end, length);
+      if (load.concentrated()) load.start = load.end;  // an end load stays at the end
     }
   return moved;
 }

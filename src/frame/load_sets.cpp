@@ -8,26 +8,48 @@ namespace velm::frame {
 
 namespace {
 
-using Lines = std::vector<std::pair<std::size_t, mechanics::MemberLoad>>;
+// A member load of the set with its member and whether it is a member's own weight.
+struct Line {
+  std::size_t member = 0;
+  mechanics::MemberLoad load;
+  bool weight = false;
+};
+using Lines = std::vector<Line>;
 
-void add_case(const LoadCase& load_case, double factor, Lines& lines, LoadSet& set) {
+void add_case(const Structure& structure, const LoadCase& load_case, double factor, Lines& lines,
+              LoadSet& set) {
   for (const NodalLoad& load : load_case.nodal_loads)
     set.nodal.push_back({load.node, nodal_force(load, factor)});
+  for (const NodalAction& action : load_case.nodal_actions) {
+    if (action.weight) set.weight_nodal.resize(set.nodal.size() + 1, 0);
+    set.nodal.push_back({action.node, factor * action.action});
+    if (action.weight) set.weight_nodal.back() = 1;
+  }
   for (const MemberLineLoad& line : load_case.line_loads) {
     mechanics::MemberLoad scaled = line.load;
     scaled.q *= factor;
-    lines.emplace_back(line.member, scaled);
+    if (scaled.varying()) scaled.dq *= factor;
+    lines.push_back({line.member, scaled, line.weight});
   }
+  if (!load_case.imposed.empty() && set.imposed.empty())
+    set.imposed.assign(6 * std::size_t{structure.node_count}, 0.0);
+  for (const ImposedDisplacement& d : load_case.imposed)
+    set.imposed[6 * (d.node - std::size_t{1}) + static_cast<std::size_t>(d.dof)] +=
+        factor * d.value;
 }
 
 void finish(Lines& lines, LoadSet& set) {
   std::stable_sort(lines.begin(), lines.end(),
-                   [](const auto& a, const auto& b) { return a.first < b.first; });
+                   [](const Line& a, const Line& b) { return a.member < b.member; });
   set.line_members.reserve(lines.size());
   set.line_loads.reserve(lines.size());
-  for (const auto& [member, load] : lines) {
-    set.line_members.push_back(member);
-    set.line_loads.push_back(load);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    set.line_members.push_back(lines[i].member);
+    set.line_loads.push_back(lines[i].load);
+    if (lines[i].weight) {
+      set.weight_lines.resize(lines.size(), 0);
+      set.weight_lines[i] = 1;
+    }
   }
 }
 
@@ -53,7 +75,7 @@ LoadSet case_loads(const Structure& structure, std::size_t case_index) {
   LoadSet set;
   set.label = fmt::format("load case {}", load_case.id);
   Lines lines;
-  add_case(load_case, 1.0, lines, set);
+  add_case(structure, load_case, 1.0, lines, set);
   finish(lines, set);
   return set;
 }
@@ -63,7 +85,7 @@ LoadSet combination_loads(const Structure& structure, const Combination& combina
   set.label = fmt::format("load combination {}", combination.id);
   Lines lines;
   for (const Combination::Term& term : combination.terms)
-    add_case(structure.load_cases[term.load_case], term.factor, lines, set);
+    add_case(structure, structure.load_cases[term.load_case], term.factor, lines, set);
   finish(lines, set);
   return set;
 }

@@ -30,6 +30,21 @@ const char* type_name(model::MemberType type) {
 
 }  // namespace
 
+const model::LoadCaseExtension* case_extension(const model::Extensions& extensions, std::size_t c) {
+  return extensions.load_cases && c < extensions.load_cases->size() ? &(*extensions.load_cases)[c]
+                                                                    : nullptr;
+}
+
+std::optional<bool> local_axes(const std::optional<std::string>& axes) {
+  if (!axes || *axes == "global") return false;
+  if (*axes == "local") return true;
+  return std::nullopt;
+}
+
+const char* member_type_name(model::MemberType type) {
+  return type_name(type);
+}
+
 base::Expected<void> read_loads(const model::VELM& model, Structure& structure,
                                 CheckProgress& progress) {
   const std::uint32_t node_count = structure.node_count;
@@ -82,8 +97,8 @@ base::Expected<void> read_loads(const model::VELM& model, Structure& structure,
   return {};
 }
 
-base::Expected<void> read_line_loads(const model::VELM& model, Structure& structure,
-                                     CheckProgress& progress) {
+base::Expected<void> read_line_loads(const model::VELM& model, const model::Extensions& extensions,
+                                     Structure& structure, CheckProgress& progress) {
   std::unordered_map<std::uint32_t, std::size_t> by_id;
   by_id.reserve(structure.members.size());
   for (std::size_t m = 0; m < structure.members.size(); ++m)
@@ -91,7 +106,12 @@ base::Expected<void> read_line_loads(const model::VELM& model, Structure& struct
   for (std::size_t c = 0; c < model.load_cases.size(); ++c) {
     const model::LoadCase& load_case = model.load_cases[c];
     if (!progress.keep_going()) return cancelled();
-    for (const model::LineLoad& line : load_case.line_loads) {
+    const model::LoadCaseExtension* extended = case_extension(extensions, c);
+    const std::vector<model::LineLoadExtension>* more =
+        extended && extended->line_loads ? &*extended->line_loads : nullptr;
+    for (std::size_t i = 0; i < load_case.line_loads.size(); ++i) {
+      const model::LineLoad& line = load_case.line_loads[i];
+      const model::LineLoadExtension* added = more && i < more->size() ? &(*more)[i] : nullptr;
       if (!progress.keep_going()) return cancelled();
       const std::uint32_t id = line.member.id;
       const auto entry = by_id.find(id);
@@ -102,10 +122,17 @@ base::Expected<void> read_line_loads(const model::VELM& model, Structure& struct
       const StructureMember& m = structure.members[entry->second];
       if (!std::isfinite(line.magnitude) || !std::isfinite(line.direction[0]) ||
           !std::isfinite(line.direction[1]) || !std::isfinite(line.direction[2]) ||
-          !std::isfinite(line.start_pos) || !std::isfinite(line.end_pos))
+          !std::isfinite(line.start_pos) || !std::isfinite(line.end_pos) ||
+          (added && added->end_magnitude && !std::isfinite(*added->end_magnitude)))
         return invalid(
             fmt::format("Load case {} has a line load on member {} with a non-finite value.",
                         load_case.id, id));
+      const auto local = local_axes(added ? added->axes : std::nullopt);
+      if (!local)
+        return invalid(fmt::format(
+            "Load case {} has a line load on member {} with axes \"{}\": it must be \"global\" "
+            "or \"local\".",
+            load_case.id, id, *added->axes));
       if (line.start_pos > line.end_pos)
         return invalid(fmt::format(
             "Load case {} has a line load on member {} from {} to {}: its start_pos must not "
@@ -129,7 +156,13 @@ base::Expected<void> read_line_loads(const model::VELM& model, Structure& struct
       load.member = entry->second;
       load.load.start = std::clamp(line.start_pos, 0.0, m.length);
       load.load.end = std::clamp(line.end_pos, 0.0, m.length);
-      load.load.q = m.axes * global;
+      load.load.q = *local ? global : (m.axes * global).eval();
+      if (added && added->end_magnitude) {
+        const double change = *added->end_magnitude - line.magnitude;
+        const linalg::Vector3 d{change * line.direction[0], change * line.direction[1],
+                                change * line.direction[2]};
+        load.load.dq = *local ? d : (m.axes * d).eval();
+      }
     }
   }
   return {};

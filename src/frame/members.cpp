@@ -114,6 +114,10 @@ base::Expected<std::vector<StructureMember>> read_members(const model::VELM& mod
       m.type = member.member_type;
       m.ends = *ends;
       m.released = std::any_of(ends->begin(), ends->end(), [](const auto& e) { return bool(e); });
+      const mechanics::MemberSection found =
+          mechanics::find_member_section(member, maps.materials, maps.sections);
+      m.material = found.material->id;
+      m.mass_per_length = found.material->density * found.section->area;
     }
   }
   return members;

@@ -1,6 +1,9 @@
 #include "frame/structure.hpp"
 
+#include <fmt/format.h>
+
 #include "frame/checks.hpp"
+#include "frame/extension_loads.hpp"
 #include "frame/loads.hpp"
 #include "frame/members.hpp"
 #include "frame/rigid_links.hpp"
@@ -25,6 +28,23 @@ std::size_t records_visited(const model::VELM& model) {
          2 * members;  // the rigid-link pass: at most 2 nodes per member
 }
 
+// A nodal moment where only truss, tension and compression members meet (pinned to the node)
+// and no support holds that rotation: nothing could take it.
+base::Expected<void> reject_moments_on_pinned_nodes(const Structure& structure) {
+  for (const LoadCase& load_case : structure.load_cases)
+    for (const NodalAction& action : load_case.nodal_actions) {
+      if (!structure.axial_only_nodes[action.node - 1]) continue;
+      for (std::size_t k = 3; k < 6; ++k)
+        if (action.action(static_cast<Eigen::Index>(k)) != 0.0 &&
+            !structure.restraints[6 * (action.node - std::size_t{1}) + k])
+          return invalid(fmt::format(
+              "Load case {} has a nodal moment on node {}, where only truss, tension or "
+              "compression members meet: they take no moment there.",
+              load_case.id, action.node));
+    }
+  return {};
+}
+
 }  // namespace
 
 base::Expected<Structure> build_structure(const model::VELM& model) {
@@ -33,7 +53,13 @@ base::Expected<Structure> build_structure(const model::VELM& model) {
 }
 
 base::Expected<Structure> build_structure(const model::VELM& model, base::Monitor& monitor) {
-  CheckProgress progress(monitor, records_visited(model));
+  return build_structure(model, model::Extensions{}, monitor);
+}
+
+base::Expected<Structure> build_structure(const model::VELM& model,
+                                          const model::Extensions& extensions,
+                                          base::Monitor& monitor) {
+  CheckProgress progress(monitor, records_visited(model) + extension_records(model, extensions));
   if (auto valid = reject_repeated_ids(model, progress); !valid)
     return std::unexpected(valid.error());
   if (auto valid = model::reject_node_zero(model.member_sets); !valid)
@@ -61,7 +87,11 @@ base::Expected<Structure> build_structure(const model::VELM& model, base::Monito
     return std::unexpected(valid.error());
   if (auto valid = read_loads(model, structure, progress); !valid)
     return std::unexpected(valid.error());
-  if (auto valid = read_line_loads(model, structure, progress); !valid)
+  if (auto valid = apply_springs(model, extensions, structure, progress); !valid)
+    return std::unexpected(valid.error());
+  if (auto valid = read_line_loads(model, extensions, structure, progress); !valid)
+    return std::unexpected(valid.error());
+  if (auto valid = read_extension_loads(model, extensions, structure, progress); !valid)
     return std::unexpected(valid.error());
   structure.axial_only_nodes.assign(structure.node_count, 1);
   for (const StructureMember& m : structure.members) {
@@ -69,6 +99,8 @@ base::Expected<Structure> build_structure(const model::VELM& model, base::Monito
     if (!m.axial_only())
       structure.axial_only_nodes[m.start - 1] = structure.axial_only_nodes[m.end - 1] = 0;
   }
+  if (auto valid = reject_moments_on_pinned_nodes(structure); !valid)
+    return std::unexpected(valid.error());
   if (auto valid = join_rigid_links(structure, progress); !valid)
     return std::unexpected(valid.error());
   if (!progress.finish()) return cancelled();

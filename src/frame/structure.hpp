@@ -16,6 +16,7 @@
 #include "mechanics/end_releases.hpp"
 #include "mechanics/member_loads.hpp"
 #include "mechanics/stiffness.hpp"
+#include "model/extensions.hpp"
 #include "model/velm.hpp"
 
 namespace velm::frame {
@@ -31,7 +32,9 @@ struct StructureMember {
   // Releases and springs of the member ends; truss, tension and compression members are
   // pinned at both ends (rotations released), whatever their hinges say.
   mechanics::EndConnections ends{};
-  bool released = false;  // any entry of `ends` set
+  bool released = false;         // any entry of `ends` set
+  std::uint32_t material = 0;    // its section's material id
+  double mass_per_length = 0.0;  // density times area
 
   bool axial_only() const {
     return type == model::MemberType::Truss || type == model::MemberType::Tension ||
@@ -42,10 +45,12 @@ struct StructureMember {
   }
 };
 
-// A line load of a load case on one member, in the member's axes.
+// A load of a load case on one member (a line load, a point force or a point moment), in the
+// member's axes.
 struct MemberLineLoad {
   std::size_t member = 0;  // index into Structure::members
   mechanics::MemberLoad load;
+  bool weight = false;  // the member's own weight (self_weight)
 };
 
 // A point force on a node: magnitude times direction (not normalised), global axes.
@@ -55,11 +60,30 @@ struct NodalLoad {
   double magnitude = 0.0;
 };
 
+// A force and moment on a node, global axes FX FY FZ MX MY MZ: a nodal moment, or the weight
+// of a tension- or compression-only member, half at each end.
+struct NodalAction {
+  std::uint32_t node = 0;  // 1..N
+  linalg::Vector6 action = linalg::Vector6::Zero();
+  bool weight = false;  // a share of a member's own weight (self_weight)
+};
+
+// An enforced displacement of a dof that a support fixes.
+struct ImposedDisplacement {
+  std::uint32_t node = 0;  // 1..N
+  int dof = 0;             // 0..5: UX .. RZ
+  double value = 0.0;
+};
+
 struct LoadCase {
   std::uint32_t id = 0;
   std::string name;
-  std::vector<NodalLoad> nodal_loads;      // document order
-  std::vector<MemberLineLoad> line_loads;  // document order, empty spans left out
+  std::vector<NodalLoad> nodal_loads;  // document order
+  // Document order: the line loads (empty spans left out), then the self-weight, the point
+  // loads and the point moments.
+  std::vector<MemberLineLoad> line_loads;
+  std::vector<NodalAction> nodal_actions;  // nodal moments, then lumped weights
+  std::vector<ImposedDisplacement> imposed;
 };
 
 // A load combination: the load cases it names, as indices into Structure::load_cases, each
@@ -84,6 +108,10 @@ struct Structure {
   std::vector<std::uint32_t> support_ids;
   std::vector<std::array<bool, 6>> support_dofs;
   std::vector<std::vector<std::uint32_t>> support_nodes;
+  // Elastic supports: per support record the stiffness of each dof it springs (0: none), and
+  // per node the same (6 per node; all 0, or empty, when no support springs).
+  std::vector<std::array<double, 6>> support_springs;
+  std::vector<double> springs;
   std::vector<LoadCase> load_cases;       // document order
   std::vector<Combination> combinations;  // document order
   // Per node: 1 when only axial members (truss, tension, compression) reach it, so that its
@@ -112,11 +140,18 @@ struct Structure {
 // support, a combination naming a load case that does not exist, a nodal load on a node
 // outside the model or with non-finite values, a line load that names no member, lies outside
 // its member, or acts on a tension, compression or rigid member, and rigid links that close a
-// loop or join two supported nodes. Every pass over the records tells `monitor` how far the
-// "check" stage has come and asks it whether to stop, every 1024 records; a stop fails as
-// cancelled.
+// loop or join two supported nodes; and in the extensions (model/extensions.hpp) a point load,
+// point moment, nodal moment or enforced displacement naming no member or node, a position off
+// its member, a non-finite value, an axes that is neither "global" nor "local", a load that its
+// member cannot carry, an enforced displacement of a dof that no support fixes, and a spring of
+// a fixed dof or with a stiffness that is not finite and positive. Every pass over the records
+// tells `monitor` how far the "check" stage has come and asks it whether to stop, every 1024
+// records; a stop fails as cancelled.
+base::Expected<Structure> build_structure(const model::VELM& model,
+                                          const model::Extensions& extensions,
+                                          base::Monitor& monitor);
+// The same without extensions, or without extensions and monitor.
 base::Expected<Structure> build_structure(const model::VELM& model, base::Monitor& monitor);
-// The same without a monitor.
 base::Expected<Structure> build_structure(const model::VELM& model);
 
 }  // namespace velm::frame

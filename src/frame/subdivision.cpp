@@ -12,6 +12,8 @@ Subdivision subdivided_structure(const Structure& from,
   s.support_ids = from.support_ids;
   s.support_dofs = from.support_dofs;
   s.support_nodes = from.support_nodes;
+  s.support_springs = from.support_springs;
+  s.springs = from.springs;
   s.axial_only_nodes = from.axial_only_nodes;
   s.root = from.root;
   s.has_switching_members = from.has_switching_members;
@@ -42,6 +44,7 @@ Subdivision subdivided_structure(const Structure& from,
         for (int k = 0; k < 3; ++k)
           s.coordinates.push_back(origin[k] + next_at * member.axes(0, k));
         s.restraints.insert(s.restraints.end(), 6, 0);
+        if (!s.springs.empty()) s.springs.insert(s.springs.end(), 6, 0.0);
         s.axial_only_nodes.push_back(0);
         s.root.push_back(next);
       }

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <vector>
 
+#include "mechanics/internal_forces.hpp"
 #include "mechanics/stability_functions.hpp"
 
 namespace velm::mechanics {
@@ -67,10 +68,22 @@ void place_axial(linalg::Matrix12& k, int first, int second, double value) {
 std::vector<MomentLoad> moment_loads(std::span<const MemberLoad> loads, double length,
                                      int component, double sign) {
   std::vector<MomentLoad> out;
-  for (const MemberLoad& load : loads)
-    if (load.end > load.start)
+  for (const MemberLoad& load : loads) {
+    if (load.kind == MemberLoad::Kind::force) {
+      out.push_back({load.start / length, load.start / length, sign * load.q(component) * length,
+                     0.0, MomentLoad::Kind::point});
+    } else if (load.kind == MemberLoad::Kind::moment) {
+      // Mz jumps by -Cz, My by -Cy.
+      const int about = component == 1 ? 2 : 1;
       out.push_back(
-          {load.start / length, load.end / length, sign * load.q(component) * length * length});
+          {load.start / length, load.start / length, -load.q(about), 0.0, MomentLoad::Kind::jump});
+    } else if (load.end > load.start) {
+      MomentLoad& added = out.emplace_back(MomentLoad{load.start / length, load.end / length,
+                                                      sign * load.q(component) * length * length});
+      if (load.varying())
+        added.slope = sign * load.dq(component) * length * length / (added.b - added.a);
+    }
+  }
   return out;
 }
 
@@ -112,7 +125,12 @@ linalg::Vector12 second_order_fixed_end_forces(const FrameProperties& properties
   const double l = length, e = properties.e_mod;
   // The resultant of each transverse load and its moment about the end node.
   double resultant_y = 0.0, resultant_z = 0.0, moment_y = 0.0, moment_z = 0.0;
+  std::vector<MemberLoad> others;  // concentrated and varying loads
   for (const MemberLoad& load : loads) {
+    if (load.concentrated() || load.varying()) {
+      others.push_back(load);
+      continue;
+    }
     if (load.end <= load.start) continue;
     const double loaded = load.end - load.start;
     const double arm = l - 0.5 * (load.start + load.end);
@@ -120,6 +138,16 @@ linalg::Vector12 second_order_fixed_end_forces(const FrameProperties& properties
     resultant_z += load.q.z() * loaded;
     moment_y += load.q.y() * loaded * arm;
     moment_z += load.q.z() * loaded * arm;
+  }
+  if (!others.empty()) {
+    // The same of the others, from the statics of the member with no end forces at x = L
+    // (concentrated moments included: Mz(L) = sum e Ry - sum Cz, My(L) = -sum e Rz - sum Cy).
+    const std::array<double, 6> s =
+        InternalForceLine(linalg::Vector12::Zero(), l, others).at(l, true);
+    resultant_y -= s[1];
+    resultant_z -= s[2];
+    moment_y += s[5];
+    moment_z -= s[4];
   }
   // x-y plane: Mz(0) = -mz1, Mz(L) = mz2, and Mz(L) = -mz1 + L fy1 + sum (L - c) qy l.
   const std::array<double, 2> mz = MomentSolutions(axial_force * l * l / (e * properties.i_z))

@@ -41,14 +41,16 @@ linalg::Matrix12 geometric_stiffness(double length, double axial_force);
 linalg::Matrix12 string_member_stiffness(const FrameProperties& properties, double length,
                                          double axial_force);
 
-// The loads of M'' in one bending plane, t = x / L: each uniform load q on [start, end] gives
-// sign q(component) L^2 on [start / L, end / L] (component 1 and sign 1 for Mz, 2 and -1 for
-// My); empty loads are left out.
+// The loads of M'' in one bending plane, t = x / L: each distributed load q on [start, end]
+// gives sign q(component) L^2 on [start / L, end / L], its change dq the slope
+// sign dq(component) L^2 / (end/L - start/L); a force P at x_p a point load sign P(component) L
+// at x_p / L; a moment C a jump of -C about the plane's normal (z for Mz, y for My); component
+// 1 and sign 1 for Mz, 2 and -1 for My. Empty loads are left out.
 std::vector<MomentLoad> moment_loads(std::span<const MemberLoad> loads, double length,
                                      int component, double sign);
 
-// The forces the nodes exert on a member fixed at both ends carrying N and the uniform loads
-// (order and signs as fixed_end_forces). Axial components as in first order. In each bending
+// The forces the nodes exert on a member fixed at both ends carrying N and the loads (order and
+// signs as fixed_end_forces). Axial components as in first order. In each bending
 // plane the end moments make the moment line M (M'' - (N/EI) M = load, see
 // SecondOrderForceLine) compatible with fixed ends, int M dx = int x M dx = 0, and the end
 // shears follow from the statics of the undeformed member (the ends do not move apart
@@ -74,7 +76,9 @@ class SecondOrderForceLine {
   SecondOrderForceLine(const linalg::Vector12& end_forces, double length,
                        std::span<const MemberLoad> loads, double rho_y, double rho_z);
 
-  std::array<double, 6> at(double x) const;
+  std::array<double, 6> at(double x) const { return at(x, false); }
+  // At a concentrated load's position the left limit, or with `right` the right one.
+  std::array<double, 6> at(double x, bool right) const;
 
   // `stations` points (>= 2) equally spaced from x = 0 to x = L, 6 values each; the two ends
   // are taken from the end forces themselves, as InternalForceLine does.
@@ -83,8 +87,8 @@ class SecondOrderForceLine {
   // The least and the greatest value of each of the six over the whole length (6 minima, then
   // 6 maxima), exact. On a piece between load boundaries M' = 0 has at most one root, in
   // compression once the piece is also split where Phi_0 of the piece vanishes; each sign
-  // change of M' is refined to full precision. Forces are linear: their extremes are at the
-  // ends of the pieces.
+  // change of M' is refined to full precision. At concentrated loads both sides count. Forces are
+  // linear: their extremes are at the ends of the pieces.
   void extremes(double* out) const;
 
  private:
@@ -93,7 +97,9 @@ class SecondOrderForceLine {
     MomentSolutions solutions;
     double start = 0.0, end = 0.0;  // M(0), M(L)
     std::vector<MomentLoad> loads;
-    std::array<double, 2> moment(double t) const { return solutions.line(t, start, end, loads); }
+    std::array<double, 2> moment(double t, bool right = false) const {
+      return solutions.line(t, start, end, loads, right);
+    }
   };
   linalg::Vector12 f_;
   double length_;

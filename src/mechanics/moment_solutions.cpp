@@ -67,15 +67,70 @@ std::array<double, 2> MomentSolutions::y(double t, double a) const {
           (hh[1] - w_ * cosh_cosh(1.0 - t, a)) / rho_};
 }
 
+std::array<double, 2> MomentSolutions::y(double t, double a, int k, bool right) const {
+  if (k == 0) return y(t, a);
+  const bool after = right ? t >= a : t > a;
+  if (!scaled()) {
+    const AxialFunctions far = axial_functions(rho_, 1.0 - a);
+    const std::array<double, 2> hh = h(t);
+    const double at_end = far.phi[k + 2];
+    std::array<double, 2> v = {-at_end * hh[0], -at_end * hh[1]};
+    if (after) {
+      const AxialFunctions near = axial_functions(rho_, t - a);
+      v[0] += near.phi[k + 2];
+      v[1] += k == -2 ? rho_ * near.phi[1] : near.phi[k + 1];
+    }
+    return v;
+  }
+  // sinh(w x) sinh(w z) / sinh(w), sinh(w x) cosh(w z) / sinh(w), cosh(w x) cosh(w z) / sinh(w)
+  // in their bounded forms (x, z >= 0, x + z <= 1).
+  const auto decay = [&](double x, double z) {
+    return std::exp(-w_ * (1.0 - x - z)) / (2.0 * one_minus_e2w_);
+  };
+  const auto ss = [&](double x, double z) {
+    return decay(x, z) * -std::expm1(-2.0 * w_ * x) * -std::expm1(-2.0 * w_ * z);
+  };
+  const auto sc = [&](double x, double z) {
+    return decay(x, z) * -std::expm1(-2.0 * w_ * x) * (1.0 + std::exp(-2.0 * w_ * z));
+  };
+  const auto cc = [&](double x, double z) {
+    return decay(x, z) * (1.0 + std::exp(-2.0 * w_ * x)) * (1.0 + std::exp(-2.0 * w_ * z));
+  };
+  if (k == -2)
+    return after ? std::array<double, 2>{sc(1.0 - t, a), -w_ * cc(1.0 - t, a)}
+                 : std::array<double, 2>{-sc(t, 1.0 - a), -w_ * cc(t, 1.0 - a)};
+  if (k == -1)
+    return after ? std::array<double, 2>{-ss(a, 1.0 - t) / w_, sc(a, 1.0 - t)}
+                 : std::array<double, 2>{-ss(t, 1.0 - a) / w_, -sc(1.0 - a, t)};
+  const std::array<double, 2> hh = h(t);
+  if (after)
+    return {(-ss(a, 1.0 - t) / w_ - (t - a) + (1.0 - a) * hh[0]) / rho_,
+            (sc(a, 1.0 - t) - 1.0 + (1.0 - a) * hh[1]) / rho_};
+  return {(-ss(1.0 - a, t) / w_ + (1.0 - a) * hh[0]) / rho_,
+          (-sc(1.0 - a, t) + (1.0 - a) * hh[1]) / rho_};
+}
+
 std::array<double, 2> MomentSolutions::line(double t, double m0, double m1,
-                                            std::span<const MomentLoad> loads) const {
+                                            std::span<const MomentLoad> loads, bool right) const {
   const std::array<double, 2> from_start = h(1.0 - t), from_end = h(t);
   std::array<double, 2> m = {m0 * from_start[0] + m1 * from_end[0],
                              -m0 * from_start[1] + m1 * from_end[1]};
   for (const MomentLoad& load : loads) {
+    if (load.kind != MomentLoad::Kind::distributed) {
+      const std::array<double, 2> v =
+          y(t, load.a, load.kind == MomentLoad::Kind::point ? -1 : -2, right);
+      m[0] += load.c * v[0];
+      m[1] += load.c * v[1];
+      continue;
+    }
     const std::array<double, 2> on = y(t, load.a), off = y(t, load.b);
     m[0] += load.c * (on[0] - off[0]);
     m[1] += load.c * (on[1] - off[1]);
+    if (load.slope == 0.0) continue;
+    const std::array<double, 2> ramp_on = y(t, load.a, 1, right), ramp_off = y(t, load.b, 1, right);
+    const double span = load.b - load.a;
+    m[0] += load.slope * (ramp_on[0] - ramp_off[0] - span * off[0]);
+    m[1] += load.slope * (ramp_on[1] - ramp_off[1] - span * off[1]);
   }
   return m;
 }
@@ -88,10 +143,25 @@ std::array<double, 2> MomentSolutions::fixed_end_values(std::span<const MomentLo
     double v = 0.0, slope = 0.0, curvature = 0.0;  // u, u', u'' at t = 1
     for (const MomentLoad& load : loads) {
       const AxialFunctions on = axial_functions(rho_, 1.0 - load.a);
+      if (load.kind != MomentLoad::Kind::distributed) {
+        // Phi_(k+4), Phi_(k+3), Phi_(k+2) at 1 - a, k = -1 (point) or -2 (jump).
+        const int k = load.kind == MomentLoad::Kind::point ? -1 : -2;
+        v += load.c * on.phi[k + 4];
+        slope += load.c * on.phi[k + 3];
+        curvature += load.c * on.phi[k + 2];
+        continue;
+      }
       const AxialFunctions off = axial_functions(rho_, 1.0 - load.b);
       v += load.c * (on.phi[4] - off.phi[4]);
       slope += load.c * (on.phi[3] - off.phi[3]);
       curvature += load.c * (on.phi[2] - off.phi[2]);
+      if (load.slope == 0.0) continue;
+      // The ramp s ((t - a)_+ - (t - b)_+) less the step s (b - a) (t - b)_+^0.
+      const double span = load.b - load.a;
+      v += load.slope * (axial_function_5(rho_, 1.0 - load.a) -
+                         axial_function_5(rho_, 1.0 - load.b) - span * off.phi[4]);
+      slope += load.slope * (on.phi[4] - off.phi[4] - span * off.phi[3]);
+      curvature += load.slope * (on.phi[3] - off.phi[3] - span * off.phi[2]);
     }
     const double* p = at_one_;
     const double c2 = (-v * p[2] + slope * p[3]) / d_;
@@ -116,10 +186,41 @@ std::array<double, 2> MomentSolutions::fixed_end_values(std::span<const MomentLo
   const auto first_moment = [&](double a) {
     return (coth - r(a)) / (w_ * rho_) - 0.5 * (1.0 - a * a) / rho_;
   };
+  // psi for phi = 1 and phi = t, with their derivatives, and the antiderivatives of psi and
+  // t psi (from int h = R / w, int t h = t R / w - h / rho and their mirror images).
+  const auto psi = [&](double z) {
+    const std::array<double, 2> near = h(z), far = h(1.0 - z);
+    return std::array<double, 4>{(near[0] + far[0] - 1.0) / rho_, (near[0] - z) / rho_,
+                                 (near[1] - far[1]) / rho_, (near[1] - 1.0) / rho_};
+  };
+  const auto psi_integrals = [&](double z) {
+    const double hz = h(z)[0], hf = h(1.0 - z)[0], rz = r(z), rf = r(1.0 - z);
+    const double a0 = rz / w_, b0 = -rf / w_;
+    const double a1 = z * rz / w_ - hz / rho_, b1 = -z * rf / w_ - hf / rho_;
+    return std::array<double, 4>{(a0 + b0 - z) / rho_, (a1 + b1 - 0.5 * z * z) / rho_,
+                                 (a0 - 0.5 * z * z) / rho_, (a1 - z * z * z / 3.0) / rho_};
+  };
   double load_integral = 0.0, load_moment = 0.0;
   for (const MomentLoad& load : loads) {
+    if (load.kind == MomentLoad::Kind::point) {
+      const std::array<double, 4> p = psi(load.a);
+      load_integral += load.c * p[0];
+      load_moment += load.c * p[1];
+      continue;
+    }
+    if (load.kind == MomentLoad::Kind::jump) {
+      const std::array<double, 4> p = psi(load.a);
+      load_integral -= load.c * p[2];
+      load_moment -= load.c * p[3];
+      continue;
+    }
     load_integral += load.c * (integral(load.a) - integral(load.b));
     load_moment += load.c * (first_moment(load.a) - first_moment(load.b));
+    if (load.slope == 0.0) continue;
+    // s int over [a, b] of (t - a) psi.
+    const std::array<double, 4> lo = psi_integrals(load.a), hi = psi_integrals(load.b);
+    load_integral += load.slope * ((hi[1] - lo[1]) - load.a * (hi[0] - lo[0]));
+    load_moment += load.slope * ((hi[3] - lo[3]) - load.a * (hi[2] - lo[2]));
   }
   const double j0 = tanh_half / w_, j1 = coth / w_ - 1.0 / rho_;
   const double m1 = (-load_moment + (j0 - j1) * load_integral / j0) / (2.0 * j1 - j0);

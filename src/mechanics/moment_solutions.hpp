@@ -5,13 +5,20 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <span>
 
 namespace velm::mechanics {
 
-// A uniform load c of m'' on [a, b], 0 <= a < b <= 1.
+// A load of m'', of one of three kinds:
+//   distributed: c + slope (t - a) on [a, b], 0 <= a < b <= 1 (slope 0: uniform);
+//   point: c delta(t - a), where m' jumps by c (a concentrated transverse force);
+//   jump: m itself jumps by c at a (a concentrated moment).
 struct MomentLoad {
+  enum class Kind : std::uint8_t { distributed, point, jump };
   double a = 0.0, b = 0.0, c = 0.0;
+  double slope = 0.0;
+  Kind kind = Kind::distributed;
 };
 
 // The two solutions the moment line is built of, with t = x / L:
@@ -20,7 +27,12 @@ struct MomentLoad {
 //         M0 h(1 - t) + M1 h(t);
 //   y(t; a): y'' - rho y = 1 for t > a (0 before), y(0) = y(1) = 0:
 //         y = [t > a] Phi_2(t - a) - Phi_2(1 - a) h(t);
-//         a uniform load c on [a, b] adds c (y(t; a) - y(t; b)).
+//         a uniform load c on [a, b] adds c (y(t; a) - y(t; b));
+//   generally, the load (t - a)_+^k / k! of m'' (k = -2: a unit jump of m, k = -1: a unit
+//   delta, k = 0: the step, k = 1: the ramp) gives
+//         y_k(t; a) = [t > a] Phi_(k+2)(t - a) - Phi_(k+2)(1 - a) h(t),
+//   and a linear load c + s (t - a) on [a, b] adds
+//         c (y_0(t; a) - y_0(t; b)) + s (y_1(t; a) - y_1(t; b) - (b - a) y_0(t; b)).
 // With the polynomial and trigonometric forms of the axial functions while rho <= 4; in
 // stronger tension in exponentially scaled closed forms, e.g.
 //   y(t; a) = (sinh(w (1 - t)) cosh(w a) / sinh(w) + h(t) - 1) / rho   for t >= a,
@@ -37,17 +49,25 @@ class MomentSolutions {
   std::array<double, 2> h(double t) const;
   // y(t; a), y'(t; a).
   std::array<double, 2> y(double t, double a) const;
+  // y_k(t; a), y_k'(t; a), k = -2..1 (k = 0 is y); at t = a the left limit, or with `right`
+  // the right one.
+  std::array<double, 2> y(double t, double a, int k, bool right) const;
 
-  // m(t), m'(t) of the line from m0 to m1 under the loads.
-  std::array<double, 2> line(double t, double m0, double m1,
-                             std::span<const MomentLoad> loads) const;
+  // m(t), m'(t) of the line from m0 to m1 under the loads (at a jump, the left limit, or with
+  // `right` the right one).
+  std::array<double, 2> line(double t, double m0, double m1, std::span<const MomentLoad> loads,
+                             bool right = false) const;
 
   // The end values m(0), m(1) of the line under the loads on a member fixed at both ends,
   // where m is the curvature times EI: the slope and the deflection of the chord vanish,
   //   int m dt = 0,   int (1 - t) m dt = 0.
   // While rho <= 4 from the deflection v = C2 Phi_2 + C3 Phi_3 + sum c (Phi_4(t - a) -
   // Phi_4(t - b)), v(1) = v'(1) = 0, whose determinant Phi_3 - 2 Phi_4 vanishes only where the
-  // fixed member buckles; in stronger tension from the two conditions on the scaled line.
+  // fixed member buckles; in stronger tension from the two conditions on the scaled line. A
+  // load of kind k adds Phi_(k+4) (1 - a) and its derivatives to the deflection; in stronger
+  // tension its integrals follow from int m_load phi dt = int load psi dt, psi'' - rho psi =
+  // phi, psi(0) = psi(1) = 0: psi = (h(t) + h(1 - t) - 1) / rho for phi = 1 and
+  // (h(t) - t) / rho for phi = t (a jump c at a gives -c psi'(a)).
   std::array<double, 2> fixed_end_values(std::span<const MomentLoad> loads) const;
 
  private:

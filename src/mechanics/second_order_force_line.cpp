@@ -21,11 +21,11 @@ SecondOrderForceLine::SecondOrderForceLine(const linalg::Vector12& end_forces, d
       z_{MomentSolutions(rho_z), -end_forces(5), end_forces(11),
          moment_loads(loads, length, 1, 1.0)} {}
 
-std::array<double, 6> SecondOrderForceLine::at(double x) const {
-  std::array<double, 6> s = InternalForceLine(f_, length_, loads_).at(x);
+std::array<double, 6> SecondOrderForceLine::at(double x, bool right) const {
+  std::array<double, 6> s = InternalForceLine(f_, length_, loads_).at(x, right);
   const double t = x / length_;
-  s[4] = y_.moment(t)[0];
-  s[5] = z_.moment(t)[0];
+  s[4] = y_.moment(t, right)[0];
+  s[5] = z_.moment(t, right)[0];
   return s;
 }
 
@@ -48,10 +48,10 @@ void SecondOrderForceLine::at_stations(int stations, double* out) const {
 namespace {
 
 // The t in (lo, hi) where dM/dt, of opposite signs at lo and hi, vanishes: Newton steps on
-// dM/dt (its derivative is rho M + c on the piece) kept inside the bracket, bisection where a
+// dM/dt (its derivative is rho M + c(t) on the piece) kept inside the bracket, bisection where a
 // step would leave it or would not halve it.
-template <class Moment>
-double stationary_point(const Moment& moment, double rho, double c, double lo, double hi) {
+template <class Moment, class Load>
+double stationary_point(const Moment& moment, double rho, const Load& c, double lo, double hi) {
   const bool rising = moment(hi)[1] > 0.0;  // dM/dt < 0 at lo, > 0 at hi
   double t = 0.5 * (lo + hi);
   for (int iteration = 0; iteration < 200; ++iteration) {
@@ -61,7 +61,7 @@ double stationary_point(const Moment& moment, double rho, double c, double lo, d
       hi = t;
     else
       lo = t;
-    const double slope = rho * m[0] + c;
+    const double slope = rho * m[0] + c(t);
     double next = slope != 0.0 ? t - m[1] / slope : lo;
     if (!(next > lo && next < hi) || std::abs(next - t) > 0.5 * (hi - lo)) next = 0.5 * (lo + hi);
     if (next == t || hi - lo <= 4.0 * std::numeric_limits<double>::epsilon() * std::abs(hi)) break;
@@ -74,9 +74,15 @@ double stationary_point(const Moment& moment, double rho, double c, double lo, d
 
 void SecondOrderForceLine::extremes(double* out) const {
   std::vector<double> cuts = {0.0, length_};
-  for (const MemberLoad& load : loads_)
+  bool at_start = false, at_end = false;  // concentrated loads on the ends
+  for (const MemberLoad& load : loads_) {
     for (const double x : {load.start, load.end})
       if (x > 0.0 && x < length_) cuts.push_back(x);
+    if (load.concentrated()) {
+      at_start |= load.start <= 0.0;
+      at_end |= load.start >= length_;
+    }
+  }
   std::sort(cuts.begin(), cuts.end());
   cuts.erase(std::unique(cuts.begin(), cuts.end()), cuts.end());
 
@@ -94,15 +100,30 @@ void SecondOrderForceLine::extremes(double* out) const {
   };
   for (std::size_t i = 0; i + 1 < cuts.size(); ++i) {
     const double t0 = cuts[i] / length_, t1 = cuts[i + 1] / length_;
-    if (i > 0) take(at(cuts[i]), 0, 5);
+    if (i > 0 || at_start) take(at(cuts[i], true), 0, 5);
+    if (i > 0) take(at(cuts[i], false), 0, 5);
+    if (i + 2 == cuts.size() && at_end) take(at(cuts[i + 1], false), 0, 5);
     for (const Plane* plane : {&y_, &z_}) {
       const int k = plane == &y_ ? 4 : 5;
-      const auto moment = [&](double t) { return plane->moment(t); };
+      // Inside the piece, from its start: its first point takes the right limit.
+      const auto moment = [&](double t) { return plane->moment(t, t == t0); };
       // The load of M'' on the piece.
-      double c = 0.0;
+      double c0 = 0.0;
+      bool ramps = false;
       const double middle = 0.5 * (t0 + t1);
       for (const MomentLoad& load : plane->loads)
-        if (load.a < middle && middle < load.b) c += load.c;
+        if (load.kind == MomentLoad::Kind::distributed && load.a < middle && middle < load.b) {
+          c0 += load.c;
+          ramps |= load.slope != 0.0;
+        }
+      const auto c = [&](double t) {
+        if (!ramps) return c0;
+        double sum = 0.0;
+        for (const MomentLoad& load : plane->loads)
+          if (load.kind == MomentLoad::Kind::distributed && load.a < middle && middle < load.b)
+            sum += load.c + load.slope * (t - load.a);
+        return sum;
+      };
       // In compression, dM/dt = A cos(u tau) + B sin(u tau) / u from the piece's start: split
       // where cos(u tau) = 0, so that each part has at most one stationary point.
       std::vector<double> parts = {t0};
@@ -112,12 +133,38 @@ void SecondOrderForceLine::extremes(double* out) const {
         for (double p = t0 + 0.5 * period; p < t1; p += period) parts.push_back(p);
       }
       parts.push_back(t1);
-      for (std::size_t j = 0; j + 1 < parts.size(); ++j) {
-        const double a = parts[j], b = parts[j + 1];
-        if (j > 0) take(at(a * length_), k, k);
+      const auto bracketed = [&](double a, double b) {
         const double da = moment(a)[1], db = moment(b)[1];
         if ((da < 0.0 && db > 0.0) || (da > 0.0 && db < 0.0))
           take(at(stationary_point(moment, rho, c, a, b) * length_), k, k);
+      };
+      for (std::size_t j = 0; j + 1 < parts.size(); ++j) {
+        const double a = parts[j], b = parts[j + 1];
+        if (j > 0) take(at(a * length_, true), k, k);
+        if (!ramps) {
+          bracketed(a, b);
+          continue;
+        }
+        // Under a linear load M'' = rho M + c(t) solves the homogeneous equation, so it has
+        // at most one root on the part, which separates the (at most two) roots of M'.
+        const auto curvature = [&](double t) { return rho * moment(t)[0] + c(t); };
+        double lo = a, hi = b;
+        const double ca = curvature(a), cb = curvature(b);
+        if ((ca < 0.0 && cb > 0.0) || (ca > 0.0 && cb < 0.0)) {
+          for (int iteration = 0; iteration < 200 && hi - lo > 1e-15; ++iteration) {
+            const double mid = 0.5 * (lo + hi);
+            if ((curvature(mid) > 0.0) == (ca > 0.0))
+              lo = mid;
+            else
+              hi = mid;
+          }
+          const double split = 0.5 * (lo + hi);
+          bracketed(a, split);
+          bracketed(split, b);
+          take(at(split * length_), k, k);
+        } else {
+          bracketed(a, b);
+        }
       }
     }
   }

@@ -46,6 +46,12 @@ AxialFunctions axial_functions(double rho, double t) {
   return f;
 }
 
+double axial_function_5(double rho, double t) {
+  const double x = rho * t * t;
+  if (std::abs(x) <= 4.0) return series(x, t, 5);
+  return (axial_functions(rho, t).phi[3] - t * t * t / 6.0) / rho;
+}
+
 EndFunctions end_functions(double rho) {
   EndFunctions e{};
   double* phi = e.phi;

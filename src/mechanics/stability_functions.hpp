@@ -21,6 +21,8 @@ struct AxialFunctions {
 // leaves the range of a double beyond w t of about 710; use the scaled forms of the member
 // kernels for large tension.
 AxialFunctions axial_functions(double rho, double t);
+// Phi_5(t; rho) alike (= (Phi_3 - t^3 / 6) / rho beyond the series), for linearly varying loads.
+double axial_function_5(double rho, double t);
 
 // The axial functions at t = 1 with the determinant of the end conditions,
 //   d = Phi_2^2 - Phi_1 Phi_3 = Phi_3 - 2 Phi_4   (1/12 at rho = 0),

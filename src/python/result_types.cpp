@@ -79,7 +79,8 @@ constexpr std::array<SetField, 14> kResultSetFields = {{
        return memoryview_of(c.array_type, std::move(s.reactions), {rows(s, c.extents.supports), 6});
      },
      "(S, 6) float64: FX, FY, FZ, MX, MY, MZ of support record support_ids[k], global axes: "
-     "K u - F at the dofs the record fixes, summed over its nodes; 0 at the others."},
+     "K u - F at the dofs the record fixes, summed over its nodes, and the spring force -k u "
+     "at the dofs it springs; 0 at the others."},
     {"end_forces", set_slot<4>, false, plain,
      [](const Context& c, engineering::ResultSet& s) {
        return memoryview_of(c.array_type, std::move(s.end_forces),

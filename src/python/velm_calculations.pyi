@@ -53,6 +53,12 @@ def analyze(
     gravity loads. The frequencies are those of the members as continua, without meshing;
     tension- and compression-only members are all on (the analysis is linear). Then
     Analysis.spectrum_response() gives response spectrum results.
+    The document may carry the engineering analysis's extensions (ignored by
+    calculate_from_json): in a load case point_loads and point_moments (on members, at a
+    position, global or local axes), nodal_moments, self_weight (a gravity vector) and
+    support_displacements (enforced displacements of fixed dofs); in a line load end_magnitude
+    (a linearly varying load) and axes; in a nodal support displacement_springs and
+    rotation_springs (a spring's reaction is -k u).
 
     A failure of one result set (a mechanism once members switch off, loads beyond the elastic
     critical load, no settling, non-finite results) is that result set's `error`; the others
@@ -123,7 +129,8 @@ class ResultSet:
     @property
     def reactions(self) -> memoryview:
         """(S, 6): FX, FY, FZ, MX, MY, MZ of support record support_ids[k], global axes: K u - F
-        at the dofs the record fixes, summed over its nodes; 0 at the others."""
+        at the dofs the record fixes, summed over its nodes, and the spring force -k u at the
+        dofs it springs; 0 at the others."""
     @property
     def end_forces(self) -> memoryview:
         """(M, 12): forces and moments the nodes exert on member member_ids[k], start then end,

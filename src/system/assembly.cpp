@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include "system/constraints.hpp"
+#include "system/elastic_supports.hpp"
 #include "system/member_unknowns.hpp"
 
 namespace velm::system {
@@ -44,19 +45,37 @@ base::Expected<SparseGlobalMatrix> assemble_stiffness(const DiscreteModel& model
     to_unknowns(structure, member, element.stiffness(), linalg::Vector12::Zero(), &global, nullptr);
     stiffness.add_element(global, element.unknowns);
   }
+  add_springs(model, stiffness);
   if (!monitor.finish()) return base::fail(base::ErrorCode::cancelled);
   told.stage_end("assemble");
   return stiffness;
 }
 
 base::Expected<void> assemble_loads(const DiscreteModel& model, const frame::LoadSet& set,
-                                    double* rhs) {
-  return assemble_loads(model, model.elements, set, rhs);
+                                    double* rhs, const std::vector<std::uint8_t>* active) {
+  return assemble_loads(model, model.elements, set, rhs, active);
 }
 
 base::Expected<void> assemble_loads(const DiscreteModel& model,
                                     std::span<const ElementData> elements,
-                                    const frame::LoadSet& set, double* rhs) {
+                                    const frame::LoadSet& set, double* rhs,
+                                    const std::vector<std::uint8_t>* active) {
+  if (!set.imposed.empty()) {
+    const std::vector<double> field = imposed_field(model.structure, set.imposed);
+    for (std::size_t m = 0; m < model.structure.members.size(); ++m) {
+      const frame::StructureMember& member = model.structure.members[m];
+      if ((active != nullptr && !(*active)[m]) || member.type == model::MemberType::Rigid) continue;
+      const linalg::Vector12 u = local_end_displacements(member, field);
+      if (u.isZero(0.0)) continue;
+      const ElementData& element = elements[m];
+      linalg::Vector12 global;
+      to_unknowns(model.structure, member, element.stiffness(), element.stiffness() * u, nullptr,
+                  &global);
+      for (std::size_t k = 0; k < 12; ++k)
+        if (element.unknowns[k] >= 0)
+          rhs[element.unknowns[k]] -= global(static_cast<Eigen::Index>(k));
+    }
+  }
   for (const frame::NodalForce& load : set.nodal) add_at_node(model, load.node, load.force, rhs);
   for (std::size_t i = 0; i < set.line_members.size();) {
     const std::size_t m = set.line_members[i];

@@ -1,9 +1,11 @@
-"""Small frames for the tests of imperfections, second order and critical loads: columns,
-portals and braced frames built from the shared document helpers, with their closed forms'
-inputs (E, I, A) at hand."""
+"""Small frames for the tests of imperfections, second order, critical loads and the extensions
+to the document: columns, beams, portals and braced frames built from the shared document
+helpers, with their closed forms' inputs (E, I, A) at hand."""
 
 import copy
 import json
+
+import velm_calculations as vc
 
 from helpers import member, model, nodal_load, node
 
@@ -96,6 +98,92 @@ def flat(values):
         yield values
 
 
+# Builders of the tests of the engineering analysis's extensions to the document.
+
+DOWN = [0.0, -1.0, 0.0]
+PIN = {"X": "Fixed", "Y": "Fixed", "Z": "Fixed"}
+ROLLER = {"Y": "Fixed", "Z": "Fixed"}
+
+
+def simple_beam(length=6.0, start_support=None, end_support=None):
+    """A beam along X from node 1 to node 2: pinned (torsion held) at 1, a roller along X at 2;
+    bending under loads along Y is about Z."""
+    document = model([member(1, node(1, 0.0, 0.0, 0.0, 1), node(2, length, 0.0, 0.0, 2))], [])
+    document["nodal_supports"] = [start_support or support(1, PIN, {"X": "Fixed"}),
+                                  end_support or support(2, ROLLER, {})]
+    return document
+
+
+def fixed_beam(length=6.0):
+    return simple_beam(length, support(1, FIXED, FIXED), support(2, FIXED, FIXED))
+
+
+def continuous_beam(spans, span=6.0):
+    """`spans` equal spans along X, node i at x = (i - 1) span, pinned at node 1, rollers at the
+    others (supports 1 .. spans + 1, one per node)."""
+    nodes = [node(i + 1, i * span, 0.0, 0.0, i + 1) for i in range(spans + 1)]
+    document = model([member(i + 1, nodes[i], nodes[i + 1]) for i in range(spans)], [])
+    document["nodal_supports"] = [support(1, PIN, {"X": "Fixed"})] + [
+        support(i + 1, ROLLER, {}) for i in range(1, spans + 1)]
+    return document
+
+
+def case(case_id=1, **extensions):
+    """A load case with no nodal or line loads and the given keys (extensions among them)."""
+    made = load_case(case_id, [])
+    made.update(extensions)
+    return made
+
+
+def point(member_id, position, magnitude, direction, axes=None):
+    load = {"member": member_id, "position": position, "magnitude": magnitude,
+            "direction": list(direction)}
+    if axes is not None:
+        load["axes"] = axes
+    return load
+
+
+def line(member_record, start, end, magnitude, direction, end_magnitude=None, axes=None,
+         case_id=1):
+    load = {"member": member_record, "load_case": case_id, "magnitude": magnitude,
+            "direction": list(direction), "start_pos": start, "end_pos": end}
+    if end_magnitude is not None:
+        load["end_magnitude"] = end_magnitude
+    if axes is not None:
+        load["axes"] = axes
+    return load
+
+
+def analyse(document, **options):
+    return vc.analyze(text(document), **options)
+
+
+def first(document, **options):
+    """Load case 1 of the analysis, which must not have failed."""
+    result = analyse(document, **options).load_cases[1]
+    assert result.error is None, result.error
+    return result
+
+
+def close(test, actual, expected, rel=1e-9, msg=None):
+    """actual within rel of expected, relatively."""
+    test.assertLessEqual(abs(actual - expected), rel * max(abs(expected), 1e-300), msg)
+
+
+def flatten(values):
+    """The numbers of nested lists and dicts, in order."""
+    if isinstance(values, list):
+        for v in values:
+            yield from flatten(v)
+    elif isinstance(values, dict):
+        for v in values.values():
+            yield from flatten(v)
+    else:
+        yield values
+
+
 __all__ = ["E", "I", "A", "FIXED", "FREE", "support", "member_set", "load_case", "combination",
            "rotation", "translation", "imperfection_case", "column", "portal", "sway",
-           "with_load_cases", "text", "flat", "member", "node", "nodal_load", "model"]
+           "with_load_cases", "text", "flat", "member", "node", "nodal_load", "model", "DOWN", "PIN",
+           "ROLLER", "simple_beam", "fixed_beam", "continuous_beam", "case", "point", "line",
+           "analyse", "first", "close", "flatten"]
