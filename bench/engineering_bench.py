@@ -7,6 +7,8 @@ numbered floor by floor and shuffled. Per model, median of --repeat runs:
     factorise, solve, results) and, in the same run, the floor: the sparse solver alone
     ordering, factorising and solving the same assembled matrix; the solver's estimate of the
     factorisation's memory and the peak resident memory of the process;
+  * build/bench/cholmod_timer: the floor of the whole call, the same assembled matrix ordered
+    (nested dissection), factorised and solved by a supernodal Cholesky on every core;
   * the whole analyze_file call through the Python module, and its peak resident memory.
 Writes a table to standard output and everything to out/bench/engineering.json.
 
@@ -44,6 +46,15 @@ def timer_run(build, model):
     return json.loads(out)
 
 
+def cholmod_run(build, model):
+    timer = build / "bench" / "cholmod_timer"
+    if not timer.exists():
+        return None
+    out = subprocess.run([str(timer), str(model)], check=True, capture_output=True,
+                         text=True).stdout
+    return json.loads(out)
+
+
 def module_run(build, model):
     code = MODULE_RUN.format(python_dir=str(build / "python"), model=str(model))
     out = subprocess.run([sys.executable, "-c", code], check=True, capture_output=True,
@@ -74,6 +85,7 @@ def main():
             repeat = args.repeat if size < 100000 else 1
             runs = [timer_run(build, model) for _ in range(repeat)]
             calls = [module_run(build, model) for _ in range(repeat)]
+            cholmod = [cholmod_run(build, model) for _ in range(repeat)]
             row = {"size": size, "shuffled": shuffled, "nodes": runs[0]["nodes"],
                    "unknowns": runs[0]["unknowns"], "model_mb": model.stat().st_size / 1e6,
                    "factor_estimate_mb": runs[0]["factor_estimate_mb"],
@@ -83,6 +95,12 @@ def main():
                 if all(key in run for run in runs):
                     row[key] = median_of(runs, key)
             row["floor"] = row["floor_order"] + row["floor_factorise"] + row["floor_solve"]
+            if all(cholmod):
+                for key in ("order", "factorise", "solve"):
+                    row["cholmod_" + key] = median_of(cholmod, key)
+                row["cholmod"] = row["cholmod_order"] + row["cholmod_factorise"] + \
+                    row["cholmod_solve"]
+                row["cholmod_factor_entries"] = cholmod[0]["factor_entries"]
             row["module_call"] = statistics.median(c[0] for c in calls)
             row["module_peak_mb"] = statistics.median(c[1] for c in calls)
             rows.append(row)
@@ -91,13 +109,18 @@ def main():
     (folder / "engineering.json").write_text(json.dumps(rows, indent=2), encoding="utf-8")
 
     print("| nodes | numbering | read | assemble | order | factorise | solve | results | "
-          "analyze call | floor | call / floor | factor estimate | peak (module) |")
-    print("|---|---|---|---|---|---|---|---|---|---|---|---|---|")
+          "analyze call | solver alone | Cholesky floor | call / floor | factor entries "
+          "(ours / floor's) | factor estimate | peak (module) |")
+    print("|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|")
     for row in rows:
         cells = [f"{row['nodes']:,}", "shuffled" if row["shuffled"] else "floor by floor"]
         cells += [f"{row.get(stage, 0.0):.2f} s" for stage in stages]
+        floor = row.get("cholmod")
         cells += [f"{row['module_call']:.2f} s", f"{row['floor']:.2f} s",
-                  f"{row['module_call'] / row['floor']:.2f}",
+                  f"{floor:.2f} s" if floor else "-",
+                  f"{row['module_call'] / floor:.2f}" if floor else "-",
+                  f"{row['factor_entries'] / 1e6:.1f}M / "
+                  + (f"{row['cholmod_factor_entries'] / 1e6:.1f}M" if floor else "-"),
                   f"{row['factor_estimate_mb']:.0f} MB", f"{row['module_peak_mb']:.0f} MB"]
         print("| " + " | ".join(cells) + " |")
     by_size = {}

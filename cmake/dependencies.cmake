@@ -15,3 +15,6 @@ find_path(VELM_MUMPS_SEQ_INCLUDE mpi.h PATHS /usr/include/mumps_seq NO_DEFAULT_P
 find_library(VELM_DMUMPS NAMES dmumps_seq REQUIRED)
 find_library(VELM_MUMPS_COMMON NAMES mumps_common_seq REQUIRED)
 find_library(VELM_MPISEQ NAMES mpiseq_seq REQUIRED)
+# The nested-dissection ordering of large systems.
+find_path(VELM_METIS_INCLUDE metis.h REQUIRED)
+find_library(VELM_METIS NAMES metis REQUIRED)

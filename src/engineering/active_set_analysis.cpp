@@ -46,7 +46,8 @@ SetOutcome analyse_switching_set(const system::DiscreteModel& model, const frame
       return std::unexpected(std::move(loaded.error()));
     auto stiffness = system::assemble_stiffness(model, active, told);
     if (!stiffness) return std::unexpected(std::move(stiffness.error()));
-    auto factor = system::Factorisation::of(std::move(*stiffness), model.dofs, told);
+    auto factor = system::Factorisation::of(std::move(*stiffness), model.dofs, told,
+                                            linalg::Definiteness::positive);
     if (!factor) {
       if (round == 0 || factor.error().code != base::ErrorCode::unstable)
         return std::unexpected(std::move(factor.error()));

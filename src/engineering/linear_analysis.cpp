@@ -27,7 +27,8 @@ base::Expected<void> analyse_linear(const system::DiscreteModel& model,
       return loaded;
   auto stiffness = system::assemble_stiffness(model, all_on, monitor);
   if (!stiffness) return std::unexpected(std::move(stiffness.error()));
-  auto factor = system::Factorisation::of(std::move(*stiffness), model.dofs, monitor);
+  auto factor = system::Factorisation::of(std::move(*stiffness), model.dofs, monitor,
+                                          linalg::Definiteness::positive);
   if (!factor) return std::unexpected(std::move(factor.error()));
   if (unknowns > 0) {
     monitor.stage_progress("solve", 0.0);

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "base/internal_fault.hpp"
+#include "linalg/blas_threads.hpp"
 #include "linalg/lapack.hpp"
 #include "linalg/negligible_pivot.hpp"
 
@@ -30,7 +31,10 @@ BandLu::BandLu(BandStorage matrix) : lu_(std::move(matrix)) {
       column_scale[j] = std::max(column_scale[j], std::abs(column[i]));
   }
   int info = 0;
-  dgbtrf_(&n, &n, &b, &b, lu_.values.data(), &ldab, pivots_.data(), &info);
+  {
+    const SingleThreadedBlas one_thread;
+    dgbtrf_(&n, &n, &b, &b, lu_.values.data(), &ldab, pivots_.data(), &info);
+  }
   if (info < 0) throw InternalFault("Invalid argument to the band LU factorisation.");
   singular_ = info > 0;
   for (std::size_t k = 0; k < lu_.size && !singular_; ++k)
@@ -57,6 +61,7 @@ std::optional<Vector> BandLu::solve(const Vector& rhs) const {
   const int nrhs = 1;
   const char trans = 'N';
   int info = 0;
+  const SingleThreadedBlas one_thread;
   dgbtrs_(&trans, &n, &b, &b, &nrhs, lu_.values.data(), &ldab, pivots_.data(), x.data(), &n, &info,
           1);
   if (info != 0) throw InternalFault("Invalid argument to the band LU solve.");

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "base/internal_fault.hpp"
+#include "linalg/blas_threads.hpp"
 #include "linalg/lapack.hpp"
 #include "linalg/negligible_pivot.hpp"
 
@@ -20,7 +21,10 @@ DenseLu::DenseLu(DenseMatrix matrix) : lu_(std::move(matrix)) {
   // against column k of the matrix as given.
   const Vector column_scale = lu_.cwiseAbs().colwise().maxCoeff().transpose();
   int info = 0;
-  dgetrf_(&n, &n, lu_.data(), &n, pivots_.data(), &info);
+  {
+    const SingleThreadedBlas one_thread;
+    dgetrf_(&n, &n, lu_.data(), &n, pivots_.data(), &info);
+  }
   if (info < 0) throw InternalFault("Invalid argument to the LU factorisation.");
   singular_ = info > 0;
   for (Eigen::Index k = 0; k < lu_.rows() && !singular_; ++k)
@@ -47,6 +51,7 @@ std::optional<Vector> DenseLu::solve(const Vector& rhs) const {
   const int nrhs = 1;
   const char trans = 'N';
   int info = 0;
+  const SingleThreadedBlas one_thread;
   dgetrs_(&trans, &n, &nrhs, lu_.data(), &n, pivots_.data(), x.data(), &n, &info, 1);
   if (info != 0) throw InternalFault("Invalid argument to the LU solve.");
   return x;

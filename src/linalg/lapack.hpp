@@ -13,9 +13,10 @@ void dgetrf_(const int* m, const int* n, double* a, const int* lda, int* ipiv, i
 // Solves A * X = B with the factor of dgetrf_.
 void dgetrs_(const char* trans, const int* n, const int* nrhs, const double* a, const int* lda,
              const int* ipiv, double* b, const int* ldb, int* info, std::size_t trans_length);
-// Threads the linked OpenBLAS uses for the next calls: process-wide, so set once, by
-// use_single_threaded_blas (blas_threads.hpp).
+// Threads the linked OpenBLAS uses for the next calls: process-wide, so set only through
+// blas_threads.hpp.
 void openblas_set_num_threads(int threads);
+int openblas_get_num_threads();
 // The same pair for band matrices with kl sub- and ku super-diagonals (ldab >= 2 kl + ku + 1).
 void dgbtrf_(const int* m, const int* n, const int* kl, const int* ku, double* ab, const int* ldab,
              int* ipiv, int* info);

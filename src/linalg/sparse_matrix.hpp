@@ -14,6 +14,10 @@ struct SparseSymmetricMatrix {
   std::vector<std::int32_t> rows;
   std::vector<std::int32_t> cols;
   std::vector<double> values;
+  // The first unknowns (zero-based, ascending) of groups of consecutive unknowns that share one
+  // pattern, such as the free dofs of a node; empty when not known. The fill-reducing ordering
+  // works on the graph of the groups.
+  std::vector<std::int32_t> groups;
 
   std::int64_t entries() const { return static_cast<std::int64_t>(values.size()); }
   // Bytes of the three arrays.

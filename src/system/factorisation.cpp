@@ -9,11 +9,13 @@
 namespace velm::system {
 
 base::Expected<Factorisation> Factorisation::of(SparseGlobalMatrix stiffness,
-                                                const DofNumbering& dofs, base::Monitor& monitor) {
+                                                const DofNumbering& dofs, base::Monitor& monitor,
+                                                linalg::Definiteness expected) {
   const auto unknowns = static_cast<std::size_t>(dofs.count());
   if (unknowns == 0) return Factorisation(nullptr);
   const std::optional<std::uint64_t> available = base::analysis_budget();
-  auto factor = SparseGlobalFactor::create(std::move(stiffness).release(), available, monitor);
+  auto factor =
+      SparseGlobalFactor::create(std::move(stiffness).release(), available, monitor, expected);
   if (!factor) {
     switch (factor.error().kind) {
       case FactorFailure::Kind::too_large:

@@ -18,9 +18,12 @@ class Factorisation {
   // solver's estimate exceeds the memory available, out_of_memory, solver_failed, cancelled
   // (asked between the stages or after them), or unstable when a null pivot shows a mechanism
   // ("node 12 is free to move in RX", the first such unknown). A system without unknowns needs
-  // no factor.
-  static base::Expected<Factorisation> of(SparseGlobalMatrix stiffness, const DofNumbering& dofs,
-                                          base::Monitor& monitor);
+  // no factor. `expected` positive, for a stiffness that is positive definite unless the
+  // structure is a mechanism, factorises without pivoting (and with pivoting again, to name the
+  // unknown, when it is not).
+  static base::Expected<Factorisation> of(
+      SparseGlobalMatrix stiffness, const DofNumbering& dofs, base::Monitor& monitor,
+      linalg::Definiteness expected = linalg::Definiteness::indefinite);
 
   // Solves K x = rhs for `count` right-hand sides stored column after column, in place; fails
   // with solve_failed.

@@ -72,6 +72,10 @@ SparseGlobalMatrix::SparseGlobalMatrix(const DofNumbering& dofs,
   }
 
   matrix_.size = static_cast<std::int32_t>(dofs.count());
+  // Each node's unknowns are one group: they share the node's pattern.
+  for (std::size_t n = 0; n < nodes; ++n)
+    if (dofs.free[n] > 0) matrix_.groups.push_back(static_cast<std::int32_t>(dofs.first[n]));
+  std::sort(matrix_.groups.begin(), matrix_.groups.end());
   matrix_.rows.resize(static_cast<std::size_t>(entries));
   matrix_.cols.resize(static_cast<std::size_t>(entries));
   matrix_.values.assign(static_cast<std::size_t>(entries), 0.0);
@@ -182,13 +186,13 @@ linalg::Vector SparseGlobalMatrix::multiply(const linalg::Vector& v) const {
 
 std::expected<std::unique_ptr<SparseGlobalFactor>, FactorFailure> SparseGlobalFactor::create(
     linalg::SparseSymmetricMatrix matrix, std::optional<std::uint64_t> available_bytes,
-    base::Monitor& monitor) {
+    base::Monitor& monitor, linalg::Definiteness expected) {
   const auto failure = [](const linalg::SparseSolverError& error) {
     const bool memory = error.kind == linalg::SparseSolverError::Kind::out_of_memory;
     return std::unexpected(FactorFailure{
         memory ? FactorFailure::Kind::out_of_memory : FactorFailure::Kind::failed, error.text});
   };
-  std::unique_ptr<SparseGlobalFactor> factor(new SparseGlobalFactor(std::move(matrix)));
+  std::unique_ptr<SparseGlobalFactor> factor(new SparseGlobalFactor(std::move(matrix), expected));
   monitor.stage_progress("order", 0.0);
   if (auto ordered = factor->ldlt_.analyse(); !ordered) return failure(ordered.error());
   monitor.stage_end("order");

@@ -80,10 +80,11 @@ class SparseGlobalFactor {
   // it when that exceeds `available_bytes`; then factorises, listing the unknowns that nothing
   // holds (null pivots) rather than failing on them. Reports "order" and "factorise" as stages,
   // and stops between the two when the observer asks (the library's own steps cannot be
-  // interrupted).
+  // interrupted). `expected` positive factorises without pivoting, and with pivoting again
+  // should the matrix turn out not to be positive definite.
   static std::expected<std::unique_ptr<SparseGlobalFactor>, FactorFailure> create(
       linalg::SparseSymmetricMatrix matrix, std::optional<std::uint64_t> available_bytes,
-      base::Monitor& monitor);
+      base::Monitor& monitor, linalg::Definiteness expected = linalg::Definiteness::indefinite);
 
   // The solver's estimate of the memory the factorisation needs.
   std::uint64_t estimated_bytes() const { return ldlt_.estimated_bytes(); }
@@ -96,6 +97,8 @@ class SparseGlobalFactor {
 
   bool singular() const { return !null_pivots().empty(); }
   double determinant() const { return ldlt_.determinant(); }
+  // Positive when factorised without pivoting.
+  linalg::Definiteness definiteness() const { return ldlt_.definiteness(); }
   // The solution x of K x = rhs; nothing when singular.
   std::optional<linalg::Vector> solve(const linalg::Vector& rhs) const;
   // Solves for `count` right-hand sides at once, stored column after column, in place.
@@ -103,7 +106,8 @@ class SparseGlobalFactor {
                                                                 std::int32_t count) const;
 
  private:
-  explicit SparseGlobalFactor(linalg::SparseSymmetricMatrix matrix) : ldlt_(std::move(matrix)) {}
+  SparseGlobalFactor(linalg::SparseSymmetricMatrix matrix, linalg::Definiteness expected)
+      : ldlt_(std::move(matrix), expected) {}
   mutable linalg::SparseLdlt ldlt_;
 };
 
