@@ -13,6 +13,7 @@
 #include "engineering/result_recovery.hpp"
 #include "system/assembly.hpp"
 #include "system/factorisation.hpp"
+#include "system/member_unknowns.hpp"
 
 namespace velm::engineering {
 
@@ -124,12 +125,7 @@ class RayleighFunctional {
     for (std::size_t m = 0; m < structure.members.size(); ++m) {
       const frame::StructureMember& member = structure.members[m];
       if (!active[m] || member.type == model::MemberType::Rigid) continue;
-      linalg::Vector12 local;
-      for (int b = 0; b < 4; ++b) {
-        const double* u = &nodes[6 * ((b < 2 ? member.start : member.end) - 1) +
-                                 3 * static_cast<std::size_t>(b % 2)];
-        local.segment<3>(3 * b) = member.axes * linalg::Vector3{u[0], u[1], u[2]};
-      }
+      const linalg::Vector12 local = system::local_end_displacements(member, nodes);
       if (axial[m] == 0.0) {
         constant_ += local.dot(model.elements[m].stiffness() * local);
       } else {

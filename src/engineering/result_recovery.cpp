@@ -11,6 +11,7 @@
 #include "model/support_dofs.hpp"
 #include "system/constraints.hpp"
 #include "system/elastic_supports.hpp"
+#include "system/member_unknowns.hpp"
 
 namespace velm::engineering {
 
@@ -150,12 +151,7 @@ std::vector<double> member_end_forces(const system::DiscreteModel& model,
     const StructureMember& member = structure.members[m];
     if (!active[m] || member.type == model::MemberType::Rigid) continue;
     const system::ElementData& element = elements[m];
-    linalg::Vector12 local;
-    for (int b = 0; b < 4; ++b) {
-      const double* u = &displacements[6 * ((b < 2 ? member.start : member.end) - 1) +
-                                       3 * static_cast<std::size_t>(b % 2)];
-      local.segment<3>(3 * b) = member.axes * linalg::Vector3{u[0], u[1], u[2]};
-    }
+    const linalg::Vector12 local = system::local_end_displacements(member, displacements);
     linalg::Vector12 f = element.stiffness() * local;
     if (set != nullptr && !set->on_member(m).empty())
       f += system::fixed_end_forces(element, member, set->on_member(m)).fixed_end_forces;
@@ -195,12 +191,7 @@ void recover_results(const system::DiscreteModel& model,
     const std::span<const mechanics::MemberLoad> loads = set.on_member(m);
     const system::ElementData& element = elements[m];
     const mechanics::CondensedLoads condensed = system::fixed_end_forces(element, member, loads);
-    linalg::Vector12 local;
-    for (int b = 0; b < 4; ++b) {
-      const double* u = &out.displacements[6 * ((b < 2 ? member.start : member.end) - 1) +
-                                           3 * static_cast<std::size_t>(b % 2)];
-      local.segment<3>(3 * b) = member.axes * linalg::Vector3{u[0], u[1], u[2]};
-    }
+    const linalg::Vector12 local = system::local_end_displacements(member, out.displacements);
     const linalg::Vector12 f = element.stiffness() * local + condensed.fixed_end_forces;
     record_member(structure, m, f, loads, stations, &element, out);
     add_member_forces(member, f, sums);

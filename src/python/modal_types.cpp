@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "engineering/modal_analysis.hpp"
-#include "engineering/spectrum_response.hpp"
+#include "engineering/seismic_response.hpp"
 #include "python/arguments.hpp"
 #include "python/result_types.hpp"
 #include "python/result_values.hpp"

@@ -71,15 +71,4 @@ std::vector<double> imposed_field(const frame::Structure& structure,
   return field;
 }
 
-linalg::Vector12 local_end_displacements(const frame::StructureMember& member,
-                                         std::span<const double> field) {
-  linalg::Vector12 local;
-  for (int b = 0; b < 4; ++b) {
-    const double* u =
-        &field[6 * ((b < 2 ? member.start : member.end) - 1) + 3 * static_cast<std::size_t>(b % 2)];
-    local.segment<3>(3 * b) = member.axes * linalg::Vector3{u[0], u[1], u[2]};
-  }
-  return local;
-}
-
 }  // namespace velm::system

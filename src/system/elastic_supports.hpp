@@ -33,9 +33,4 @@ void subtract_spring_forces(const DiscreteModel& model, const double* solution, 
 std::vector<double> imposed_field(const frame::Structure& structure,
                                   std::span<const double> imposed);
 
-// The local end displacements of member `member` under the node displacements `field`
-// (6 per node, global axes).
-linalg::Vector12 local_end_displacements(const frame::StructureMember& member,
-                                         std::span<const double> field);
-
 }  // namespace velm::system

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "frame/structure.hpp"
@@ -25,5 +26,10 @@ mechanics::ElementDofs member_unknowns(const frame::Structure& structure, const 
 void to_unknowns(const frame::Structure& structure, const frame::StructureMember& member,
                  const linalg::Matrix12& local, const linalg::Vector12& local_forces,
                  linalg::Matrix12* global, linalg::Vector12* global_forces);
+
+// The local end displacements of member `member` under the node displacements `field`
+// (6 per node, global axes).
+linalg::Vector12 local_end_displacements(const frame::StructureMember& member,
+                                         std::span<const double> field);
 
 }  // namespace velm::system

@@ -1,4 +1,4 @@
-#include "engineering/spectrum_response.hpp"
+#include "engineering/seismic_response.hpp"
 
 #include <gtest/gtest.h>
 
