@@ -33,6 +33,8 @@ std::shared_mutex& blas_lock() {
   static const bool made = [] {
     the_lock = ::new (lock_storage) std::shared_mutex;
     ::pthread_atfork(lock_before_fork, unlock_in_parent, renew_in_child);
+    // The library starts on every core; the count between guarded solver calls is one.
+    openblas_set_num_threads(1);
     return true;
   }();
   (void)made;

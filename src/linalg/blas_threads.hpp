@@ -15,7 +15,8 @@ void use_single_threaded_blas();
 int available_cores();
 
 // Held around a LAPACK call that must run on the calling thread alone (the listing path's band
-// and dense LU): shared with other such calls, never with a SolverBlas.
+// and dense LU): shared with other such calls, never with a SolverBlas. The first guard of the
+// process, of either kind, sets the count to one, the setting outside solver calls.
 class SingleThreadedBlas {
  public:
   SingleThreadedBlas();
