@@ -23,6 +23,7 @@ from velm import __version__
 from velm.progress import ProgressLine
 from velm.summary import format_modes, format_summary, result_sets
 from velm.svg import draw_svg
+from velm.units import DEFAULT_UNITS, UNITS
 
 if TYPE_CHECKING:
     from velm_calculations import Analysis
@@ -74,8 +75,12 @@ def parse_arguments(argv: Sequence[str] | None) -> argparse.Namespace:
     parser.add_argument("--vibration-mode", metavar="K", type=_count,
                         help="with --svg and --modes: draw vibration mode K (1 is the lowest) "
                         "instead of the deformed shape")
-    parser.add_argument("--up", choices=("Y", "Z"), default="Z",
-                        help="the global axis pointing up in the picture (default Z)")
+    parser.add_argument("--up", choices=("Y", "Z"),
+                        help="with --svg: the global axis pointing up in the picture (default Z)")
+    parser.add_argument("--units", choices=tuple(UNITS), default=DEFAULT_UNITS,
+                        help="how results print; the model is always in N and m: "
+                        "mm,kN (default: mm, kN, kN m), kN,m (m, kN, kN m) or raw (the model's "
+                        "own N, m, N m)")
     parser.add_argument("--strict", action="store_true",
                         help="refuse the model when its reading warns (an unknown key, a support "
                         "condition other than Fixed or Free, ...) instead of printing the "
@@ -86,9 +91,11 @@ def parse_arguments(argv: Sequence[str] | None) -> argparse.Namespace:
     arguments = parser.parse_args(argv)
     if arguments.moments and not arguments.svg:
         parser.error("--moments needs --svg")
-    if arguments.up != "Z" and not arguments.svg:
+    if arguments.up is not None and not arguments.svg:
         parser.error("--up needs --svg")
-    if arguments.mode is not None and (not arguments.svg or arguments.mode > arguments.buckling):
+    arguments.up = arguments.up or "Z"
+    if arguments.mode is not None and (
+            not arguments.svg or not 1 <= arguments.mode <= arguments.buckling):
         parser.error("--mode K needs --svg and --buckling of at least K")
     if arguments.vibration_mode is not None and (
             not arguments.svg or not 1 <= arguments.vibration_mode <= arguments.modes):
@@ -170,13 +177,21 @@ def run(arguments: argparse.Namespace, engine: Any) -> bool:
             analysis = analyze_file(engine, model, options, display)
         finally:
             display.clear()
-        seconds = time.perf_counter() - started
+    except faults as error:
+        raise Failure(f"{model}: {error}") from None
+    seconds = time.perf_counter() - started
+    try:
         chosen = result_sets(analysis, arguments.case, arguments.combination)
-    except (LookupError, *faults) as error:
+    except LookupError as error:
         raise Failure(error) from None
-    for warning in getattr(analysis, "warnings", ()):
-        print(f"velm: warning: {model}: {warning}", file=sys.stderr)
-    print(format_summary(analysis, str(model), seconds, chosen))
+    # The warnings go to standard error, and the summary counts them; where standard error is
+    # standard output (a terminal, 2>&1) the summary lists them instead, so they print once.
+    listed = same_stream(sys.stdout, sys.stderr)
+    if not listed:
+        for warning in getattr(analysis, "warnings", ()):
+            print(f"velm: warning: {model}: {warning}", file=sys.stderr)
+    print(format_summary(analysis, str(model), seconds, chosen, UNITS[arguments.units],
+                         "listed" if listed else "counted"))
     if getattr(analysis, "modal", None) is not None:
         print("\n" + format_modes(analysis.modal))
 
@@ -205,7 +220,7 @@ def run(arguments: argparse.Namespace, engine: Any) -> bool:
         try:
             outcome = run_listing(engine, model, arguments.full)
         except faults as error:
-            raise Failure(f"listing analysis: {error}") from None
+            raise Failure(f"{model}: listing analysis: {error}") from None
         print(f"\nListing analysis in {arguments.full}: {outcome}")
         csv_files = len(list(arguments.full.glob("transformation_matrix_member_*.csv")))
         written += [("listing results", arguments.full / "analysis_results.json"),
@@ -218,6 +233,16 @@ def run(arguments: argparse.Namespace, engine: Any) -> bool:
         for label, path in written:
             print(f"  {label:<{width}}  {path}")
     return len(drawable) == len(chosen)
+
+
+def same_stream(first: Any, second: Any) -> bool:
+    """Whether two open text streams write to the same file, pipe or terminal (compared by
+    device and inode of their descriptors); False for streams without a descriptor."""
+    try:
+        one, other = os.fstat(first.fileno()), os.fstat(second.fileno())
+    except (AttributeError, OSError, ValueError):
+        return False
+    return (one.st_dev, one.st_ino) == (other.st_dev, other.st_ino)
 
 
 def analyze_file(engine: Any, model: pathlib.Path, options: dict[str, Any],
