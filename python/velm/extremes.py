@@ -66,13 +66,24 @@ def largest_member_force(analysis: Analysis, result_set: ResultSet,
     if best is None:
         return None
     value, k, c = best
-    stations = result_set.internal_forces.tolist()[k]
+    stations = _station_values(result_set.internal_forces, k, c)
     sign = -1.0 if value < 0.0 else 1.0
-    j = max(range(len(stations)), key=lambda i: sign * stations[i][c])
+    j = max(range(len(stations)), key=lambda i: sign * stations[i])
     length = analysis.member_lengths.tolist()[k]
-    held = abs(stations[j][c] - value) <= STATION_TOLERANCE * abs(value)
+    held = abs(stations[j] - value) <= STATION_TOLERANCE * abs(value)
     return MemberExtreme(value, analysis.member_ids[k], components[c],
                          length * j / (len(stations) - 1), held)
+
+
+def _station_values(forces: memoryview, k: int, c: int) -> list[float]:
+    """Component c at every station of member k of internal_forces (M, stations, 6), read
+    through a flat view rather than converting every member's stations."""
+    _, count, width = forces.shape
+    flat = forces.cast("B").cast("d") if forces.c_contiguous else None
+    if flat is None:
+        return [station[c] for station in forces.tolist()[k]]
+    start = k * count * width + c
+    return [flat[start + j * width] for j in range(count)]
 
 
 def largest_sag(analysis: Analysis, result_set: ResultSet) -> Sag | None:
