@@ -2,36 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 #include "mechanics/beam_column.hpp"
+#include "mechanics/bracketed_root.hpp"
 #include "mechanics/moment_breaks.hpp"
 
 namespace velm::mechanics {
 
 namespace {
-
-// The root in (lo, hi) of f, whose values at lo and hi have opposite signs: Newton steps (f
-// returns its value and slope) kept inside the bracket, bisection where a step would leave it or
-// would not halve it.
-template <class F>
-double bracketed_root(const F& f, double lo, double hi) {
-  const bool rising = f(hi)[0] > 0.0;
-  double t = 0.5 * (lo + hi);
-  for (int iteration = 0; iteration < 200; ++iteration) {
-    const std::array<double, 2> v = f(t);
-    if (v[0] == 0.0) break;
-    if ((v[0] > 0.0) == rising)
-      hi = t;
-    else
-      lo = t;
-    double next = v[1] != 0.0 ? t - v[0] / v[1] : lo;
-    if (!(next > lo && next < hi) || std::abs(next - t) > 0.5 * (hi - lo)) next = 0.5 * (lo + hi);
-    if (next == t || hi - lo <= 4.0 * std::numeric_limits<double>::epsilon() * std::abs(hi)) break;
-    t = next;
-  }
-  return t;
-}
 
 bool opposite(double a, double b) {
   return (a < 0.0 && b > 0.0) || (a > 0.0 && b < 0.0);
