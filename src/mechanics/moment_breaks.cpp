@@ -9,11 +9,11 @@
 
 namespace velm::mechanics {
 
-std::vector<double> monotone_breaks(const MomentSolutions& solutions, double m0, double m1,
+std::vector<double> monotone_breaks(const MomentLine& line, double rho,
                                     std::span<const MomentLoad> loads, double t0, double t1) {
   std::vector<double> breaks;
   // Inside the piece, from its start: its first point takes the right limit.
-  const auto moment = [&](double t) { return solutions.line(t, m0, m1, loads, t == t0); };
+  const auto moment = [&](double t) { return line(t, t == t0); };
   // The load of m'' on the piece.
   double c0 = 0.0;
   bool ramps = false;
@@ -32,7 +32,6 @@ std::vector<double> monotone_breaks(const MomentSolutions& solutions, double m0,
     return sum;
   };
   std::vector<double> parts = {t0};
-  const double rho = solutions.rho();
   if (rho < 0.0) {
     const double period = std::numbers::pi / std::sqrt(-rho);
     for (double p = t0 + 0.5 * period; p < t1; p += period) parts.push_back(p);
