@@ -13,7 +13,8 @@ sys.path.insert(0, str(REPO / "python"))
 MODULES = ("velm", "velm.cli", "velm.progress", "velm.spectra", "velm.summary", "velm.svg",
            "velm.batch",
            "velm.batch.cluster", "velm.batch.command", "velm.batch.records",
-           "velm.batch.summary", "velm.batch.task")
+           "velm.batch.summary", "velm.batch.task", "velm.model", "velm.model.builder",
+           "velm.model.checks", "velm.model.loads", "velm.model.reading", "velm.model.sections")
 
 
 def public_functions(module):
