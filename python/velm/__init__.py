@@ -7,10 +7,16 @@ spectra.design_spectrum(a_gR, ground_type, ...) gives an EN 1998-1 response spec
 Model builds a model in code and writes its document.
 """
 
+import pathlib
+
 from velm import spectra
 from velm.model import Model
 from velm.svg import draw_svg
 
 __version__ = "0.1.0"
 
-__all__ = ["Model", "draw_svg", "spectra"]
+#: The folder of the bundled example models (portal_frame.json, building_frame.json), installed
+#: with the package, so that examples run from any folder.
+EXAMPLES = pathlib.Path(__file__).resolve().parent / "examples"
+
+__all__ = ["EXAMPLES", "Model", "draw_svg", "spectra"]
