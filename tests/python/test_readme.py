@@ -52,7 +52,7 @@ class ReadmeTest(WorkingDirectoryTest):
         self.assertRegex(lines[1], r"^load case 1 \(Gravity and wind\): \d+\.\d\d mm in U[XYZ] at node \d+$")
         self.assertRegex(lines[2], r"^load case 2 \(Snow\): \d+\.\d\d mm in UZ at node \d+$")
         # The building's one support record holds every base: its FZ carries all the gravity,
-        # 1.35 times the nodal loads and 1.5 times 4 kN/m on a 6 m beam.
+        # 1.35 times its 960 kN (line loads on the beams) and 1.5 times 4 kN/m on a 6 m beam.
         fz = 1.35 * 960000 + 1.5 * 4000 * 6
         self.assertRegex(lines[3], rf"^ULS, support 1: FX -?\d+, FY -54000, FZ {fz:.0f}, ")
         self.assertRegex(lines[4], r"^beam \d+: My from -\d+\.\d to \d+\.\d kN m$")

@@ -299,7 +299,8 @@ class Model(Loads):
     def from_document(cls, document: Mapping[str, Any] | str) -> Model:
         """The model of a document (a dict, or JSON text), read through the same checks as a
         model built in code; `from_document(d).to_document() == d` for the documents this class
-        writes and the bundled examples."""
+        writes and the bundled examples. An optional key the document leaves out comes back as
+        null, as the engine writes documents back."""
         from velm.model.reading import read_document
 
         if isinstance(document, str):
