@@ -27,6 +27,7 @@ def number(what: str, value: object) -> float:
 
 
 def positive(what: str, value: object) -> float:
+    """value as a float; it must be finite and above zero."""
     result = number(what, value)
     if result <= 0.0:
         raise ValueError(f"{what} must be positive, not {value!r}")
@@ -34,6 +35,7 @@ def positive(what: str, value: object) -> float:
 
 
 def not_negative(what: str, value: object) -> float:
+    """value as a float; it must be finite and not below zero."""
     result = number(what, value)
     if result < 0.0:
         raise ValueError(f"{what} must not be negative, not {value!r}")
@@ -41,6 +43,7 @@ def not_negative(what: str, value: object) -> float:
 
 
 def optional_positive(what: str, value: object) -> float | None:
+    """None, or value checked by `positive`."""
     return None if value is None else positive(what, value)
 
 

@@ -30,7 +30,8 @@ class Loads:
         self._combinations: dict[int, dict[str, Any]] = {}
         self._imperfection_cases: dict[int, dict[str, Any]] = {}
 
-    def length(self, member: int) -> float:  # Model's
+    def length(self, member: int) -> float:
+        """The member's length (given by `Model`)."""
         raise NotImplementedError
 
     def load_case(self, name: str | None = None, *, id: int | None = None) -> int:
@@ -253,7 +254,8 @@ class Loads:
                              f"{', '.join(checks.AXES_NAMES)}")
         return axes
 
-    def _member_record(self, member_id: int) -> dict[str, Any]:  # Model's
+    def _member_record(self, member_id: int) -> dict[str, Any]:
+        """The member's document record with its nodes embedded (given by `Model`)."""
         raise NotImplementedError
 
     def _load_case_records(self) -> list[dict[str, Any]]:

@@ -44,6 +44,7 @@ def fields(what: str, record: object, required: tuple[str, ...],
 
 
 def items(what: str, value: object) -> list[Any]:
+    """value, which must be a list."""
     if not isinstance(value, list):
         raise ValueError(f"{what}: must be a list, not {type(value).__name__}")
     return value
