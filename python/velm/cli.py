@@ -2,6 +2,8 @@
 velm batch MODELS_OR_FOLDERS...: analyse many (velm.batch.command; a model file named `batch`
 is given as ./batch).
 
+A failure about the model file names it first ("velm: PATH: ..."), as given.
+
 Exit status: 0 on success, 1 when the model cannot be analysed, a result set fails (its text is
 printed with the others' results) or a file cannot be written, 2 for wrong usage, 130 when
 interrupted.
@@ -19,10 +21,11 @@ import time
 from collections.abc import Sequence
 from typing import TYPE_CHECKING, Any
 
-from velm import __version__
+from velm.options import parse_arguments
 from velm.progress import ProgressLine
 from velm.summary import format_modes, format_summary, result_sets
 from velm.svg import draw_svg
+from velm.units import UNITS
 
 if TYPE_CHECKING:
     from velm_calculations import Analysis
@@ -30,96 +33,6 @@ if TYPE_CHECKING:
 
 class Failure(Exception):
     """A failure the user is told about in one line, without a traceback."""
-
-
-def parse_arguments(argv: Sequence[str] | None) -> argparse.Namespace:
-    parser = argparse.ArgumentParser(
-        prog="velm", description="Analyse a frame model (a JSON document) for every load case "
-        "and combination, and print a summary: the model's size, and per result set the "
-        "largest displacement, the largest bending moment and the support reactions.")
-    parser.add_argument("--version", action="version", version=f"velm {__version__}")
-    parser.add_argument("model", metavar="MODEL.json", help="the model document")
-    parser.add_argument("--case", metavar="ID", type=int, action="append",
-                        help="summarise this load case (repeatable)")
-    parser.add_argument("--combination", metavar="ID", type=int, action="append",
-                        help="summarise this load combination (repeatable)")
-    parser.add_argument("--stations", metavar="N", type=_stations, default=11,
-                        help="points along each member for internal forces, ends included "
-                        "(default 11)")
-    parser.add_argument("--second-order", action="store_true",
-                        help="analyse every result set in second order (P-Delta and P-delta, "
-                        "with the model's imperfections)")
-    parser.add_argument("--buckling", metavar="K", type=_count, default=0,
-                        help="the K lowest elastic critical load factors alpha_cr per result "
-                        "set, and their modes")
-    parser.add_argument("--modes", metavar="K", type=_count, default=0,
-                        help="the K lowest natural frequencies: a table of periods, "
-                        "frequencies and effective mass ratios per direction")
-    parser.add_argument("--mass-combination", metavar="ID", type=int,
-                        help="with --modes: the load combination whose gravity loads add mass "
-                        "(needs --gravity)")
-    parser.add_argument("--gravity", metavar=("GX", "GY", "GZ"), type=float, nargs=3,
-                        help="with --mass-combination: the acceleration of gravity in the "
-                        "model's units, e.g. 0 0 -9.81")
-    parser.add_argument("--json", metavar="OUT", type=pathlib.Path,
-                        help="write every result as JSON to OUT")
-    parser.add_argument("--svg", metavar="OUT", type=pathlib.Path,
-                        help="draw the frame and the deformed shape of the first summarised "
-                        "result set to OUT")
-    parser.add_argument("--moments", action="store_true",
-                        help="with --svg: also draw the bending moment diagram")
-    parser.add_argument("--mode", metavar="K", type=_count,
-                        help="with --svg and --buckling: draw buckling mode K (1 is the lowest) "
-                        "instead of the deformed shape")
-    parser.add_argument("--vibration-mode", metavar="K", type=_count,
-                        help="with --svg and --modes: draw vibration mode K (1 is the lowest) "
-                        "instead of the deformed shape")
-    parser.add_argument("--up", choices=("Y", "Z"), default="Z",
-                        help="the global axis pointing up in the picture (default Z)")
-    parser.add_argument("--strict", action="store_true",
-                        help="refuse the model when its reading warns (an unknown key, a support "
-                        "condition other than Fixed or Free, ...) instead of printing the "
-                        "warnings")
-    parser.add_argument("--full", metavar="DIR", type=pathlib.Path,
-                        help="also run the listing analysis in DIR: its results document and "
-                        "CSV files go there, its console text to DIR/console.txt")
-    arguments = parser.parse_args(argv)
-    if arguments.moments and not arguments.svg:
-        parser.error("--moments needs --svg")
-    if arguments.up != "Z" and not arguments.svg:
-        parser.error("--up needs --svg")
-    if arguments.mode is not None and (not arguments.svg or arguments.mode > arguments.buckling):
-        parser.error("--mode K needs --svg and --buckling of at least K")
-    if arguments.vibration_mode is not None and (
-            not arguments.svg or not 1 <= arguments.vibration_mode <= arguments.modes):
-        parser.error("--vibration-mode K needs --svg and --modes of at least K")
-    if arguments.mode is not None and arguments.vibration_mode is not None:
-        parser.error("--mode and --vibration-mode draw one picture each: choose one")
-    if (arguments.mass_combination is None) != (arguments.gravity is None):
-        parser.error("--mass-combination and --gravity go together")
-    if arguments.mass_combination is not None and not arguments.modes:
-        parser.error("--mass-combination needs --modes")
-    return arguments
-
-
-def _stations(text: str) -> int:
-    try:
-        value = int(text)
-    except ValueError:
-        value = 0
-    if value < 2:
-        raise argparse.ArgumentTypeError(f"must be a whole number of at least 2, not {text!r}")
-    return value
-
-
-def _count(text: str) -> int:
-    try:
-        value = int(text)
-    except ValueError:
-        value = -1
-    if value < 0:
-        raise argparse.ArgumentTypeError(f"must be a whole number of at least 0, not {text!r}")
-    return value
 
 
 def main(argv: Sequence[str] | None = None, engine: Any = None) -> int:
@@ -170,13 +83,21 @@ def run(arguments: argparse.Namespace, engine: Any) -> bool:
             analysis = analyze_file(engine, model, options, display)
         finally:
             display.clear()
-        seconds = time.perf_counter() - started
+    except faults as error:
+        raise Failure(f"{model}: {error}") from None
+    seconds = time.perf_counter() - started
+    try:
         chosen = result_sets(analysis, arguments.case, arguments.combination)
-    except (LookupError, *faults) as error:
+    except LookupError as error:
         raise Failure(error) from None
-    for warning in getattr(analysis, "warnings", ()):
-        print(f"velm: warning: {model}: {warning}", file=sys.stderr)
-    print(format_summary(analysis, str(model), seconds, chosen))
+    # The warnings go to standard error, and the summary counts them; where standard error is
+    # standard output (a terminal, 2>&1) the summary lists them instead, so they print once.
+    listed = same_stream(sys.stdout, sys.stderr)
+    if not listed:
+        for warning in getattr(analysis, "warnings", ()):
+            print(f"velm: warning: {model}: {warning}", file=sys.stderr)
+    print(format_summary(analysis, str(model), seconds, chosen, UNITS[arguments.units],
+                         "listed" if listed else "counted"))
     if getattr(analysis, "modal", None) is not None:
         print("\n" + format_modes(analysis.modal))
 
@@ -205,7 +126,7 @@ def run(arguments: argparse.Namespace, engine: Any) -> bool:
         try:
             outcome = run_listing(engine, model, arguments.full)
         except faults as error:
-            raise Failure(f"listing analysis: {error}") from None
+            raise Failure(f"{model}: listing analysis: {error}") from None
         print(f"\nListing analysis in {arguments.full}: {outcome}")
         csv_files = len(list(arguments.full.glob("transformation_matrix_member_*.csv")))
         written += [("listing results", arguments.full / "analysis_results.json"),
@@ -218,6 +139,16 @@ def run(arguments: argparse.Namespace, engine: Any) -> bool:
         for label, path in written:
             print(f"  {label:<{width}}  {path}")
     return len(drawable) == len(chosen)
+
+
+def same_stream(first: Any, second: Any) -> bool:
+    """Whether two open text streams write to the same file, pipe or terminal (compared by
+    device and inode of their descriptors); False for streams without a descriptor."""
+    try:
+        one, other = os.fstat(first.fileno()), os.fstat(second.fileno())
+    except (AttributeError, OSError, ValueError):
+        return False
+    return (one.st_dev, one.st_ino) == (other.st_dev, other.st_ino)
 
 
 def analyze_file(engine: Any, model: pathlib.Path, options: dict[str, Any],

@@ -2,18 +2,18 @@
 
 from __future__ import annotations
 
-import math
 from collections.abc import Iterable
 from typing import TYPE_CHECKING
+
+from velm.extremes import (AXIAL, BENDING, SHEARS, MemberExtreme, NodeReactions, force_magnitude,
+                           largest_member_force, largest_sag, node_reactions)
+from velm.units import DEFAULT_UNITS, UNITS, Units
 
 if TYPE_CHECKING:
     from velm_calculations import Analysis, ModalResult, ResultSet
 
 TRANSLATIONS = ("UX", "UY", "UZ")
 REACTIONS = ("FX", "FY", "FZ", "MX", "MY", "MZ")
-MOMENTS = {4: "My", 5: "Mz"}
-#: Support records listed per result set before the rest are only counted.
-MAX_SUPPORT_ROWS = 8
 
 
 def plural(count: int, noun: str) -> str:
@@ -30,19 +30,10 @@ def largest_displacement(analysis: Analysis,
                default=None, key=lambda item: item[0])
 
 
-def largest_bending_moment(analysis: Analysis,
-                           result_set: ResultSet) -> tuple[float, int, str, float] | None:
-    """(signed value, member id, "My"|"Mz", distance from the member's start) of the bending
-    moment of largest magnitude over every station of every member, or None without members."""
-    forces = result_set.internal_forces.tolist()
-    lengths = analysis.member_lengths.tolist()
-    best = None
-    for member_id, length, stations in zip(analysis.member_ids, lengths, forces):
-        for j, station in enumerate(stations):
-            for k, name in MOMENTS.items():
-                if best is None or abs(station[k]) > abs(best[0]):
-                    best = (station[k], member_id, name, length * j / (len(stations) - 1))
-    return best
+def largest_bending_moment(analysis: Analysis, result_set: ResultSet) -> MemberExtreme | None:
+    """The bending moment (My or Mz) of largest magnitude over every member, exact (see
+    largest_member_force), or None without members."""
+    return largest_member_force(analysis, result_set, BENDING)
 
 
 def result_sets(analysis: Analysis, cases: Iterable[int] | None = None,
@@ -64,17 +55,20 @@ def result_sets(analysis: Analysis, cases: Iterable[int] | None = None,
 
 
 def format_summary(analysis: Analysis, model_name: str, seconds: float,
-                   chosen: list[tuple[str, ResultSet]]) -> str:
-    """The summary text: the model's size and time taken, then per chosen result set its
-    largest displacement, largest bending moment and support reactions. Assumes SI units
-    (metres and newtons), shown as mm, kN and kN m."""
+                   chosen: list[tuple[str, ResultSet]], units: Units = UNITS[DEFAULT_UNITS],
+                   warnings: str = "listed") -> str:
+    """The summary text: the model's size, the time taken and the units, the reading warnings,
+    then per chosen result set its largest displacement, sag, axial force, shear force and
+    bending moment and the reactions of the supported nodes. The model is in N and m; `units`
+    chooses how values print. `warnings` is "listed" to list the texts of analysis.warnings,
+    "counted" to give only their number (their texts went to standard error)."""
     lines = [f"{model_name}: {plural(len(analysis.node_ids), 'node')}, "
              f"{plural(len(analysis.member_ids), 'member')}, "
              f"{plural(len(analysis.support_ids), 'support')}, "
              f"{plural(len(analysis.load_cases), 'load case')}, "
              f"{plural(len(analysis.combinations), 'combination')}",
-             f"analysed in {_duration(seconds)}; displacements in mm, forces in kN, "
-             "moments in kN m"]
+             f"analysed in {_duration(seconds)}; {units.header()}"]
+    lines += _warnings(tuple(getattr(analysis, "warnings", ())), warnings)
     for label, result in chosen:
         lines += ["", f"{label} {result.id}: {result.name}"]
         error = getattr(result, "error", None)
@@ -84,24 +78,78 @@ def format_summary(analysis: Analysis, model_name: str, seconds: float,
         if getattr(result, "order", 1) == 2:
             lines.append(f"  second order, converged in {plural(result.iterations, 'round')}")
         lines += _critical_loads(getattr(result, "critical_load_factors", ()))
-        displacement = largest_displacement(analysis, result)
-        if displacement is not None:
-            value, node_id, dof = displacement
-            lines.append(f"  largest displacement    {value * 1e3:10.3f}  {dof} at node {node_id}")
-        moment = largest_bending_moment(analysis, result)
-        if moment is not None:
-            value, member_id, name, x = moment
-            lines.append(f"  largest bending moment  {value / 1e3:10.3f}  {name} in member "
-                         f"{member_id}, {x:.2f} m from its start")
-        reactions = result.reactions.tolist()
-        if reactions:
-            lines.append("  support reactions " + "".join(f"{n:>10}" for n in REACTIONS))
-            for support_id, row in list(zip(analysis.support_ids, reactions))[:MAX_SUPPORT_ROWS]:
-                lines.append(f"    {support_id:<14}" + "".join(f"{_kilo(v):10.2f}" for v in row))
-            if len(reactions) > MAX_SUPPORT_ROWS:
-                lines.append(f"    ... and {len(reactions) - MAX_SUPPORT_ROWS} more "
-                             "(all of them in the --json output)")
+        lines += result_lines(analysis, result, units)
     return "\n".join(lines)
+
+
+def result_lines(analysis: Analysis, result: ResultSet, units: Units) -> list[str]:
+    """The summary lines of one result set that did not fail."""
+    lines = []
+    displacement = largest_displacement(analysis, result)
+    if displacement is not None:
+        value, node_id, dof = displacement
+        lines.append(f"  {'largest displacement':<24}{units.length_text(value)}  {dof} at node "
+                     f"{node_id}")
+    sag = largest_sag(analysis, result)
+    if sag is not None:
+        lines.append(f"  {'largest sag':<24}{units.length_text(sag.value)}  {sag.component} in "
+                     f"member {sag.member_id}, span / sag = {sag.span_ratio}")
+    for name, components, text in (("largest axial force", AXIAL, units.force_text),
+                                   ("largest shear force", SHEARS, units.force_text),
+                                   ("largest bending moment", BENDING, units.moment_text)):
+        extreme = largest_member_force(analysis, result, components)
+        if extreme is not None:
+            lines.append(f"  {name:<24}{text(extreme.value)}  {_where(extreme)}")
+    lines += _reaction_lines(node_reactions(analysis, result), units)
+    return lines
+
+
+def _where(extreme: MemberExtreme) -> str:
+    if extreme.value == 0.0:
+        return f"{extreme.component}: none in any member"
+    place = f"{extreme.component} in member {extreme.member_id}, "
+    if extreme.at_station:
+        return place + f"{extreme.position:.2f} m from its start"
+    return place + (f"between stations (exact extreme; the largest station is "
+                    f"{extreme.position:.2f} m from its start)")
+
+
+#: Models with at most this many supported nodes list the reactions of all of them.
+MAX_ALL_REACTION_ROWS = 12
+#: Larger models list the nodes of largest reaction force, this many, and the totals.
+MAX_SUPPORT_ROWS = 8
+
+
+def _reaction_lines(reactions: NodeReactions, units: Units) -> list[str]:
+    """The node reaction table: every supported node of a small model, otherwise the
+    MAX_SUPPORT_ROWS of largest force magnitude (largest first); then the totals over all of
+    them, moments about the origin."""
+    rows = reactions.rows
+    if not rows:
+        return []
+    shown = rows
+    if len(rows) > MAX_ALL_REACTION_ROWS:
+        shown = sorted(rows, key=lambda item: -force_magnitude(item[1]))[:MAX_SUPPORT_ROWS]
+    lines = [f"  {'node reactions':<16}" + "".join(f"{n:>10}" for n in REACTIONS)]
+    lines += [f"    {node_id:<14}" + _reaction_values(row, units) for node_id, row in shown]
+    if len(shown) < len(rows):
+        lines.append(f"    ... and {len(rows) - len(shown)} more nodes (all of them in the "
+                     "--json output)")
+    lines.append(f"    {'total at 0,0,0':<14}" + _reaction_values(reactions.totals, units))
+    return lines
+
+
+def _reaction_values(row: list[float], units: Units) -> str:
+    return ("".join(units.force_text(v, decimals=units.force_decimals - 1) for v in row[:3]) +
+            "".join(units.moment_text(v, decimals=units.moment_decimals - 1) for v in row[3:]))
+
+
+def _warnings(texts: tuple[str, ...], mode: str) -> list[str]:
+    if not texts:
+        return []
+    if mode == "counted":
+        return [f"{plural(len(texts), 'reading warning')} (on standard error)"]
+    return [f"{plural(len(texts), 'reading warning')}:"] + [f"  {text}" for text in texts]
 
 
 #: alpha_cr from which the design codes let first-order results stand.
@@ -120,12 +168,6 @@ def _critical_loads(factors):
     if factors[0] < 1.0:
         lines.append("  the loads exceed the elastic critical load of the structure")
     return lines
-
-
-def _kilo(value):
-    # -0.00 reads as a sign error to an engineer: print zero as zero.
-    scaled = value / 1e3
-    return 0.0 if math.isclose(scaled, 0.0, abs_tol=5e-3) else scaled
 
 
 def _duration(seconds):

@@ -7,6 +7,7 @@
 #include <Eigen/Geometry>
 
 #include "mechanics/beam_column.hpp"
+#include "mechanics/deflection_line.hpp"
 #include "mechanics/internal_forces.hpp"
 #include "model/support_dofs.hpp"
 #include "system/constraints.hpp"
@@ -19,30 +20,59 @@ namespace {
 
 using frame::StructureMember;
 
-// The end forces of member m, its internal forces at the stations and their extremes; in
-// second order (element not null) with the moments of its axial force along its deflection.
+// The end forces of member m, its internal forces at the stations and their extremes, and its
+// deflections with their extremes (`ends`: the member ends' displacements, member axes); in
+// second order with the moments of its axial force along its deflection. A rigid link (element
+// null) keeps the deflections record_unstrained gave it.
 void record_member(const frame::Structure& structure, std::size_t m, const linalg::Vector12& f,
-                   std::span<const mechanics::MemberLoad> loads, int stations,
-                   const system::ElementData* element, ResultSet& out) {
+                   const linalg::Vector12* ends, std::span<const mechanics::MemberLoad> loads,
+                   int stations, const system::ElementData* element, ResultSet& out) {
   const auto per_member = static_cast<std::size_t>(stations);
   std::copy(f.data(), f.data() + 12, &out.end_forces[12 * m]);
   const StructureMember& member = structure.members[m];
+  double rho_y = 0.0, rho_z = 0.0;
   if (element != nullptr && element->second_order) {
     // N L^2 / EI of each bending plane; an axial-only member has no bending stiffness of its
     // own along which the axial force could act (a straight string between its nodes).
     const double n_l2 = element->axial_force * member.length * member.length;
     const double e = member.properties.e_mod;
     const bool bends = !member.axial_only();
-    const mechanics::SecondOrderForceLine line(f, member.length, loads,
-                                               bends ? n_l2 / (e * member.properties.i_y) : 0.0,
-                                               bends ? n_l2 / (e * member.properties.i_z) : 0.0);
+    rho_y = bends ? n_l2 / (e * member.properties.i_y) : 0.0;
+    rho_z = bends ? n_l2 / (e * member.properties.i_z) : 0.0;
+    const mechanics::SecondOrderForceLine line(f, member.length, loads, rho_y, rho_z);
     line.at_stations(stations, &out.internal_forces[6 * per_member * m]);
     line.extremes(&out.internal_force_extremes[12 * m]);
-    return;
+  } else {
+    const mechanics::InternalForceLine line(f, member.length, loads);
+    line.at_stations(stations, &out.internal_forces[6 * per_member * m]);
+    line.extremes(&out.internal_force_extremes[12 * m]);
   }
-  const mechanics::InternalForceLine line(f, member.length, loads);
-  line.at_stations(stations, &out.internal_forces[6 * per_member * m]);
-  line.extremes(&out.internal_force_extremes[12 * m]);
+  if (element == nullptr) return;
+  const mechanics::DeflectionLine deflection(*ends, f, member.length, member.properties, loads,
+                                             rho_y, rho_z);
+  deflection.at_stations(stations, &out.deflections[3 * per_member * m]);
+  deflection.extremes(&out.deflection_extremes[6 * m]);
+}
+
+// The deflections of a member that moves without straining: a rigid link's rigid motion, or
+// the straight line between the ends of a member switched off. Nothing off the chord.
+void record_unstrained(const StructureMember& member, std::size_t m, int stations,
+                       const std::vector<double>& displacements, ResultSet& out) {
+  const linalg::Vector12 ends = system::local_end_displacements(member, displacements);
+  const int last = stations - 1;
+  for (int j = 0; j <= last; ++j) {
+    const double t = static_cast<double>(j) / static_cast<double>(last);
+    double* row = &out.deflections[3 * (static_cast<std::size_t>(stations) * m + j)];
+    std::array<double, 3> u;
+    if (member.type == model::MemberType::Rigid && j > 0 && j < last) {
+      u = mechanics::rigid_translation(ends, t * member.length);
+    } else {
+      for (int k = 0; k < 3; ++k) u[k] = ends(k) + t * (ends(6 + k) - ends(k));
+      if (j == last)
+        for (int k = 0; k < 3; ++k) u[k] = ends(6 + k);
+    }
+    std::copy(u.begin(), u.end(), row);
+  }
 }
 
 // Adds, in global axes at its two nodes, what the nodes exert on a member.
@@ -93,7 +123,7 @@ void link_forces(const frame::Structure& structure, const frame::LoadSet& set, i
       const double* g = (b < 2 ? start : end) + 3 * (b % 2);
       f.segment<3>(3 * b) = member.axes * linalg::Vector3{g[0], g[1], g[2]};
     }
-    record_member(structure, link.member, f, {}, stations, nullptr, out);
+    record_member(structure, link.member, f, nullptr, {}, stations, nullptr, out);
   }
 }
 
@@ -179,21 +209,24 @@ void recover_results(const system::DiscreteModel& model,
   out.end_forces.assign(12 * members, 0.0);
   out.internal_forces.assign(6 * per_member * members, 0.0);
   out.internal_force_extremes.assign(12 * members, 0.0);
+  out.deflections.assign(3 * per_member * members, 0.0);
+  out.deflection_extremes.assign(6 * members, 0.0);
   out.inactive_members.clear();
   std::vector<double> sums(6 * nodes, 0.0);  // what each node exerts on its members
   for (std::size_t m = 0; m < members; ++m) {
     const StructureMember& member = structure.members[m];
-    if (!active[m]) {
-      out.inactive_members.push_back(member.id);
+    if (!active[m] || member.type == model::MemberType::Rigid) {
+      record_unstrained(member, m, stations, out.displacements, out);
+      if (!active[m]) out.inactive_members.push_back(member.id);
       continue;
     }
-    if (member.type == model::MemberType::Rigid) continue;
     const std::span<const mechanics::MemberLoad> loads = set.on_member(m);
     const system::ElementData& element = elements[m];
     const mechanics::CondensedLoads condensed = system::fixed_end_forces(element, member, loads);
     const linalg::Vector12 local = system::local_end_displacements(member, out.displacements);
     const linalg::Vector12 f = element.stiffness() * local + condensed.fixed_end_forces;
-    record_member(structure, m, f, loads, stations, &element, out);
+    const linalg::Vector12 ends = system::member_end_displacements(element, member, loads, local);
+    record_member(structure, m, f, &ends, loads, stations, &element, out);
     add_member_forces(member, f, sums);
   }
   link_forces(structure, set, stations, sums, out);

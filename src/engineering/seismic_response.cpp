@@ -8,6 +8,7 @@
 
 #include "engineering/result_recovery.hpp"
 #include "frame/load_sets.hpp"
+#include "mechanics/deflection_line.hpp"
 #include "mechanics/internal_forces.hpp"
 
 namespace velm::engineering {
@@ -80,6 +81,13 @@ ResultSet spectrum_response(const ModalSystem& system, const GroundMotion& motio
   for (std::size_t m = 0; m < members; ++m)
     piece_start[m + 1] = piece_start[m] + 2 * system.cut.segment_count[m];
   std::vector<double> pieces(6 * piece_start[members] * k);
+  // Deflections at the stations, and relative to the member's chord at the stations and then
+  // at the cut points (the ends of its segments).
+  std::vector<double> deflections(3 * per_member * members * k);
+  std::vector<std::size_t> point_start(members + 1, 0);
+  for (std::size_t m = 0; m < members; ++m)
+    point_start[m + 1] = point_start[m] + per_member + system.cut.segment_count[m] + 1;
+  std::vector<double> off_chord(3 * point_start[members] * k);
 
   const frame::LoadSet none;
   const std::vector<std::uint8_t> all(cut.members.size(), 1);
@@ -121,6 +129,40 @@ ResultSet spectrum_response(const ModalSystem& system, const GroundMotion& motio
         }
         for (std::size_t c = 0; c < 6; ++c)
           along[((m * per_member + j) * 6 + c) * k + i] = value[c];
+        // The segment's end translations, as its recovery gave them.
+        const double* w = &modal.deflections[6 * s];
+        linalg::Vector12 ends = linalg::Vector12::Zero();
+        for (int c = 0; c < 3; ++c) {
+          ends(c) = w[c];
+          ends(6 + c) = w[3 + c];
+        }
+        const std::array<double, 3> moved =
+            j == 0 ? std::array<double, 3>{w[0], w[1], w[2]}
+            : j + 1 == per_member
+                ? std::array<double, 3>{modal.deflections[6 * (first + count - 1) + 3],
+                                        modal.deflections[6 * (first + count - 1) + 4],
+                                        modal.deflections[6 * (first + count - 1) + 5]}
+                : mechanics::DeflectionLine(ends, f, cut.members[s].length,
+                                            cut.members[s].properties, {}, 0.0, 0.0)
+                      .at(x - system.cut.offset[s]);
+        for (std::size_t c = 0; c < 3; ++c)
+          deflections[((m * per_member + j) * 3 + c) * k + i] = moved[c];
+      }
+      // Off the chord: at the stations, then at the cut points.
+      const double* u0 = &deflections[(m * per_member * 3) * k + i];
+      const double* u1 = &deflections[((m * per_member + per_member - 1) * 3) * k + i];
+      const auto relative = [&](std::size_t point, double x, const double* at, std::size_t stride) {
+        for (std::size_t c = 0; c < 3; ++c)
+          off_chord[((point_start[m] + point) * 3 + c) * k + i] =
+              at[c * stride] - u0[c * k] - x / length * (u1[c * k] - u0[c * k]);
+      };
+      for (std::size_t j = 0; j < per_member; ++j)
+        relative(j, length * static_cast<double>(j) / static_cast<double>(per_member - 1),
+                 &deflections[((m * per_member + j) * 3) * k + i], k);
+      for (std::size_t p = 0; p <= count; ++p) {
+        const std::size_t segment = first + std::min<std::size_t>(p, count - 1);
+        const double* w = &modal.deflections[6 * segment + (p == count ? 3 : 0)];
+        relative(per_member + p, p == count ? length : system.cut.offset[segment], w, 1);
       }
       for (std::size_t p = 0; p < count; ++p) {
         const double* f = &modal.end_forces[12 * (first + p)];
@@ -158,6 +200,17 @@ ResultSet spectrum_response(const ModalSystem& system, const GroundMotion& motio
         largest = std::max(largest, out.internal_forces[(m * per_member + j) * 6 + c]);
       out.internal_force_extremes[12 * m + c] = -largest;
       out.internal_force_extremes[12 * m + 6 + c] = largest;
+    }
+  out.deflections = combined(deflections);
+  const std::vector<double> off_values = combined(off_chord);
+  out.deflection_extremes.assign(6 * members, 0.0);
+  for (std::size_t m = 0; m < members; ++m)
+    for (std::size_t c = 0; c < 3; ++c) {
+      double largest = 0.0;
+      for (std::size_t p = point_start[m]; p < point_start[m + 1]; ++p)
+        largest = std::max(largest, off_values[p * 3 + c]);
+      out.deflection_extremes[6 * m + c] = -largest;
+      out.deflection_extremes[6 * m + 3 + c] = largest;
     }
   out.imperfections.assign(3 * nodes, 0.0);
   return out;

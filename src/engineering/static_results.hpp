@@ -22,6 +22,8 @@ struct ResultSet {
   std::vector<double> end_forces;               // M x 12: start then end, local axes
   std::vector<double> internal_forces;          // M x stations x 6: N Vy Vz T My Mz, local axes
   std::vector<double> internal_force_extremes;  // M x 2 x 6: minima, then maxima, over L
+  std::vector<double> deflections;              // M x stations x 3: ux uy uz, local axes
+  std::vector<double> deflection_extremes;      // M x 2 x 3: minima, then maxima, off the chord
   std::vector<std::uint32_t> inactive_members;  // switched off, document order
   int order = 1;                                // 1: first order, 2: second order
   int iterations = 1;  // rounds of solving: 1 when linear, more when members switch or in order 2

@@ -89,6 +89,7 @@ Condensation::Condensation(const linalg::Matrix12& k, const EndConnections& ends
     if (values(m) < -tolerance) buckles_between_nodes_ = true;
   }
   k_ua_inverse_ = k_ua * pseudo_inverse;
+  pseudo_inverse_ = pseudo_inverse;
   stiffness_ = k_uu - k_ua_inverse_ * k_ua.transpose();
   // An entry that the subtraction cancels is rounding, not stiffness: a pinned bar keeps
   // nothing across its axis, and a few units in the last place of its bending terms left
@@ -128,6 +129,18 @@ linalg::Matrix12 Condensation::end_motion() const {
   for (std::size_t p = 0; p < released_.size(); ++p)
     t.row(released_[p]) = -k_ua_inverse_.col(static_cast<Eigen::Index>(p)).transpose();
   return t;
+}
+
+linalg::Vector12 Condensation::end_displacements(const linalg::Vector12& u,
+                                                 const linalg::Vector12& f0) const {
+  linalg::Vector12 a = u;
+  if (released_.empty()) return a;
+  const auto r = static_cast<Eigen::Index>(released_.size());
+  Eigen::VectorXd f_a(r);
+  for (Eigen::Index p = 0; p < r; ++p) f_a(p) = f0(released_[static_cast<std::size_t>(p)]);
+  const Eigen::VectorXd moved = -(k_ua_inverse_.transpose() * u) - pseudo_inverse_ * f_a;
+  for (Eigen::Index p = 0; p < r; ++p) a(released_[static_cast<std::size_t>(p)]) = moved(p);
+  return a;
 }
 
 CondensedLoads Condensation::fixed_end_forces(const linalg::Vector12& f0) const {

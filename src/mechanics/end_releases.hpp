@@ -55,14 +55,22 @@ class Condensation {
   // T with a = T u: the member-end dofs (u off the released and sprung directions, a on them)
   // that the node dofs u give, a_R = -K_aa^+ K_au u (the identity without releases).
   linalg::Matrix12 end_motion() const;
+  // Whether any direction is released or sprung (else the member ends move with the nodes).
+  bool releases() const { return !released_.empty(); }
+  // The member-end displacements under the node displacements u and the uncondensed fixed-end
+  // forces f0: u off the released and sprung directions, a_R = -K_aa^+ (K_au u + f0_R) on them
+  // (the member ends' equilibrium); an action the releases leave free (a zero eigenvalue of
+  // K_aa) takes no part.
+  linalg::Vector12 end_displacements(const linalg::Vector12& u, const linalg::Vector12& f0) const;
   // f0' = f0_u - K_ua K_aa^+ f0_R, and whether the load acts on an action without stiffness.
   CondensedLoads fixed_end_forces(const linalg::Vector12& fixed_end) const;
 
  private:
   linalg::Matrix12 stiffness_;
   std::vector<int> released_;
-  Eigen::MatrixXd k_ua_inverse_;  // K_ua K_aa^+, 12 x r
-  double length_ = 0.0;           // for the rigid-body motions of the member
+  Eigen::MatrixXd k_ua_inverse_;    // K_ua K_aa^+, 12 x r
+  Eigen::MatrixXd pseudo_inverse_;  // K_aa^+, r x r
+  double length_ = 0.0;             // for the rigid-body motions of the member
   Balance balance_ = Balance::rigid_body;
   bool buckles_between_nodes_ = false;
   std::vector<Eigen::VectorXd> free_modes_;  // eigenvectors of K_aa with a zero eigenvalue

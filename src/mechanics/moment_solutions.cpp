@@ -135,6 +135,88 @@ std::array<double, 2> MomentSolutions::line(double t, double m0, double m1,
   return m;
 }
 
+namespace {
+
+// Phi_0..Phi_5 at (rho, t).
+struct SixFunctions {
+  double phi[6];
+};
+SixFunctions six_functions(double rho, double t) {
+  const AxialFunctions f = axial_functions(rho, t);
+  SixFunctions s{};
+  for (int m = 0; m < 5; ++m) s.phi[m] = f.phi[m];
+  s.phi[5] = axial_function_5(rho, t);
+  return s;
+}
+
+// (t - a)_+^n / n! and its derivative, n >= 1; for n = 0 the step (and 0).
+std::array<double, 2> truncated_power(double t, double a, int n) {
+  if (t <= a) return {0.0, 0.0};
+  const double d = t - a;
+  if (n == 0) return {1.0, 0.0};
+  double value = 1.0, slope = 1.0;
+  for (int k = 1; k <= n; ++k) {
+    value *= d / k;
+    if (k < n) slope *= d / k;
+  }
+  return {value, slope};
+}
+
+}  // namespace
+
+std::array<double, 2> MomentSolutions::deflection(double t, double m0, double m1,
+                                                  std::span<const MomentLoad> loads) const {
+  // Each load as its terms c (t - a)_+^k / k! of m'', k = -2 (jump), -1 (point), 0, 1.
+  const auto each_term = [&](auto&& add) {
+    for (const MomentLoad& load : loads) {
+      if (load.kind != MomentLoad::Kind::distributed) {
+        add(load.a, load.kind == MomentLoad::Kind::point ? -1 : -2, load.c);
+        continue;
+      }
+      add(load.a, 0, load.c);
+      add(load.b, 0, -load.c);
+      if (load.slope == 0.0) continue;
+      add(load.a, 1, load.slope);
+      add(load.b, 1, -load.slope);
+      add(load.b, 0, -load.slope * (load.b - load.a));
+    }
+  };
+  if (scaled()) {
+    // (m - P) / rho less its chord: at the ends the left limits, as the line itself gives them.
+    const auto lifted = [&](double s) {
+      std::array<double, 2> m = line(s, m0, m1, loads);
+      each_term([&](double a, int k, double c) {
+        const std::array<double, 2> p = truncated_power(s, a, k + 2);
+        m[0] -= c * p[0];
+        m[1] -= c * p[1];
+      });
+      return m;
+    };
+    const std::array<double, 2> here = lifted(t), start = lifted(0.0), end = lifted(1.0);
+    return {(here[0] - (1.0 - t) * start[0] - t * end[0]) / rho_,
+            (here[1] - (end[0] - start[0])) / rho_};
+  }
+  // Dh and Dh' at t and at 1 - t.
+  const double p1 = at_one_[1], h1 = at_one_[3] / p1;
+  const SixFunctions at_t = six_functions(rho_, t), at_u = six_functions(rho_, 1.0 - t);
+  const double dh = at_t.phi[3] / p1 - t * h1, dh_slope = at_t.phi[2] / p1 - h1;
+  const double du = at_u.phi[3] / p1 - (1.0 - t) * h1, du_slope = at_u.phi[2] / p1 - h1;
+  std::array<double, 2> z = {m0 * du + m1 * dh, -m0 * du_slope + m1 * dh_slope};
+  each_term([&](double a, int k, double c) {
+    const SixFunctions far = six_functions(rho_, 1.0 - a);
+    double value = -t * far.phi[k + 4] - far.phi[k + 2] * dh;
+    double slope = -far.phi[k + 4] - far.phi[k + 2] * dh_slope;
+    if (t > a) {
+      const SixFunctions near = six_functions(rho_, t - a);
+      value += near.phi[k + 4];
+      slope += near.phi[k + 3];
+    }
+    z[0] += c * value;
+    z[1] += c * slope;
+  });
+  return z;
+}
+
 std::array<double, 2> MomentSolutions::fixed_end_values(std::span<const MomentLoad> loads) const {
   if (!scaled()) {
     // v = C2 Phi_2 + C3 Phi_3 + u, v'''' - rho v'' = load, v(0) = v'(0) = 0, and

@@ -58,6 +58,19 @@ class MomentSolutions {
   std::array<double, 2> line(double t, double m0, double m1, std::span<const MomentLoad> loads,
                              bool right = false) const;
 
+  // z(t), z'(t) of the twice-integrated line: z'' = m (the line above, jumps and all), z(0) =
+  // z(1) = 0; times L^2 / EI, the deflection of the member relative to the chord through its
+  // ends. z is continuous with its slope, so it has no left and right limits. Each solution
+  // integrates in closed form: with H = Phi_3 / Phi_1(1) (H'' = h, H(0) = H'(0) = 0),
+  //   h(t)      -> Dh(t) = H(t) - t H(1),      h(1 - t) -> Dh(1 - t),
+  //   y_k(t; a) -> [t > a] Phi_(k+4)(t - a) - t Phi_(k+4)(1 - a) - Phi_(k+2)(1 - a) Dh(t),
+  // since Phi_(j+2)'' = Phi_j for j >= 1 (the series of Phi_j raised by two powers). In stronger
+  // tension, from m'' - rho m = load: z = (m - P) / rho less its chord, P the polynomial with
+  // P'' = load, P(0) = P'(0) = 0 (a load (t - a)_+^k / k! of m'' gives (t - a)_+^(k+2) /
+  // (k+2)!), in which m - P is continuous with its slope and no term grows.
+  std::array<double, 2> deflection(double t, double m0, double m1,
+                                   std::span<const MomentLoad> loads) const;
+
   // The end values m(0), m(1) of the line under the loads on a member fixed at both ends,
   // where m is the curvature times EI: the slope and the deflection of the chord vanish,
   //   int m dt = 0,   int (1 - t) m dt = 0.

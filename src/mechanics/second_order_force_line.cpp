@@ -7,6 +7,7 @@
 
 #include "mechanics/beam_column.hpp"
 #include "mechanics/internal_forces.hpp"
+#include "mechanics/moment_breaks.hpp"
 
 namespace velm::mechanics {
 
@@ -45,33 +46,6 @@ void SecondOrderForceLine::at_stations(int stations, double* out) const {
   }
 }
 
-namespace {
-
-// The t in (lo, hi) where dM/dt, of opposite signs at lo and hi, vanishes: Newton steps on
-// dM/dt (its derivative is rho M + c(t) on the piece) kept inside the bracket, bisection where a
-// step would leave it or would not halve it.
-template <class Moment, class Load>
-double stationary_point(const Moment& moment, double rho, const Load& c, double lo, double hi) {
-  const bool rising = moment(hi)[1] > 0.0;  // dM/dt < 0 at lo, > 0 at hi
-  double t = 0.5 * (lo + hi);
-  for (int iteration = 0; iteration < 200; ++iteration) {
-    const std::array<double, 2> m = moment(t);
-    if (m[1] == 0.0) break;
-    if ((m[1] > 0.0) == rising)
-      hi = t;
-    else
-      lo = t;
-    const double slope = rho * m[0] + c(t);
-    double next = slope != 0.0 ? t - m[1] / slope : lo;
-    if (!(next > lo && next < hi) || std::abs(next - t) > 0.5 * (hi - lo)) next = 0.5 * (lo + hi);
-    if (next == t || hi - lo <= 4.0 * std::numeric_limits<double>::epsilon() * std::abs(hi)) break;
-    t = next;
-  }
-  return t;
-}
-
-}  // namespace
-
 void SecondOrderForceLine::extremes(double* out) const {
   std::vector<double> cuts = {0.0, length_};
   bool at_start = false, at_end = false;  // concentrated loads on the ends
@@ -105,67 +79,9 @@ void SecondOrderForceLine::extremes(double* out) const {
     if (i + 2 == cuts.size() && at_end) take(at(cuts[i + 1], false), 0, 5);
     for (const Plane* plane : {&y_, &z_}) {
       const int k = plane == &y_ ? 4 : 5;
-      // Inside the piece, from its start: its first point takes the right limit.
-      const auto moment = [&](double t) { return plane->moment(t, t == t0); };
-      // The load of M'' on the piece.
-      double c0 = 0.0;
-      bool ramps = false;
-      const double middle = 0.5 * (t0 + t1);
-      for (const MomentLoad& load : plane->loads)
-        if (load.kind == MomentLoad::Kind::distributed && load.a < middle && middle < load.b) {
-          c0 += load.c;
-          ramps |= load.slope != 0.0;
-        }
-      const auto c = [&](double t) {
-        if (!ramps) return c0;
-        double sum = 0.0;
-        for (const MomentLoad& load : plane->loads)
-          if (load.kind == MomentLoad::Kind::distributed && load.a < middle && middle < load.b)
-            sum += load.c + load.slope * (t - load.a);
-        return sum;
-      };
-      // In compression, dM/dt = A cos(u tau) + B sin(u tau) / u from the piece's start: split
-      // where cos(u tau) = 0, so that each part has at most one stationary point.
-      std::vector<double> parts = {t0};
-      const double rho = plane->solutions.rho();
-      if (rho < 0.0) {
-        const double period = std::numbers::pi / std::sqrt(-rho);
-        for (double p = t0 + 0.5 * period; p < t1; p += period) parts.push_back(p);
-      }
-      parts.push_back(t1);
-      const auto bracketed = [&](double a, double b) {
-        const double da = moment(a)[1], db = moment(b)[1];
-        if ((da < 0.0 && db > 0.0) || (da > 0.0 && db < 0.0))
-          take(at(stationary_point(moment, rho, c, a, b) * length_), k, k);
-      };
-      for (std::size_t j = 0; j + 1 < parts.size(); ++j) {
-        const double a = parts[j], b = parts[j + 1];
-        if (j > 0) take(at(a * length_, true), k, k);
-        if (!ramps) {
-          bracketed(a, b);
-          continue;
-        }
-        // Under a linear load M'' = rho M + c(t) solves the homogeneous equation, so it has
-        // at most one root on the part, which separates the (at most two) roots of M'.
-        const auto curvature = [&](double t) { return rho * moment(t)[0] + c(t); };
-        double lo = a, hi = b;
-        const double ca = curvature(a), cb = curvature(b);
-        if ((ca < 0.0 && cb > 0.0) || (ca > 0.0 && cb < 0.0)) {
-          for (int iteration = 0; iteration < 200 && hi - lo > 1e-15; ++iteration) {
-            const double mid = 0.5 * (lo + hi);
-            if ((curvature(mid) > 0.0) == (ca > 0.0))
-              lo = mid;
-            else
-              hi = mid;
-          }
-          const double split = 0.5 * (lo + hi);
-          bracketed(a, split);
-          bracketed(split, b);
-          take(at(split * length_), k, k);
-        } else {
-          bracketed(a, b);
-        }
-      }
+      for (const double t :
+           monotone_breaks(plane->solutions, plane->start, plane->end, plane->loads, t0, t1))
+        take(at(t * length_), k, k);
     }
   }
 }

@@ -16,10 +16,13 @@ namespace velm::python {
 namespace {
 
 // The values an object is made of, each a new reference taken over by the object.
-using Made = std::array<PyObject*, 6>;
+template <std::size_t N>
+using Made = std::array<PyObject*, N>;
+constexpr std::size_t kArrays = 7;  // the arrays of EnvelopeArrays
+constexpr std::size_t kParts = 6;   // the attributes of Envelope
 
-template <std::size_t I>
-PyObject* take(const Context&, Made& made) {
+template <std::size_t N, std::size_t I>
+PyObject* take(const Context&, Made<N>& made) {
   return std::exchange(made[I], nullptr);
 }
 
@@ -33,25 +36,28 @@ constexpr auto object_slot = static_cast<Py_ssize_t>(offsetof(Object<N>, fields)
                                                      I * sizeof(PyObject*));
 
 // The result arrays an envelope covers, in the order of its attributes.
-constexpr std::array<const char*, 6> kArrayNames = {"displacements",   "node_reactions",
-                                                    "reactions",       "end_forces",
-                                                    "internal_forces", "internal_force_extremes"};
+constexpr std::array<const char*, kArrays> kArrayNames = {
+    "displacements",   "node_reactions",          "reactions",          "end_forces",
+    "internal_forces", "internal_force_extremes", "deflection_extremes"};
 
 // EnvelopeArrays
 
-constexpr std::array<Field<Made>, 6> kArraysFields = {{
-    {kArrayNames[0], object_slot<6, 0>, false, plain, take<0>,
+constexpr std::array<Field<Made<kArrays>>, kArrays> kArraysFields = {{
+    {kArrayNames[0], object_slot<kArrays, 0>, false, plain, take<kArrays, 0>,
      "(N, 6): per node and dof, as ResultSet.displacements."},
-    {kArrayNames[1], object_slot<6, 1>, false, plain, take<1>,
+    {kArrayNames[1], object_slot<kArrays, 1>, false, plain, take<kArrays, 1>,
      "(N, 6): per node and dof, as ResultSet.node_reactions."},
-    {kArrayNames[2], object_slot<6, 2>, false, plain, take<2>,
+    {kArrayNames[2], object_slot<kArrays, 2>, false, plain, take<kArrays, 2>,
      "(S, 6): per support record, as ResultSet.reactions."},
-    {kArrayNames[3], object_slot<6, 3>, false, plain, take<3>,
+    {kArrayNames[3], object_slot<kArrays, 3>, false, plain, take<kArrays, 3>,
      "(M, 12): per member, as ResultSet.end_forces."},
-    {kArrayNames[4], object_slot<6, 4>, false, plain, take<4>,
+    {kArrayNames[4], object_slot<kArrays, 4>, false, plain, take<kArrays, 4>,
      "(M, stations, 6): per member and station, as ResultSet.internal_forces."},
-    {kArrayNames[5], object_slot<6, 5>, false, plain, take<5>,
+    {kArrayNames[5], object_slot<kArrays, 5>, false, plain, take<kArrays, 5>,
      "(M, 2, 6): per member, as ResultSet.internal_force_extremes (the envelope of the exact "
+     "extremes is exact)."},
+    {kArrayNames[6], object_slot<kArrays, 6>, false, plain, take<kArrays, 6>,
+     "(M, 2, 3): per member, as ResultSet.deflection_extremes (the envelope of the exact "
      "extremes is exact)."},
 }};
 
@@ -95,7 +101,7 @@ PyType_Slot arrays_slots[] = {
     {0, nullptr}};
 
 PyType_Spec arrays_spec = {
-    "velm_calculations.EnvelopeArrays", sizeof(Object<6>), 0,
+    "velm_calculations.EnvelopeArrays", sizeof(Object<kArrays>), 0,
     Py_TPFLAGS_DEFAULT | Py_TPFLAGS_HAVE_GC | Py_TPFLAGS_DISALLOW_INSTANTIATION, arrays_slots};
 
 // Envelope
@@ -104,20 +110,20 @@ PyObject* arrays_plain(PyObject* value) {
   return arrays_to_dict(value);
 }
 
-constexpr std::array<Field<Made>, 6> kEnvelopeFields = {{
-    {"result_sets", object_slot<6, 0>, false, plain, take<0>,
+constexpr std::array<Field<Made<kParts>>, kParts> kEnvelopeFields = {{
+    {"result_sets", object_slot<kParts, 0>, false, plain, take<kParts, 0>,
      "Tuple of (\"case\" | \"combination\", id): the result sets taken, in order; the governing "
      "arrays index it."},
-    {"minimum", object_slot<6, 1>, false, arrays_plain, take<1>,
+    {"minimum", object_slot<kParts, 1>, false, arrays_plain, take<kParts, 1>,
      "EnvelopeArrays of float64: the elementwise minimum over the result sets."},
-    {"maximum", object_slot<6, 2>, false, arrays_plain, take<2>,
+    {"maximum", object_slot<kParts, 2>, false, arrays_plain, take<kParts, 2>,
      "EnvelopeArrays of float64: the elementwise maximum over the result sets."},
-    {"governing_minimum", object_slot<6, 3>, false, arrays_plain, take<3>,
+    {"governing_minimum", object_slot<kParts, 3>, false, arrays_plain, take<kParts, 3>,
      "EnvelopeArrays of int32 (format \"i\"): per entry the position in result_sets of the set "
      "that gives the minimum (the first such set on a tie)."},
-    {"governing_maximum", object_slot<6, 4>, false, arrays_plain, take<4>,
+    {"governing_maximum", object_slot<kParts, 4>, false, arrays_plain, take<kParts, 4>,
      "EnvelopeArrays of int32 (format \"i\"): the same for the maximum."},
-    {"skipped", object_slot<6, 5>, false, plain, take<5>,
+    {"skipped", object_slot<kParts, 5>, false, plain, take<kParts, 5>,
      "Tuple of (\"case\" | \"combination\", id): the result sets named or implied that failed "
      "(ResultSet.error), left out of the envelope."},
 }};
@@ -136,7 +142,7 @@ int envelope_clear(PyObject* self) {
 }
 
 PyObject* envelope_repr(PyObject* self) {
-  PyObject** f = reinterpret_cast<Object<6>*>(self)->fields;
+  PyObject** f = reinterpret_cast<Object<kParts>*>(self)->fields;
   return PyUnicode_FromFormat("<Envelope of %zd result sets, %zd skipped>", PyTuple_GET_SIZE(f[0]),
                               PyTuple_GET_SIZE(f[5]));
 }
@@ -161,12 +167,13 @@ PyType_Slot envelope_slots[] = {
     {0, nullptr}};
 
 PyType_Spec envelope_spec = {
-    "velm_calculations.Envelope", sizeof(Object<6>), 0,
+    "velm_calculations.Envelope", sizeof(Object<kParts>), 0,
     Py_TPFLAGS_DEFAULT | Py_TPFLAGS_HAVE_GC | Py_TPFLAGS_DISALLOW_INSTANTIATION, envelope_slots};
 
 // An object of `type` made of `made` (taken over, released on failure).
 template <std::size_t N>
-PyObject* make_object(PyObject* type_object, const std::array<Field<Made>, N>& fields, Made& made) {
+PyObject* make_object(PyObject* type_object, const std::array<Field<Made<N>>, N>& fields,
+                      Made<N>& made) {
   auto* type = reinterpret_cast<PyTypeObject*>(type_object);
   PyObject* object = type->tp_alloc(type, 0);
   if (object != nullptr && make_fields(fields, object, Context{}, made) < 0) Py_CLEAR(object);
@@ -284,11 +291,11 @@ PyObject* analysis_envelope(const EnvelopeTypes& types, const Extents& extents,
   }
 
   const Py_ssize_t n = extents.nodes, s = extents.supports, m = extents.members;
-  const std::array<std::vector<Py_ssize_t>, 6> shapes = {
-      {{n, 6}, {n, 6}, {s, 6}, {m, 12}, {m, extents.stations, 6}, {m, 2, 6}}};
-  Made minimum{}, maximum{}, governing_minimum{}, governing_maximum{};
+  const std::array<std::vector<Py_ssize_t>, kArrays> shapes = {
+      {{n, 6}, {n, 6}, {s, 6}, {m, 12}, {m, extents.stations, 6}, {m, 2, 6}, {m, 2, 3}}};
+  Made<kArrays> minimum{}, maximum{}, governing_minimum{}, governing_maximum{};
   const auto release = [&] {
-    for (Made* made : {&minimum, &maximum, &governing_minimum, &governing_maximum})
+    for (Made<kArrays>* made : {&minimum, &maximum, &governing_minimum, &governing_maximum})
       for (PyObject*& value : *made) Py_CLEAR(value);
   };
   for (std::size_t a = 0; a < kArrayNames.size(); ++a) {
@@ -329,7 +336,7 @@ PyObject* analysis_envelope(const EnvelopeTypes& types, const Extents& extents,
       return nullptr;
     }
   }
-  Made parts{};
+  Made<kParts> parts{};
   parts[0] = set_names(taken);
   parts[1] = make_object(types.arrays, kArraysFields, minimum);
   parts[2] = make_object(types.arrays, kArraysFields, maximum);

@@ -39,7 +39,7 @@ PyObject* plain_result_sets(PyObject* sets) {
 
 struct ResultSetObject {
   PyObject_HEAD PyObject* kind;  // "load case" or "load combination", for repr
-  PyObject* fields[15];
+  PyObject* fields[17];
 };
 
 // The rows of an array of a result set: none when the set failed.
@@ -59,7 +59,7 @@ template <int I>
 constexpr auto set_slot = static_cast<Py_ssize_t>(offsetof(ResultSetObject, fields) +
                                                   I * sizeof(PyObject*));
 
-constexpr std::array<SetField, 15> kResultSetFields = {{
+constexpr std::array<SetField, 17> kResultSetFields = {{
     {"id", set_slot<0>, false, plain,
      [](const Context&, engineering::ResultSet& s) { return PyLong_FromUnsignedLong(s.id); },
      "Id of the load case, or load_combination_id of the combination."},
@@ -111,6 +111,23 @@ constexpr std::array<SetField, 15> kResultSetFields = {{
      },
      "(M, 2, 6) float64: per member the minimum, then the maximum, of N, Vy, Vz, T, My, Mz over "
      "its whole length, exact (not from the stations)."},
+    {"deflections", set_slot<15>, false, plain,
+     [](const Context& c, engineering::ResultSet& s) {
+       return memoryview_of(c.array_type, std::move(s.deflections),
+                            {rows(s, c.extents.members), c.extents.stations, 3});
+     },
+     "(M, stations, 3) float64: the translation ux, uy, uz of the member's axis at x_j = j L / "
+     "(stations - 1), local axes, exact: the line between the member's end translations plus "
+     "its deflection under the forces along it (at the ends, the node displacements in local "
+     "axes, or the member end's own where a hinge releases a translation)."},
+    {"deflection_extremes", set_slot<16>, false, plain,
+     [](const Context& c, engineering::ResultSet& s) {
+       return memoryview_of(c.array_type, std::move(s.deflection_extremes),
+                            {rows(s, c.extents.members), 2, 3});
+     },
+     "(M, 2, 3) float64: per member the minimum, then the maximum, over its whole length of each "
+     "local component ux, uy, uz of the deflection relative to the straight line between its "
+     "end values (for uy and uz the chord through the displaced ends: the sag), exact."},
     {"inactive_members", set_slot<8>, false, plain,
      [](const Context&, engineering::ResultSet& s) { return int_tuple(s.inactive_members); },
      "Tuple of the ids of the tension-only and compression-only members switched off, in "
@@ -418,11 +435,11 @@ PyMethodDef analysis_methods[] = {
      "case when there is no combination; otherwise exactly the load cases `cases` and the "
      "combinations `combinations` name (iterables of ids; cases first, each set once). Returns an "
      "Envelope whose minimum and maximum hold the elementwise extremes of displacements, "
-     "node_reactions, reactions, end_forces, internal_forces and internal_force_extremes over "
-     "the sets, and whose governing_minimum and governing_maximum hold, per entry, the position "
-     "in result_sets of the set that gives it (the first on a tie). Failed result sets are left "
-     "out and listed in skipped; with no set left every array holds zeros. (The deflections "
-     "along members are not in the envelope yet.) ValueError naming an unknown id."},
+     "node_reactions, reactions, end_forces, internal_forces, internal_force_extremes and "
+     "deflection_extremes over the sets, and whose governing_minimum and governing_maximum hold, "
+     "per entry, the position in result_sets of the set that gives it (the first on a tie). "
+     "Failed result sets are left out and listed in skipped; with no set left every array holds "
+     "zeros. ValueError naming an unknown id."},
     {"spectrum_response",
      reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(analysis_spectrum_response)),
      METH_FASTCALL | METH_KEYWORDS,

@@ -151,6 +151,17 @@ class ResultSet:
         """(M, 2, 6): per member the minimum, then the maximum, of N, Vy, Vz, T, My, Mz over its
         whole length, exact (not from the stations)."""
     @property
+    def deflections(self) -> memoryview:
+        """(M, stations, 3): the translation ux, uy, uz of the member's axis at x_j = j L /
+        (stations - 1), local axes, exact: the line between the member's end translations plus
+        its deflection under the forces along it (at the ends, the node displacements in local
+        axes, or the member end's own where a hinge releases a translation)."""
+    @property
+    def deflection_extremes(self) -> memoryview:
+        """(M, 2, 3): per member the minimum, then the maximum, over its whole length of each
+        local component ux, uy, uz of the deflection relative to the straight line between its
+        end values (for uy and uz the chord through the displaced ends: the sag), exact."""
+    @property
     def inactive_members(self) -> tuple[int, ...]:
         """The ids of the tension-only and compression-only members switched off, in document
         order; their end and internal forces are 0."""
@@ -245,9 +256,8 @@ class Analysis:
         """The envelope of result sets: with neither argument every load combination, or every
         load case when there is no combination; otherwise exactly the load cases `cases` and the
         combinations `combinations` name (cases first, each set once). Failed result sets are
-        left out and listed in Envelope.skipped; with no set left every array holds zeros. The
-        deflections along members are not in the envelope yet. ValueError naming an unknown
-        id."""
+        left out and listed in Envelope.skipped; with no set left every array holds zeros.
+        ValueError naming an unknown id."""
     def spectrum_response(
         self,
         /,
@@ -326,6 +336,10 @@ class EnvelopeArrays:
     @property
     def internal_force_extremes(self) -> memoryview:
         """(M, 2, 6): per member, as ResultSet.internal_force_extremes (the envelope of the exact
+        extremes is exact)."""
+    @property
+    def deflection_extremes(self) -> memoryview:
+        """(M, 2, 3): per member, as ResultSet.deflection_extremes (the envelope of the exact
         extremes is exact)."""
     def to_dict(self, /) -> dict[str, Any]:
         """The arrays as plain Python values (nested lists)."""

@@ -29,16 +29,35 @@ ElementData second_order_element_data(const frame::Structure& structure, const D
           member_unknowns(structure, dofs, member), true, axial_force, nullptr};
 }
 
+namespace {
+
+// The fixed-end forces of the loads on the member held fixed at both ends, uncondensed.
+linalg::Vector12 held_fixed_end_forces(const ElementData& element,
+                                       const frame::StructureMember& member,
+                                       std::span<const mechanics::MemberLoad> loads) {
+  return element.second_order && !member.axial_only()
+             ? mechanics::second_order_fixed_end_forces(member.properties, member.length,
+                                                        element.axial_force, loads)
+             : mechanics::fixed_end_forces(loads, member.length);
+}
+
+}  // namespace
+
 mechanics::CondensedLoads fixed_end_forces(const ElementData& element,
                                            const frame::StructureMember& member,
                                            std::span<const mechanics::MemberLoad> loads) {
   if (loads.empty()) return element.condensation.fixed_end_forces(linalg::Vector12::Zero());
+  return element.condensation.fixed_end_forces(held_fixed_end_forces(element, member, loads));
+}
+
+linalg::Vector12 member_end_displacements(const ElementData& element,
+                                          const frame::StructureMember& member,
+                                          std::span<const mechanics::MemberLoad> loads,
+                                          const linalg::Vector12& local) {
+  if (!element.condensation.releases()) return local;
   const linalg::Vector12 f0 =
-      element.second_order && !member.axial_only()
-          ? mechanics::second_order_fixed_end_forces(member.properties, member.length,
-                                                     element.axial_force, loads)
-          : mechanics::fixed_end_forces(loads, member.length);
-  return element.condensation.fixed_end_forces(f0);
+      loads.empty() ? linalg::Vector12::Zero() : held_fixed_end_forces(element, member, loads);
+  return element.condensation.end_displacements(local, f0);
 }
 
 }  // namespace velm::system

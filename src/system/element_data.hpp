@@ -52,4 +52,12 @@ mechanics::CondensedLoads fixed_end_forces(const ElementData& element,
                                            const frame::StructureMember& member,
                                            std::span<const mechanics::MemberLoad> loads);
 
+// The displacements of the member's own ends (member axes) under the local node displacements
+// `local` and the loads: the nodes' where the member is joined rigidly, the released and sprung
+// ends' from their equilibrium (Condensation::end_displacements).
+linalg::Vector12 member_end_displacements(const ElementData& element,
+                                          const frame::StructureMember& member,
+                                          std::span<const mechanics::MemberLoad> loads,
+                                          const linalg::Vector12& local);
+
 }  // namespace velm::system

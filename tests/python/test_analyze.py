@@ -319,6 +319,7 @@ class AnalyzeArraysTest(unittest.TestCase):
         self.assertEqual(set(d["load_cases"]["1"]),
                          {"id", "name", "displacements", "reactions", "node_reactions",
                           "end_forces", "internal_forces", "internal_force_extremes",
+                          "deflections", "deflection_extremes",
                           "inactive_members", "order", "iterations", "imperfections",
                           "critical_load_factors", "buckling_modes", "error"})
         self.assertEqual(set(d), {"node_ids", "member_ids", "support_ids", "coordinates",

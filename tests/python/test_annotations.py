@@ -10,7 +10,8 @@ import unittest
 REPO = pathlib.Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(REPO / "python"))
 
-MODULES = ("velm", "velm.cli", "velm.progress", "velm.spectra", "velm.summary", "velm.svg",
+MODULES = ("velm", "velm.cli", "velm.extremes", "velm.progress", "velm.spectra", "velm.summary",
+           "velm.options", "velm.svg", "velm.units",
            "velm.batch",
            "velm.batch.cluster", "velm.batch.command", "velm.batch.records",
            "velm.batch.summary", "velm.batch.task", "velm.model", "velm.model.builder",

@@ -81,8 +81,9 @@ class FailureTest(WorkingDirectoryTest):
     def test_missing_model(self):
         finished = run_velm("absent.json", cwd=self.cwd)
         self.assertEqual(finished.returncode, 1)
-        self.assertTrue(finished.stderr.startswith("velm: Failed to read JSON file: "),
-                        finished.stderr)
+        self.assertTrue(
+            finished.stderr.startswith("velm: absent.json: Failed to read JSON file: "),
+            finished.stderr)
         self.assertEqual(len(finished.stderr.splitlines()), 1, "one line, no traceback")
 
     def test_unstable_model(self):
@@ -91,8 +92,8 @@ class FailureTest(WorkingDirectoryTest):
         self.write_file("model.json", json.dumps(document))
         finished = run_velm("model.json", "--full", "full", cwd=self.cwd)
         self.assertEqual(finished.returncode, 1)
-        self.assertRegex(finished.stderr, r"^velm: The structure is unstable: node \d+ is free "
-                                          r"to move in [UR][XYZ]\.\n$")
+        self.assertRegex(finished.stderr, r"^velm: model\.json: The structure is unstable: "
+                                          r"node \d+ is free to move in [UR][XYZ]\.\n$")
         self.assertFalse(os.path.exists("full"), "nothing else runs after a failure")
 
     def test_wrong_usage(self):

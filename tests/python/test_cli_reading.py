@@ -36,8 +36,8 @@ class ReadingWarningsTest(WorkingDirectoryTest):
         self.write_file("m.json", json.dumps(misspelt(), indent=2))
         finished = run_velm("m.json", "--strict", cwd=self.cwd)
         self.assertEqual((finished.returncode, finished.stdout), (1, ""))
-        self.assertRegex(finished.stderr, r"^velm: Member: unknown key `rotation_angel` skipped "
-                         r"at line \d+ column \d+\n$")
+        self.assertRegex(finished.stderr, r"^velm: m\.json: Member: unknown key `rotation_angel` "
+                         r"skipped at line \d+ column \d+\n$")
         self.write_file("clean.json", json.dumps(cantilever()))
         self.assertEqual(run_velm("clean.json", "--strict", cwd=self.cwd).returncode, 0)
 

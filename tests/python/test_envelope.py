@@ -10,7 +10,7 @@ from frames import (FIXED, FREE, column, combination, flat, load_case, nodal_loa
                     text, with_load_cases)
 
 ARRAYS = ("displacements", "node_reactions", "reactions", "end_forces", "internal_forces",
-          "internal_force_extremes")
+          "internal_force_extremes", "deflection_extremes")
 
 
 def feet_on_own_records(document):

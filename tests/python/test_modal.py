@@ -226,6 +226,13 @@ class SpectrumResponse(unittest.TestCase):
         shear = max(extremes[1][1:3])  # Vy or Vz, whichever lies along X
         self.assertAlmostEqual(shear, m * sa, delta=1e-6 * m * sa)
         self.assertAlmostEqual(min(extremes[0][1:3]), -m * sa, delta=1e-6 * m * sa)
+        # The column bends as one fixed at its foot and guided at its top: delta (3 s^2 - 2 s^3),
+        # off its chord by at most sqrt(3) / 18 delta (at s = (3 -+ sqrt 3) / 6).
+        delta = sa / omega ** 2
+        top = response.deflections.tolist()[0][-1]
+        self.assertAlmostEqual(max(top[1:3]) / delta, 1.0, delta=1e-9)
+        off = max(response.deflection_extremes.tolist()[0][1][1:3])
+        self.assertAlmostEqual(off / (math.sqrt(3) / 18 * delta), 1.0, delta=0.02)
 
     def modal_values(self, analysis, sa, node_index, component):
         modal = analysis.modal

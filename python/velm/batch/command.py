@@ -20,7 +20,7 @@ from velm.progress import ProgressLine
 
 def parse_arguments(argv: Sequence[str]) -> argparse.Namespace:
     from velm.batch.records import FORMATS
-    from velm.cli import _count, _stations
+    from velm.options import _count, _stations
 
     parser = argparse.ArgumentParser(
         prog="velm batch", description="Analyse many models at once on the worker processes of "

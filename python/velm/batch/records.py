@@ -18,7 +18,8 @@ CSV_COLUMNS = ["key", "digest", "status", "error", "kept", "nodes", "members", "
                "kind", "id", "name", "result_error", "translation", "translation_node",
                "translation_component", "axial", "axial_member", "shear", "shear_member",
                "shear_component", "moment", "moment_member", "moment_component",
-               "reaction_FX", "reaction_FY", "reaction_FZ", "alpha_cr"]
+               "reaction_FX", "reaction_FY", "reaction_FZ", "alpha_cr", "sag", "sag_member",
+               "sag_component", "sag_span_over_sag"]
 
 
 def record(row: Row, digest: str | None) -> dict[str, Any]:
@@ -41,11 +42,13 @@ def csv_lines(row: Row, digest: str | None) -> list[dict[str, Any]]:
                     result_error=entry.get("error") or "")
         for name, fields in (("translation", ("node", "component")), ("axial", ("member",)),
                              ("shear", ("member", "component")),
-                             ("moment", ("member", "component"))):
+                             ("moment", ("member", "component")),
+                             ("sag", ("member", "component", "span_over_sag"))):
             extreme = entry.get(name) or {}
             line[name] = extreme.get("value", "")
             for field in fields:
-                line[f"{name}_{field}"] = extreme.get(field, "")
+                value = extreme.get(field, "")
+                line[f"{name}_{field}"] = "" if value is None else value
         for component, value in (entry.get("reactions") or {}).items():
             line[f"reaction_{component}"] = value
         alpha = entry.get("alpha_cr")

@@ -27,11 +27,14 @@ def summary(analysis: Analysis) -> dict[str, Any]:
       * `axial`, `shear`, `moment`: the signed extreme of largest magnitude over every member,
         exact over the member's length (internal_force_extremes): N positive in tension, the
         larger of Vy and Vz, the larger of My and Mz, each with its member and component;
+      * `sag`: the largest deflection off the chord of any member, uy or uz, signed, exact over
+        the member (deflection_extremes), with its member, component ("uy"|"uz") and
+        `span_over_sag` (the member's length over its magnitude; None for no sag);
       * `reactions`: the total support reaction FX, FY, FZ, the sum over every support record,
         which balances the applied loads;
       * `alpha_cr`: the lowest positive critical load factor (None when none is positive),
         present only when the analysis computed critical load factors.
-    Units are those of the model. Member deflections between nodes are not part of it.
+    Units are those of the model.
     """
     entries = []
     for kind, sets in (("load case", analysis.load_cases), ("combination", analysis.combinations)):
@@ -58,6 +61,17 @@ def result_set_entry(analysis: Analysis, kind: str, result: ResultSet) -> dict[s
         entry[name] = largest_magnitude(
             analysis.member_ids, {component: (extremes[k::12], extremes[6 + k::12])
                                   for k, component in components.items()}, "member")
+    # Per member: minima, then maxima of ux, uy, uz (none from a result set without them).
+    deflections = getattr(result, "deflection_extremes", None)
+    sags = flat(deflections) if deflections is not None else []
+    entry["sag"] = largest_magnitude(
+        analysis.member_ids if sags else (), {component: (sags[k::6], sags[3 + k::6])
+                                              for k, component in ((1, "uy"), (2, "uz"))},
+        "member")
+    if entry["sag"] is not None:
+        sag = entry["sag"]
+        length = analysis.member_lengths[analysis.member_ids.index(sag["member"])]
+        sag["span_over_sag"] = length / abs(sag["value"]) if sag["value"] != 0.0 else None
     reactions = flat(result.reactions)
     entry["reactions"] = {name: math.fsum(reactions[k::6]) for k, name in enumerate(FORCES)}
     factors = tuple(getattr(result, "critical_load_factors", ()) or ())

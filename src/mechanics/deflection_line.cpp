@@ -1,0 +1,205 @@
+#include "mechanics/deflection_line.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "mechanics/beam_column.hpp"
+#include "mechanics/moment_breaks.hpp"
+
+namespace velm::mechanics {
+
+namespace {
+
+// The root in (lo, hi) of f, whose values at lo and hi have opposite signs: Newton steps (f
+// returns its value and slope) kept inside the bracket, bisection where a step would leave it or
+// would not halve it.
+template <class F>
+double bracketed_root(const F& f, double lo, double hi) {
+  const bool rising = f(hi)[0] > 0.0;
+  double t = 0.5 * (lo + hi);
+  for (int iteration = 0; iteration < 200; ++iteration) {
+    const std::array<double, 2> v = f(t);
+    if (v[0] == 0.0) break;
+    if ((v[0] > 0.0) == rising)
+      hi = t;
+    else
+      lo = t;
+    double next = v[1] != 0.0 ? t - v[0] / v[1] : lo;
+    if (!(next > lo && next < hi) || std::abs(next - t) > 0.5 * (hi - lo)) next = 0.5 * (lo + hi);
+    if (next == t || hi - lo <= 4.0 * std::numeric_limits<double>::epsilon() * std::abs(hi)) break;
+    t = next;
+  }
+  return t;
+}
+
+bool opposite(double a, double b) {
+  return (a < 0.0 && b > 0.0) || (a > 0.0 && b < 0.0);
+}
+
+}  // namespace
+
+DeflectionLine::DeflectionLine(const linalg::Vector12& ends, const linalg::Vector12& end_forces,
+                               double length, const FrameProperties& properties,
+                               std::span<const MemberLoad> loads, double rho_y, double rho_z)
+    : ends_(ends),
+      f_(end_forces),
+      length_(length),
+      axial_stiffness_(properties.e_mod * properties.area),
+      loads_(loads),
+      y_{MomentSolutions(rho_y), -end_forces(4), end_forces(10),
+         moment_loads(loads, length, 2, -1.0),
+         -length * length / (properties.e_mod * properties.i_y)},
+      z_{MomentSolutions(rho_z), -end_forces(5), end_forces(11),
+         moment_loads(loads, length, 1, 1.0),
+         length * length / (properties.e_mod * properties.i_z)} {
+  cuts_ = {0.0, length};
+  for (const MemberLoad& load : loads)
+    for (const double x : {load.start, load.end})
+      if (x > 0.0 && x < length) cuts_.push_back(x);
+  std::sort(cuts_.begin(), cuts_.end());
+  cuts_.erase(std::unique(cuts_.begin(), cuts_.end()), cuts_.end());
+  mean_normal_force_ = normal_force_integral(length) / length;
+}
+
+double DeflectionLine::normal_force(double x) const {
+  // N = -fx1 - the axial resultant of the loads on [0, x], concentrated ones at x included.
+  double n = -f_(0);
+  for (const MemberLoad& load : loads_) {
+    const double q = load.q(0);
+    if (load.kind == MemberLoad::Kind::force) {
+      if (x >= load.start) n -= q;
+    } else if (load.kind == MemberLoad::Kind::distributed && !load.empty() && x > load.start) {
+      const double span = load.end - load.start, d = std::min(x, load.end) - load.start;
+      n -= q * d + load.dq(0) * d * d / (2.0 * span);
+    }
+  }
+  return n;
+}
+
+double DeflectionLine::normal_force_integral(double x) const {
+  double integral = -f_(0) * x;
+  for (const MemberLoad& load : loads_) {
+    if (x <= load.start) continue;
+    const double q = load.q(0);
+    if (load.kind == MemberLoad::Kind::force) {
+      integral -= q * (x - load.start);
+    } else if (load.kind == MemberLoad::Kind::distributed && !load.empty()) {
+      const double span = load.end - load.start, dq = load.dq(0);
+      const double d = std::min(x, load.end) - load.start;
+      integral -= q * d * d / 2.0 + dq * d * d * d / (6.0 * span);
+      if (x > load.end) integral -= (q * span + dq * span / 2.0) * (x - load.end);
+    }
+  }
+  return integral;
+}
+
+std::array<double, 2> DeflectionLine::axial(double x) const {
+  return {(normal_force_integral(x) - x * mean_normal_force_) / axial_stiffness_,
+          (normal_force(x) - mean_normal_force_) / axial_stiffness_};
+}
+
+std::array<double, 3> DeflectionLine::at(double x) const {
+  const double t = x / length_;
+  std::array<double, 3> u;
+  for (int k = 0; k < 3; ++k) u[k] = ends_(k) + t * (ends_(6 + k) - ends_(k));
+  u[0] += axial(x)[0];
+  u[1] += z_.deflection(t)[0];
+  u[2] += y_.deflection(t)[0];
+  return u;
+}
+
+void DeflectionLine::at_stations(int stations, double* out) const {
+  const int last = stations - 1;
+  for (int j = 0; j <= last; ++j) {
+    double* row = out + 3 * j;
+    if (j == 0 || j == last) {
+      for (int k = 0; k < 3; ++k) row[k] = ends_((j == 0 ? 0 : 6) + k);
+    } else {
+      const std::array<double, 3> u =
+          at(static_cast<double>(j) * length_ / static_cast<double>(last));
+      std::copy(u.begin(), u.end(), row);
+    }
+  }
+}
+
+void DeflectionLine::extremes(double* out) const {
+  double* low = out;
+  double* high = out + 3;
+  for (int k = 0; k < 3; ++k) low[k] = high[k] = 0.0;  // at the ends
+  const auto take = [&](int k, double value) {
+    low[k] = std::min(low[k], value);
+    high[k] = std::max(high[k], value);
+  };
+  for (std::size_t i = 0; i + 1 < cuts_.size(); ++i) {
+    const double x0 = cuts_[i], x1 = cuts_[i + 1];
+    take(0, axial(x0)[0]);
+    // Axial: the slope (N - mean N) / EA is monotone where qx keeps its sign; qx is linear on
+    // the piece.
+    std::vector<double> parts = {x0};
+    double q0 = 0.0, q1 = 0.0;
+    for (const MemberLoad& load : loads_)
+      if (load.kind == MemberLoad::Kind::distributed && !load.empty() && load.start <= x0 &&
+          x1 <= load.end) {
+        const double span = load.end - load.start;
+        q0 += load.q(0) + load.dq(0) * (x0 - load.start) / span;
+        q1 += load.q(0) + load.dq(0) * (x1 - load.start) / span;
+      }
+    if (opposite(q0, q1)) parts.push_back(x0 + (x1 - x0) * q0 / (q0 - q1));
+    parts.push_back(x1);
+    for (std::size_t j = 0; j + 1 < parts.size(); ++j) {
+      // Inside the part: the right limit at its start, the left one at its end.
+      const double a = parts[j], b = parts[j + 1];
+      const double inside = 1e-12 * (b - a);
+      const double sa = axial(a + inside)[1], sb = axial(b - inside)[1];
+      if (!opposite(sa, sb)) continue;
+      const auto slope = [&](double x) {
+        double q = 0.0;
+        for (const MemberLoad& load : loads_)
+          if (load.kind == MemberLoad::Kind::distributed && !load.empty() && load.start <= a &&
+              b <= load.end)
+            q += load.q(0) + load.dq(0) * (x - load.start) / (load.end - load.start);
+        return std::array<double, 2>{axial(x)[1], -q / axial_stiffness_};
+      };
+      take(0, axial(bracketed_root(slope, a + inside, b - inside))[0]);
+    }
+    // Bending: between the breaks the moment is monotone, so it changes sign at most once, and
+    // on each side of that the slope of the deflection is monotone.
+    const double t0 = x0 / length_, t1 = x1 / length_;
+    for (const Plane* plane : {&z_, &y_}) {
+      const int k = plane == &z_ ? 1 : 2;
+      take(k, plane->deflection(t0)[0]);
+      const auto moment = [&](double t) {
+        return plane->solutions.line(t, plane->start, plane->end, plane->loads, t == t0);
+      };
+      const auto slope = [&](double t) {
+        return std::array<double, 2>{plane->deflection(t)[1], plane->scale * moment(t)[0]};
+      };
+      std::vector<double> points = {t0};
+      for (const double t :
+           monotone_breaks(plane->solutions, plane->start, plane->end, plane->loads, t0, t1))
+        points.push_back(t);
+      points.push_back(t1);
+      std::vector<double> monotone = {t0};
+      for (std::size_t j = 0; j + 1 < points.size(); ++j) {
+        const double a = points[j], b = points[j + 1];
+        const double ma = moment(a)[0];
+        const double mb = plane->solutions.line(b, plane->start, plane->end, plane->loads)[0];
+        if (j > 0) monotone.push_back(a);
+        if (opposite(ma, mb)) monotone.push_back(bracketed_root(moment, a, b));
+      }
+      monotone.push_back(t1);
+      for (std::size_t j = 0; j + 1 < monotone.size(); ++j) {
+        const double a = monotone[j], b = monotone[j + 1];
+        if (opposite(slope(a)[0], slope(b)[0]))
+          take(k, plane->deflection(bracketed_root(slope, a, b))[0]);
+      }
+    }
+  }
+}
+
+std::array<double, 3> rigid_translation(const linalg::Vector12& ends, double x) {
+  return {ends(0), ends(1) + ends(5) * x, ends(2) - ends(4) * x};
+}
+
+}  // namespace velm::mechanics
