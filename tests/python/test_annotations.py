@@ -14,7 +14,8 @@ MODULES = ("velm", "velm.cli", "velm.extremes", "velm.progress", "velm.spectra",
            "velm.options", "velm.svg", "velm.units",
            "velm.batch",
            "velm.batch.cluster", "velm.batch.command", "velm.batch.records",
-           "velm.batch.summary", "velm.batch.task")
+           "velm.batch.summary", "velm.batch.task", "velm.model", "velm.model.builder",
+           "velm.model.checks", "velm.model.loads", "velm.model.reading", "velm.model.sections")
 
 
 def public_functions(module):
