@@ -130,9 +130,9 @@ def draw_svg(analysis: Analysis, result_set: ResultSet | Envelope, *, up: str = 
             continue
         factor = dg.DIAGRAM_SHARE * extent / top
         for (_, side), side_forces in zip(sides, forces):
-            outlines += [(o, factor) for o in dg.outlines(
+            outlines += [(o, factor, top) for o in dg.outlines(
                 action, coordinates, members, analysis.member_ids, axes, side_forces, factor,
-                picture_view, side)]
+                picture_view, side, extent)]
         entries.append(("envelope" if envelope else "diagram",
                         diagram_text(action, top, unit, envelope)))
     if not envelope and actions and not outlines:
@@ -155,7 +155,7 @@ def draw_svg(analysis: Analysis, result_set: ResultSet | Envelope, *, up: str = 
     legend_space = LINE * len(entries) + 20
     points = [picture_view.project(p) for p in coordinates]
     points += [picture_view.project(p) for shape in shapes for p in shape]
-    points += [picture_view.project(p) for o, _ in outlines for p in o.points]
+    points += [picture_view.project(p) for o, *_ in outlines for p in o.points]
     to_page = Page(points, WIDTH, HEIGHT, MARGIN + ROOM, MARGIN + TITLE_SPACE + ROOM,
                    MARGIN + ROOM, legend_space + MARGIN + ROOM)
 
@@ -177,7 +177,7 @@ def draw_svg(analysis: Analysis, result_set: ResultSet | Envelope, *, up: str = 
     if actions:
         out.append(f'<g class="{"diagram" if diagram else "moments"}" fill="#1a73e8" '
                    'fill-opacity="0.22" stroke="#1a73e8" stroke-width="0.8">')
-        for o, _ in outlines:
+        for o, *_ in outlines:
             name = f"{o.action}-{o.side}-{o.member_id}" if o.side else f"{o.action}-{o.member_id}"
             dash = ' stroke-dasharray="4 2"' if o.side == "min" else ""
             out.append(f'<path id="{name}" class="{o.action}" data-axis="{"yz"[o.axis - 1]}" '
@@ -202,13 +202,15 @@ def draw_svg(analysis: Analysis, result_set: ResultSet | Envelope, *, up: str = 
     out.append("</g>")
     if labels:
         out += _id_labels(analysis, coordinates, members, page, placed)
+    # The diagram's values claim their places before the loads' labels do.
+    values = (_values(outlines, sides, forces, extremes, analysis, axes, page, unit, placed)
+              if outlines else [])
     if loads:
         ends = {m: (coordinates[a], coordinates[b])
                 for m, (a, b) in zip(analysis.member_ids, members)}
         out += draw_loads(loads, picture_view, lambda p: to_page(p),
                           dict(zip(analysis.node_ids, coordinates)), ends, unit, placed)
-    if outlines:
-        out += _values(outlines, sides, forces, extremes, analysis, axes, page, unit, placed)
+    out += values
     out += legend(entries, HEIGHT - legend_space + 10, MARGIN)
     out += axes_triad(picture_view, WIDTH - MARGIN - 50, HEIGHT - MARGIN - 20)
     out.append("</svg>")
@@ -221,10 +223,10 @@ def _values(outlines, sides, forces, extremes, analysis, axes, page, unit, place
     index = {m: k for k, m in enumerate(analysis.member_ids)}
     which = {side: n for n, (_, side) in enumerate(sides)}
     found = []
-    for o, factor in outlines:
+    for o, factor, top in outlines:
         k, n = index[o.member_id], which[o.side]
         keep = (0,) if o.side == "min" else (1,) if o.side == "max" else (0, 1)
-        for value in dg.values(o, forces[n][k], extremes[n][k], factor, axes[k], keep):
+        for value in dg.values(o, forces[n][k], extremes[n][k], factor, axes[k], keep, top):
             found.append((value.rank, -abs(value.value), value, o.action))
     found.sort(key=lambda item: item[:2])
     out = ['<g class="values" font-size="11" fill="#0b57d0">']

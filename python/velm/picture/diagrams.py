@@ -21,6 +21,9 @@ ACTIONS = {"N": 0, "Vy": 1, "Vz": 2, "T": 3, "My": 4, "Mz": 5}
 #: The local axis of the plane of each action (1: y, 2: z; None: chosen by the view).
 PLANES = {"N": None, "Vy": 1, "Vz": 2, "T": None, "My": 2, "Mz": 1}
 DIAGRAM_SHARE = 0.08
+#: Values below this share of the frame's largest (its peak drawn as DIAGRAM_SHARE of the
+#: extent) are rounding noise of a zero: neither drawn as an outline nor labelled.
+NOISE = 1e-9
 
 
 class Outline(NamedTuple):
@@ -73,14 +76,15 @@ def peak(forces_list: Sequence[Sequence[Sequence[Sequence[float]]]],
 def outlines(action: str, coordinates: Sequence[Sequence[float]],
              members: Sequence[tuple[int, int]], member_ids: Sequence[int],
              axes: Sequence[Sequence[Sequence[float]]], forces: Sequence[Sequence[Sequence[float]]],
-             factor: float, view: View, side: str = "") -> list[Outline]:
-    """The outline of `action` along every member that carries it (a member whose values are
-    all zero has none), `factor` model lengths per unit of force."""
+             factor: float, view: View, side: str = "", extent: float = 1.0) -> list[Outline]:
+    """The outline of `action` along every member that carries it, `factor` model lengths per
+    unit of force: a member whose values are all drawn shorter than NOISE times `extent` (the
+    model's) has none."""
     c = ACTIONS[action]
     drawn = []
     for k, (a, b) in enumerate(members):
         stations = [f[c] for f in forces[k]]
-        if not any(stations):
+        if not any(abs(v) * factor > NOISE * extent for v in stations):
             continue
         start, end = coordinates[a], coordinates[b]
         axis = axis_for(action, axes[k], start, end, view)
@@ -97,23 +101,25 @@ def outlines(action: str, coordinates: Sequence[Sequence[float]],
 
 def values(outline: Outline, forces: Sequence[Sequence[float]],
            extremes: Sequence[Sequence[float]], factor: float, axes: Sequence[Sequence[float]],
-           sides: Sequence[int] = (0, 1)) -> list[Value]:
+           sides: Sequence[int] = (0, 1), peak_value: float = 0.0) -> list[Value]:
     """The values to label on an outline: its exact least and greatest values (sides 0 and 1 of
     internal_force_extremes), each at the station closest to it in value, and the values at the
-    member's ends; a value that repeats an end's, or is zero, is left out."""
+    member's ends; a value that repeats an end's, or is within NOISE of the frame's largest
+    `peak_value` of zero, is left out."""
     c = ACTIONS[outline.action]
     stations = [f[c] for f in forces]
     last = len(stations) - 1
     found = []
+    smallest = NOISE * peak_value
     for side in sides:
         value = extremes[side][c]
-        if value == 0.0 or any(math.isclose(value, stations[j], rel_tol=1e-9, abs_tol=0.0)
+        if abs(value) <= smallest or any(math.isclose(value, stations[j], rel_tol=1e-9, abs_tol=0.0)
                                for j in (0, last)):
             continue
         j = min(range(len(stations)), key=lambda i: abs(stations[i] - value))
         found.append(Value(_at(outline, j, value - stations[j], factor, axes), value, 0))
     for j in (0, last):
-        if stations[j] != 0.0:
+        if abs(stations[j]) > smallest:
             found.append(Value(outline.points[j + 1], stations[j], 1))
     return found
 

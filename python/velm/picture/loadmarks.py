@@ -18,6 +18,10 @@ Point = tuple[float, float]
 LONGEST, SHORTEST = 46.0, 18.0
 #: Arrows per 100 page units of a line load, and its fewest.
 ROW_DENSITY, FEWEST = 3.0, 3
+#: Where a load's label may go, tried in turn: offsets from its arrow's tail and the anchor.
+#: With more loads than this, each value is labelled once (where it first fits).
+MANY = 12
+CANDIDATES = ((3, -3, "start"), (-3, -3, "end"), (3, 12, "start"), (-3, 12, "end"))
 
 
 def draw_loads(loads: Sequence[Load], view: View, to_page: Callable[[Point], Point],
@@ -25,34 +29,44 @@ def draw_loads(loads: Sequence[Load], view: View, to_page: Callable[[Point], Poi
                members: Mapping[int, tuple[Sequence[float], Sequence[float]]],
                units: Units, placed: Labels) -> list[str]:
     """SVG lines of the loads; `nodes` gives each node's point by id, `members` each member's
-    end points by id. Loads on unknown nodes or members are left out."""
+    end points by id. Loads on unknown nodes or members are left out; of more than MANY
+    loads each value is labelled once."""
     forces = [_size(load) for load in loads if load.kind != "moment"]
     biggest = max(forces, default=0.0) or 1.0
     out = ['<g class="loads" stroke="#188038" fill="none" stroke-width="1.5">']
+    labelled = set()
     for n, load in enumerate(loads):
         where = _point(load, nodes, members, load.start)
         if where is None:
             continue
         at = to_page(view.project(where))
-        paths, text = [], ""
+        paths, text, label = [], "", (at[0] + 16, at[1] - 16)
         if load.kind == "moment":
             paths.append(_moment(load.vector, view, at))
             text = f"{_value(load.vector, units.moment_factor):.3g} {units.moment}"
         elif load.kind in ("nodal", "point"):
-            paths.append(_force(load.vector, view, at, _length(_size(load), biggest)))
+            path, label = _force(load.vector, view, at, _length(_size(load), biggest))
+            paths.append(path)
             text = f"{_value(load.vector, units.force_factor):.3g} {units.force}"
         else:
-            paths += _row(load, view, to_page, members, biggest)
+            row, label = _row(load, view, to_page, members, biggest)
+            paths += row
             text = (f"{_value(load.vector, units.force_factor):.3g}"
                     + ("" if load.end_vector == load.vector else
                        f" .. {_value(load.end_vector, units.force_factor):.3g}")
                     + f" {units.force}/m")
         out.append(f'<g class="load {load.kind}" id="load-{n + 1}">')
         out += [f'<path d="{d}"/>' for d in paths]
-        lx, ly = at[0] + 8, at[1] - 10
-        if placed.place(lx, ly, text, 11):
-            out.append(f'<text x="{lx:.2f}" y="{ly:.2f}" font-size="11" fill="#188038" '
-                       f'stroke="none">{text}</text>')
+        if len(loads) > MANY and text in labelled:
+            out.append("</g>")
+            continue
+        for dx, dy, anchor in CANDIDATES:
+            lx, ly = label[0] + dx, label[1] + dy
+            if placed.place(lx, ly, text, 11, anchor):
+                out.append(f'<text x="{lx:.2f}" y="{ly:.2f}" font-size="11" fill="#188038" '
+                           f'stroke="none" text-anchor="{anchor}">{text}</text>')
+                labelled.add(text)
+                break
         out.append("</g>")
     out.append("</g>")
     return out
@@ -83,12 +97,15 @@ def _point(load, nodes, members, position):
 
 
 def _force(vector, view, tip, length):
+    """The arrow's path and the page point of its tail (where its label goes)."""
     direction = page_direction(view.project(vector))
     size = math.hypot(*vector)
     if direction is None or math.hypot(*view.project(vector)) < 1e-6 * size:
-        return end_on(tip, view.depth(vector) > 0.0)
+        return end_on(tip, view.depth(vector) > 0.0), (tip[0] + 6, tip[1] - 6)
     shrink = math.hypot(*view.project(vector)) / size if size else 1.0
-    return arrow(tip, direction, max(length * shrink, 10.0))
+    length = max(length * shrink, 10.0)
+    return arrow(tip, direction, length), (tip[0] - length * direction[0],
+                                           tip[1] - length * direction[1])
 
 
 def _moment(vector, view, at):
@@ -104,7 +121,7 @@ def _moment(vector, view, at):
 
 def _row(load, view, to_page, members, biggest):
     """The arrows of a line load along its loaded length, their lengths following its intensity,
-    their tails joined."""
+    their tails joined; and the page point of the middle tail (where its label goes)."""
     a, b = members[load.at]
     start = to_page(view.project(_point(load, {}, members, load.start)))
     end = to_page(view.project(_point(load, {}, members, load.end)))
@@ -126,4 +143,5 @@ def _row(load, view, to_page, members, biggest):
         tails.append((tip[0] - length * direction[0], tip[1] - length * direction[1]))
     if len(tails) > 1:
         paths.append("M " + " L ".join(f"{x:.2f} {y:.2f}" for x, y in tails))
-    return paths
+    middle = tails[len(tails) // 2] if tails else start
+    return paths, middle

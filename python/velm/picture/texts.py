@@ -4,9 +4,13 @@ a diagram."""
 from __future__ import annotations
 
 import math
+from typing import TYPE_CHECKING
 
 from velm.summary import largest_displacement
 from velm.units import Units
+
+if TYPE_CHECKING:
+    from velm_calculations import Analysis, Envelope, ResultSet
 
 DEFORMATION_SHARE = 0.10
 ACTION_NAMES = {"N": "axial force N (tension positive)", "Vy": "shear force Vy",
@@ -15,7 +19,10 @@ ACTION_NAMES = {"N": "axial force N (tension positive)", "Vy": "shear force Vy",
 MOMENTS = ("T", "My", "Mz")
 
 
-def deformed_text(analysis, result_set, scale, largest, unit):
+def deformed_text(analysis: Analysis, result_set: ResultSet, scale: float, largest: float,
+                  unit: Units) -> str:
+    """The legend's row of a deformed shape: its scale and the largest displacement named as
+    the summary names it, and the largest translation along the members where larger."""
     named = largest_displacement(analysis, result_set)
     if largest == 0.0 or named is None:
         return "deformed shape: nothing moves"
@@ -28,7 +35,9 @@ def deformed_text(analysis, result_set, scale, largest, unit):
     return text
 
 
-def mode_text(analysis, result_set, mode, vibration_mode, largest):
+def mode_text(analysis: Analysis, result_set: ResultSet, mode: int | None,
+              vibration_mode: int | None, largest: float) -> str:
+    """The legend's row of a buckling mode (`mode`) or a vibration mode."""
     if mode is not None:
         factor = result_set.critical_load_factors[mode - 1]
         return (f"buckling mode {mode}, alpha_cr = {factor:.4g}: largest translation drawn as "
@@ -42,7 +51,9 @@ def mode_text(analysis, result_set, mode, vibration_mode, largest):
             f"drawn as {DEFORMATION_SHARE:.0%} of the frame's extent (a mode has no size)")
 
 
-def diagram_text(action, top, unit, envelope):
+def diagram_text(action: str, top: float, unit: Units, envelope: bool) -> str:
+    """The legend's row of a diagram: the action, its plane and sign convention, its largest
+    magnitude `top`."""
     plane = {"My": "local x-z plane, +z side positive", "Vz": "local x-z plane, +z side positive",
              "Mz": "local x-y plane, +y side positive", "Vy": "local x-y plane, +y side positive"
              }.get(action, "across the member along local y or z, whichever shows, + side "
@@ -53,7 +64,8 @@ def diagram_text(action, top, unit, envelope):
     return f"{ACTION_NAMES[action]} {what} in the {plane}: largest {value} {size}"
 
 
-def title(analysis, result_set, envelope):
+def title(analysis: Analysis, result_set: ResultSet | Envelope, envelope: bool) -> str:
+    """The picture's title: the result set's kind, id and name, or the sets of an envelope."""
     if envelope:
         names = ", ".join(f"{'case' if k == 'case' else 'combination'} {i}"
                           for k, i in result_set.result_sets)
@@ -61,7 +73,7 @@ def title(analysis, result_set, envelope):
     return f"{kind(analysis, result_set)} {result_set.id}: {result_set.name}"
 
 
-def kind(analysis, result_set):
+def kind(analysis: Analysis, result_set: ResultSet) -> str:
     """'Load case' or 'Combination': where the result set comes from."""
     groups = (("Load case", analysis.load_cases), ("Combination", analysis.combinations))
     for label, sets in groups:
