@@ -32,6 +32,9 @@ MARGIN = 40
 TITLE_SPACE = 50
 #: Room round the frame for supports, arrows and labels.
 ROOM = 30
+#: A frame of more members labels only its diagram's values of at least LARGE_SHARE of the
+#: largest.
+MANY_MEMBERS, LARGE_SHARE = 40, 0.5
 #: The largest drawn translation is this share of the model's extent.
 DEFORMATION_SHARE = texts.DEFORMATION_SHARE
 
@@ -124,9 +127,12 @@ def draw_svg(analysis: Analysis, result_set: ResultSet | Envelope, *, up: str = 
     forces = [s.internal_forces.tolist() for s, _ in sides]
     extremes = [s.internal_force_extremes.tolist() for s, _ in sides]
     outlines = []
+    # An action whose largest value is rounding noise against the frame's largest force or
+    # moment is zero: it is not blown up to full size.
+    overall = max(dg.peak(forces, extremes, c) for c in range(6))
     for action in actions:
         top = dg.peak(forces, extremes, dg.ACTIONS[action])
-        if top == 0.0:
+        if top <= dg.NOISE * overall:
             continue
         factor = dg.DIAGRAM_SHARE * extent / top
         for (_, side), side_forces in zip(sides, forces):
@@ -219,7 +225,8 @@ def draw_svg(analysis: Analysis, result_set: ResultSet | Envelope, *, up: str = 
 
 def _values(outlines, sides, forces, extremes, analysis, axes, page, unit, placed):
     """The labelled values of the diagrams, exact extremes before member ends and larger
-    before smaller, each left out where it would overlap one placed before it."""
+    before smaller, each left out where it would overlap one placed before it; of a frame of
+    more than MANY_MEMBERS members only those of at least LARGE_SHARE of the largest."""
     index = {m: k for k, m in enumerate(analysis.member_ids)}
     which = {side: n for n, (_, side) in enumerate(sides)}
     found = []
@@ -229,6 +236,9 @@ def _values(outlines, sides, forces, extremes, analysis, axes, page, unit, place
         for value in dg.values(o, forces[n][k], extremes[n][k], factor, axes[k], keep, top):
             found.append((value.rank, -abs(value.value), value, o.action))
     found.sort(key=lambda item: item[:2])
+    if len(analysis.member_ids) > MANY_MEMBERS:  # the larger values only
+        largest = max((abs(item[2].value) for item in found), default=0.0)
+        found = [item for item in found if abs(item[2].value) >= LARGE_SHARE * largest]
     out = ['<g class="values" font-size="11" fill="#0b57d0">']
     for _, _, value, action in found:
         text = value_text(value.value, action, unit)
