@@ -95,6 +95,21 @@ class ValuesTest(unittest.TestCase):
         free = abs(span - (stations[0] + stations[-1]) / 2)
         self.assertAlmostEqual(free, 2e4 * 36 / 8, delta=1e-6 * 2e4 * 36)
 
+    def test_an_action_the_frame_does_not_carry_is_said_to_be_none(self):
+        # A skew frame in one plane under a load in that plane: nothing bends out of it, and
+        # the rounding noise of the zero is not blown up to a full-size diagram.
+        document = model([member(1, node(1, 0.0, 0.0, 0.0, 1), node(2, 3.0, 0.0, 4.0)),
+                          member(2, node(2, 3.0, 0.0, 4.0), node(3, 7.0, 0.0, 1.0))],
+                         [{"id": 1, "node": 3, "load_case": 1, "magnitude": 5e3,
+                           "direction": [0.6, 0.0, -0.8], "load_type": "Dead"}])
+        analysis = analyse(document)
+        for action, drawn in (("Mz", False), ("Vy", False), ("T", False), ("My", True)):
+            with self.subTest(action=action):
+                root = parse(velm.draw_svg(analysis, analysis.load_cases[1], diagram=action))
+                self.assertEqual(len(group(root, "diagram")) == 2, drawn)
+                legend = " ".join(texts(group(root, "legend")))
+                self.assertEqual(f"{action}: none" in legend, not drawn, legend)
+
     def test_labels_do_not_overlap(self):
         document = velm_building()
         analysis = analyse(document)
