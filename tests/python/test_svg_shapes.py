@@ -12,7 +12,8 @@ import sys
 import tempfile
 import unittest
 
-from frames import E, I, case, line, portal, with_load_cases
+from frames import E, I, case, column, line, load_case, portal, with_load_cases
+from helpers import nodal_load
 from pictures import analyse, by_id, group, parse, points, texts
 
 REPO = pathlib.Path(__file__).resolve().parents[2]
@@ -82,6 +83,30 @@ class DeformedShapeTest(unittest.TestCase):
     def test_a_viewbox_and_no_fixed_size(self):
         self.assertEqual(self.root.get("viewBox"), "0 0 1000 750")
         self.assertIsNone(self.root.get("width"))
+
+
+class ModeTest(unittest.TestCase):
+    def test_a_buckling_mode_is_drawn_as_a_shape_its_largest_translation_a_tenth(self):
+        # A 4 m cantilever column under a push: its first mode sways its top sideways.
+        document = with_load_cases(column(4.0), load_case(1, [
+            nodal_load(2, 1e5, [0.0, 0.0, -1.0]), nodal_load(2, 1e3, [1.0, 0.0, 0.0])]))
+        analysis = analyse(document, buckling_modes=1)
+        # Seen across the sway (which way it goes, the column's equal axes leave open).
+        ux, uy = analysis.load_cases[1].buckling_modes.tolist()[0][1][:2]
+        root = parse(velm.draw_svg(analysis, analysis.load_cases[1], mode=1,
+                                   view=f"{uy},{-ux},0", document=document))
+        (foot, top) = points(by_id(root, "member-1"))
+        shape = points(by_id(root, "deformed-1"))
+        self.assertEqual(shape[0], foot)
+        self.assertAlmostEqual(abs(shape[-1][0] - top[0]), 0.1 * math.dist(foot, top), delta=0.02)
+        self.assertAlmostEqual(shape[-1][1], top[1], delta=0.01)
+        # The cantilever's mode 1 - cos(pi x / 2L) leaves the foot upright: its first segment
+        # leans less than the chord from foot to top.
+        lean = abs(shape[1][0] - shape[0][0]) / abs(shape[1][1] - shape[0][1])
+        self.assertLess(lean, abs(shape[-1][0] - shape[0][0]) / abs(shape[-1][1] - shape[0][1]))
+        self.assertEqual(len(group(root, "supports")), 1)
+        self.assertEqual([g for g in root.iter("{http://www.w3.org/2000/svg}g")
+                          if g.get("class") == "loads"], [], "a mode has no loads")
 
 
 class ViewTest(unittest.TestCase):
