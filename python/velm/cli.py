@@ -24,7 +24,7 @@ from typing import TYPE_CHECKING, Any
 from velm.options import parse_arguments
 from velm.progress import ProgressLine
 from velm.summary import format_modes, format_summary, result_sets
-from velm.svg import draw_svg
+from velm.svg import draw_svg, up_warning
 from velm.units import UNITS
 
 if TYPE_CHECKING:
@@ -112,8 +112,14 @@ def run(arguments: argparse.Namespace, engine: Any) -> bool:
                 if getattr(result, "error", None) is None]
     if arguments.svg and drawable:
         label, result = drawable[0]
+        document = read_model(model)
+        warning = up_warning(document, arguments.up)
+        if warning:
+            print(f"velm: warning: {model}: --up {arguments.up}: {warning}", file=sys.stderr)
         picture = draw_svg(analysis, result, up=arguments.up, moments=arguments.moments,
-                           mode=arguments.mode, vibration_mode=arguments.vibration_mode)
+                           mode=arguments.mode, vibration_mode=arguments.vibration_mode,
+                           diagram=arguments.diagram, labels=arguments.labels,
+                           view=arguments.view, document=document, units=arguments.units)
         try:
             write_output(engine, arguments.svg, picture)
         except OSError as error:
@@ -139,6 +145,16 @@ def run(arguments: argparse.Namespace, engine: Any) -> bool:
         for label, path in written:
             print(f"  {label:<{width}}  {path}")
     return len(drawable) == len(chosen)
+
+
+def read_model(model: pathlib.Path) -> dict[str, Any] | None:
+    """The model document as a dict, for the picture's loads; None where it does not read
+    (the analysis read it already, so this only guards against a file changed since)."""
+    try:
+        document = json.loads(model.read_text(encoding="utf-8"))
+    except (OSError, ValueError):
+        return None
+    return document if isinstance(document, dict) else None
 
 
 def same_stream(first: Any, second: Any) -> bool:
