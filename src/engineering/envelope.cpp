@@ -1,7 +1,8 @@
 #include "engineering/envelope.hpp"
 
 #include <algorithm>
-#include <cassert>
+
+#include "base/internal_fault.hpp"
 
 namespace velm::engineering {
 
@@ -12,7 +13,8 @@ ArrayEnvelope envelope_of(std::span<const std::span<const double>> sets, std::si
   out.governing_minimum.assign(length, 0);
   out.governing_maximum.assign(length, 0);
   if (sets.empty()) return out;
-  for (const std::span<const double> set : sets) assert(set.size() == length);
+  for (const std::span<const double> set : sets)
+    if (set.size() != length) throw InternalFault("envelope_of: result arrays of different sizes");
   std::copy(sets[0].begin(), sets[0].end(), out.minimum.begin());
   std::copy(sets[0].begin(), sets[0].end(), out.maximum.begin());
   // Strict comparisons keep the first set on a tie.
