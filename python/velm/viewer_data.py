@@ -66,14 +66,15 @@ def viewer_data(analysis: Analysis, *, document: dict[str, Any] | None = None,
     """The viewer's blob for `analysis`: its geometry, supports, the loads and sections of
     `document` (the model document as a dict) where given, and its result sets: `result_sets`
     as (kind, ResultSet) with kind "case" or "combination" (by default every load case and
-    combination), the envelope of analysis.envelope() where it takes more than one set, the
-    buckling modes of those sets and the vibration modes of analysis.modal."""
+    combination), their envelope (that of analysis.envelope() when every set is shown) where
+    more than one set is shown, the buckling modes of those sets and the vibration modes of analysis.modal."""
     packer = Packer()
     node_ids = list(analysis.node_ids)
     member_ids = list(analysis.member_ids)
     index = {node_id: k for k, node_id in enumerate(node_ids)}
     ends = [index[node] for pair in analysis.member_nodes for node in pair]
     restraints = analysis.restraints.tolist()
+    chosen_all = result_sets is None
     if result_sets is None:
         result_sets = [("case", r) for r in analysis.load_cases.values()] + \
                       [("combination", r) for r in analysis.combinations.values()]
@@ -126,10 +127,14 @@ def viewer_data(analysis: Analysis, *, document: dict[str, Any] | None = None,
             deflections=packer.add("f", flat(result.deflections)))
         blob["sets"].append(entry)
 
+    # The envelope: that of analysis.envelope() (every combination, or every case without
+    # combinations) when every set is shown, otherwise that of the sets shown.
+    envelope = None
     if len(usable) > 1:
-        envelope = analysis.envelope(
+        envelope = analysis.envelope() if chosen_all else analysis.envelope(
             cases=[r.id for kind, r in usable if kind == "case"],
             combinations=[r.id for kind, r in usable if kind == "combination"])
+    if envelope is not None and envelope.result_sets:
         low, high = envelope.minimum, envelope.maximum
         blob["sets"].append({
             "kind": "envelope", "id": 0, "name": "Envelope",

@@ -2,6 +2,7 @@
 // The viewer's page: the controls, the deformed shape, diagrams, colours, picking and the
 // numbers of what is picked. window.velm exposes what a test drives: project(point) gives the
 // client position of a model point, memberMidpoint(id) and nodePoint(id) model points,
+// offsetAt(id, j) the drawn displacement (unscaled, global) of station j of member id,
 // checksum() the hash and lit pixel count of the rendered picture, spin(seconds) the frame rate
 // of a turning view.
 const KN = 1000, MM = 1000;
@@ -84,6 +85,7 @@ async function main() {
       largest = Math.max(largest, Math.hypot(stations[i], stations[i + 1], stations[i + 2]));
     }
     autoScale = largest > 0 ? 0.1 * model.extent / largest : 0;
+    V.stations = stations;
     for (let m = 0, v = 0; m < M; m++) {
       for (let j = 0; j < S - 1; j++, v += 2) offset.set(stations.subarray(3 * (m * S + j), 3 * (m * S + j) + 6), 3 * v);
     }
@@ -327,6 +329,7 @@ async function main() {
   Object.assign(V, {
     project: (p) => project(p).slice(0, 2),
     memberMidpoint: (id) => { const p = [0, 0, 0]; model.along(model.memberIndex.get(id), 0.5, p, 0); return p; },
+    offsetAt: (id, j) => { const q = 3 * (model.memberIndex.get(id) * S + j); return Array.from(V.stations.subarray(q, q + 3)); },
     nodePoint: (id) => Array.from(model.xyz.subarray(3 * model.nodeIndex.get(id), 3 * model.nodeIndex.get(id) + 3)),
     checksum() {
       render();
