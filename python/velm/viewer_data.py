@@ -2,14 +2,21 @@
 single compressed binary part.
 
 The blob is a dict of plain values; every array in it is a reference [type, offset, length] into
-`binary`: "f" Float32Array, "i" Int32Array, "u" Uint8Array, `offset` in bytes (a multiple of 4)
-and `length` in elements. `binary` is the concatenated little-endian arrays, zlib-compressed and
+`binary`: "f" Float32Array, "i" Int32Array, "u" Uint8Array, "s" Int16Array, `offset` in bytes (a
+multiple of 4) and `length` in elements. `binary` is the concatenated little-endian arrays, zlib-compressed and
 base64-encoded (the page inflates it with DecompressionStream("deflate")).
 
 Geometry and results are stored as float32, in the model's own units (N, m, N m), and keep the
 engine's layouts: node arrays (N, 6), member arrays (M, 12), (M, stations, 6), (M, 2, 6),
 (M, 2, 3), (M, stations, 3), flattened in C order. Node reactions are stored only for the
 nodes some support holds or some spring pushes (`reaction_nodes`).
+
+The arrays along the stations, which are only drawn (internal forces and deflections), are
+quantised: {"steps": [type, offset, length], "scales": [one per component]}, the value at
+station j being scale times the sum of the steps of stations 0 .. j of its member and component;
+each value is within half a scale (the component's largest magnitude / (2 STEPS)) of the
+engine's. The numbers the page prints (end forces, exact extremes, sag, displacements,
+reactions) are float32.
 """
 
 from __future__ import annotations
@@ -25,7 +32,10 @@ if TYPE_CHECKING:
     from velm_calculations import Analysis, ResultSet
 
 #: Typed array kinds: the page's constructors are Float32Array, Int32Array and Uint8Array.
-_CODES = {"f": "f", "i": "i", "u": "B"}
+_CODES = {"f": "f", "i": "i", "u": "B", "s": "h"}
+
+#: Station arrays are quantised to this many steps either side of zero per component.
+STEPS = 16383
 
 
 class Packer:
@@ -88,6 +98,11 @@ def viewer_data(analysis: Analysis, *, document: dict[str, Any] | None = None,
                         if any(forces[6 * k + c] != 0.0 for c in range(6)))
     reaction_nodes = sorted(reacting)
 
+    stations = analysis.stations
+
+    def drawn(view: Any, components: int) -> dict[str, Any]:
+        return quantised(packer, flat(view), stations, components)
+
     def reactions(view: Any) -> list[Any]:
         forces = flat(view)
         return packer.add("f", (forces[6 * k + c] for k in reaction_nodes for c in range(6)))
@@ -121,10 +136,10 @@ def viewer_data(analysis: Analysis, *, document: dict[str, Any] | None = None,
             displacements=packer.add("f", flat(result.displacements)),
             reactions=reactions(result.node_reactions),
             end_forces=packer.add("f", flat(result.end_forces)),
-            internal_forces=packer.add("f", flat(result.internal_forces)),
+            internal_forces=drawn(result.internal_forces, 6),
             extremes=packer.add("f", flat(result.internal_force_extremes)),
             sag=packer.add("f", flat(result.deflection_extremes)),
-            deflections=packer.add("f", flat(result.deflections)))
+            deflections=drawn(result.deflections, 3))
         blob["sets"].append(entry)
 
     # The envelope: that of analysis.envelope() (every combination, or every case without
@@ -143,8 +158,8 @@ def viewer_data(analysis: Analysis, *, document: dict[str, Any] | None = None,
             "displacements_max": packer.add("f", flat(high.displacements)),
             "reactions_min": reactions(low.node_reactions),
             "reactions_max": reactions(high.node_reactions),
-            "internal_forces_min": packer.add("f", flat(low.internal_forces)),
-            "internal_forces_max": packer.add("f", flat(high.internal_forces)),
+            "internal_forces_min": drawn(low.internal_forces, 6),
+            "internal_forces_max": drawn(high.internal_forces, 6),
             "extremes": packer.add("f", _bounds(flat(low.internal_force_extremes),
                                                 flat(high.internal_force_extremes), 6)),
             "sag": packer.add("f", _bounds(flat(low.deflection_extremes),
@@ -171,6 +186,24 @@ def viewer_data(analysis: Analysis, *, document: dict[str, Any] | None = None,
                 "shape": packer.add("f", shapes[k * size:(k + 1) * size])})
     blob["binary"] = packer.encoded()
     return blob
+
+
+def quantised(packer: Packer, values: array.array, stations: int,
+              components: int) -> dict[str, Any]:
+    """(M, stations, components) values as Int16 steps from station to station of each member
+    and per component a scale (the largest magnitude / STEPS): steps of at most 2 STEPS."""
+    steps = array.array("h", bytes(2 * len(values)))
+    scales = []
+    for c in range(components):
+        column = values[c::components]
+        peak = max(map(abs, column), default=0.0)
+        scale = peak / STEPS if peak > 0.0 else 1.0
+        inverse = 1.0 / scale
+        levels = [round(v * inverse) for v in column]
+        steps[c::components] = array.array("h", [
+            level - levels[i - 1] if i % stations else level for i, level in enumerate(levels)])
+        scales.append(scale)
+    return {"steps": packer.add("s", steps), "scales": scales}
 
 
 def _bounds(low: array.array, high: array.array, width: int) -> array.array:

@@ -15,15 +15,22 @@ async function main() {
   const model = new Model(data, await inflate(data.binary));
   const { M, N, S } = model;
   const canvas = $("view");
-  const renderer = new THREE.WebGLRenderer({ canvas, antialias: true, preserveDrawingBuffer: true });
+  // A large model is drawn without multisampling, through fewer stations (at most about 150,000
+  // segments for the deformed shape and per diagram; the numbers shown are exact regardless),
+  // and without its loads until asked for, so that it turns smoothly.
+  const large = M > 5000;
+  const G = Math.max(2, Math.min(S - 1, Math.floor(150000 / M)));
+  const drawn = Array.from({ length: G + 1 }, (_, k) => Math.round(k * (S - 1) / G));
+  if (M > 2000) $("loads").checked = false;
+  const renderer = new THREE.WebGLRenderer({ canvas, antialias: !large, preserveDrawingBuffer: true });
   renderer.setClearColor(0xffffff);
   const scene = new THREE.Scene(), root = new THREE.Group();
   if (data.up === "Y") root.rotation.x = Math.PI / 2;
   scene.add(root);
   root.updateMatrixWorld(true);
   const camera = new THREE.PerspectiveCamera(35, 1, 0.1, 1000);
-  let dirty = true, animate = false, spinning = false, frames = 0;
-  const orbit = new Orbit(camera, canvas, model, () => { dirty = true; });
+  let dirty = true, animate = false, spinning = false, frames = 0, moved = -Infinity, coarse = false;
+  const orbit = new Orbit(camera, canvas, model, () => { dirty = true; moved = performance.now(); });
   const resize = () => {
     renderer.setPixelRatio(window.devicePixelRatio || 1);
     renderer.setSize(window.innerWidth, window.innerHeight, false);
@@ -33,17 +40,19 @@ async function main() {
   window.addEventListener("resize", resize);
   $("title").textContent = data.title;
 
-  // Members: their chords, and the deformed shape (S - 1 segments each) moved on the GPU by
+  // Members: their chords, and the deformed shape (G segments each) moved on the GPU by
   // scale times the stations' offsets.
   const chords = new Float32Array(6 * M), grey = new Float32Array(6 * M).fill(0.6);
   for (let m = 0; m < M; m++) { model.along(m, 0, chords, 6 * m); model.along(m, 1, chords, 6 * m + 3); }
   const undeformed = segments(chords, grey);
-  const vertices = 2 * (S - 1) * M;
+  const vertices = 2 * G * M;
   const position = new Float32Array(3 * vertices), offset = new Float32Array(3 * vertices);
   const tint = new Float32Array(3 * vertices), point = new Float32Array(3 * S);
   for (let m = 0, v = 0; m < M; m++) {
-    for (let j = 0; j < S; j++) model.along(m, j / (S - 1), point, 3 * j);
-    for (let j = 0; j < S - 1; j++, v += 2) position.set(point.subarray(3 * j, 3 * j + 6), 3 * v);
+    for (let k = 0; k < G; k++, v += 2) {
+      model.along(m, drawn[k] / (S - 1), position, 3 * v);
+      model.along(m, drawn[k + 1] / (S - 1), position, 3 * v + 3);
+    }
   }
   const geometry = new THREE.BufferGeometry();
   geometry.setAttribute("position", new THREE.BufferAttribute(position, 3));
@@ -57,8 +66,17 @@ async function main() {
     fragmentShader: "varying vec3 c; void main() { gl_FragColor = vec4(c, 1.0); }",
   }));
   deformed.frustumCulled = false;
+  // While a large model's view moves it is drawn as its members' deformed chords alone.
+  const sketch = new THREE.BufferGeometry();
+  sketch.setAttribute("position", new THREE.BufferAttribute(chords, 3));
+  const sketchOffset = new Float32Array(6 * M), sketchTint = new Float32Array(6 * M);
+  sketch.setAttribute("offset", new THREE.BufferAttribute(sketchOffset, 3));
+  sketch.setAttribute("tint", new THREE.BufferAttribute(sketchTint, 3));
+  const chordsDeformed = new THREE.LineSegments(sketch, deformed.material);
+  chordsDeformed.frustumCulled = false;
+  chordsDeformed.visible = false;
   const supports = supportLines(model);
-  root.add(undeformed, deformed, supports);
+  root.add(undeformed, deformed, chordsDeformed, supports);
   let diagram = null, loads = null, mark = null;
 
   const sets = data.sets;
@@ -87,9 +105,17 @@ async function main() {
     autoScale = largest > 0 ? 0.1 * model.extent / largest : 0;
     V.stations = stations;
     for (let m = 0, v = 0; m < M; m++) {
-      for (let j = 0; j < S - 1; j++, v += 2) offset.set(stations.subarray(3 * (m * S + j), 3 * (m * S + j) + 6), 3 * v);
+      for (let k = 0; k < G; k++, v += 2) {
+        offset.set(stations.subarray(3 * (m * S + drawn[k]), 3 * (m * S + drawn[k]) + 3), 3 * v);
+        offset.set(stations.subarray(3 * (m * S + drawn[k + 1]), 3 * (m * S + drawn[k + 1]) + 3), 3 * v + 3);
+      }
+    }
+    for (let m = 0; m < M; m++) {
+      sketchOffset.set(stations.subarray(3 * m * S, 3 * m * S + 3), 6 * m);
+      sketchOffset.set(stations.subarray(3 * (m * S + S - 1), 3 * (m * S + S - 1) + 3), 6 * m + 3);
     }
     geometry.attributes.offset.needsUpdate = true;
+    sketch.attributes.offset.needsUpdate = true;
     const mode = current.kind === "buckling" || current.kind === "vibration";
     $("animate").checked = mode;
     animate = mode;
@@ -123,7 +149,7 @@ async function main() {
     if (c < 0 || !forces.length) { legend(); return; }
     let peak = 0;
     for (const f of forces) for (let i = c; i < f.length; i += 6) peak = Math.max(peak, Math.abs(f[i]));
-    const p = new Float32Array(forces.length * M * (2 * S - 1) * 6), colours = new Float32Array(p.length);
+    const p = new Float32Array(forces.length * M * (2 * G + 1) * 6), colours = new Float32Array(p.length);
     let k = 0;
     const axis = c === 1 || c === 5 ? 1 : 2, factor = peak > 0 ? 0.08 * model.extent / peak : 0;
     forces.forEach((f, side) => {
@@ -131,7 +157,7 @@ async function main() {
       for (let m = 0; m < M; m++) {
         const A = model.axes.subarray(9 * m + 3 * axis, 9 * m + 3 * axis + 3);
         let previous = null;
-        for (let j = 0; j < S; j++) {
+        for (const j of drawn) {
           model.along(m, j / (S - 1), point, 3 * j);
           const value = factor * f[6 * (m * S + j) + c];
           const tip = [0, 1, 2].map((q) => point[3 * j + q] + value * A[q]);
@@ -169,9 +195,11 @@ async function main() {
       if (!quantity) rgb.set([0.85, 0.19, 0.15]);
       else if (kind === "sag") ramp(Math.log(100 * least / quantity[m]) / Math.log(100), rgb, 0);
       else ramp(top > 0 ? quantity[m] / top : 0, rgb, 0);
-      for (let j = 0; j < 2 * (S - 1); j++, v++) tint.set(rgb, 3 * v);
+      for (let k = 0; k < 2 * G; k++, v++) tint.set(rgb, 3 * v);
+      sketchTint.set(rgb, 6 * m); sketchTint.set(rgb, 6 * m + 3);
     }
     geometry.attributes.tint.needsUpdate = true;
+    sketch.attributes.tint.needsUpdate = true;
     V.colourRange = quantity ? (kind === "sag" ? [least, 100 * least] : [0, top]) : null;
     legend();
     dirty = true;
@@ -322,11 +350,21 @@ async function main() {
       dirty = true;
     }
     if (spinning) orbit.turn(0.01, 0);
+    const moving = large && V.sketchWhileMoving && time - moved < 250;
+    if (moving !== coarse) {
+      coarse = moving;
+      chordsDeformed.visible = moving;
+      deformed.visible = !moving;
+      for (const part of [diagram, loads]) if (part) part.visible = !moving;
+      undeformed.visible = !moving && uniforms.scale.value !== 0;
+      dirty = true;
+    }
     if (dirty) { render(); dirty = false; frames++; }
     requestAnimationFrame(frame);
   }
 
   Object.assign(V, {
+    sketchWhileMoving: true,
     project: (p) => project(p).slice(0, 2),
     memberMidpoint: (id) => { const p = [0, 0, 0]; model.along(model.memberIndex.get(id), 0.5, p, 0); return p; },
     offsetAt: (id, j) => { const q = 3 * (model.memberIndex.get(id) * S + j); return Array.from(V.stations.subarray(q, q + 3)); },

@@ -6,7 +6,7 @@
 window.velm = { ready: false };
 const V = window.velm;
 const $ = (id) => document.getElementById(id);
-const TYPES = { f: Float32Array, i: Int32Array, u: Uint8Array };
+const TYPES = { f: Float32Array, i: Int32Array, u: Uint8Array, s: Int16Array };
 const RAMP = [[0x2c, 0x7b, 0xb6], [0xab, 0xd9, 0xe9], [0xff, 0xff, 0xbf], [0xfd, 0xae, 0x61],
   [0xd7, 0x19, 0x1c]];
 
@@ -27,7 +27,28 @@ function ramp(t, out, k) {
 
 class Model {
   constructor(data, buffer) {
-    const get = (ref) => (ref ? new TYPES[ref[0]](buffer, ref[1], ref[2]) : null);
+    // An array of the blob; a quantised one (steps along the stations, a scale per component)
+    // decoded once into float32.
+    const decoded = new Map();
+    const get = (ref) => {
+      if (!ref) return null;
+      if (Array.isArray(ref)) return new TYPES[ref[0]](buffer, ref[1], ref[2]);
+      if (!decoded.has(ref)) {
+        const steps = get(ref.steps), C = ref.scales.length, S = data.stations;
+        const out = new Float32Array(steps.length);
+        for (let start = 0; start < steps.length; start += S * C) {
+          for (let c = 0; c < C; c++) {
+            let level = 0;
+            for (let j = 0; j < S; j++) {
+              level += steps[start + j * C + c];
+              out[start + j * C + c] = level * ref.scales[c];
+            }
+          }
+        }
+        decoded.set(ref, out);
+      }
+      return decoded.get(ref);
+    };
     this.data = data;
     this.get = get;
     this.nodeIds = get(data.node_ids);

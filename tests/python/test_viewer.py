@@ -41,11 +41,29 @@ def unpack(blob):
     raw = zlib.decompress(base64.b64decode(blob["binary"]))
 
     def get(reference):
+        if isinstance(reference, dict):  # steps along the stations of each member
+            steps, scales = get(reference["steps"]), reference["scales"]
+            width, stations = len(scales), blob["stations"]
+            values, levels = [], [0] * width
+            for i, step in enumerate(steps):
+                c = i % width
+                levels[c] = step if i // width % stations == 0 else levels[c] + step
+                values.append(levels[c] * scales[c])
+            return values
         kind, offset, length = reference
-        values = array.array({"f": "f", "i": "i", "u": "B"}[kind])
+        values = array.array({"f": "f", "i": "i", "u": "B", "s": "h"}[kind])
         values.frombytes(raw[offset:offset + length * values.itemsize])
         return values.tolist()
     return get
+
+
+def assert_quantised(test, decoded, exact, width, name):
+    """Each component within half a step (its largest magnitude / 32766) of the engine's."""
+    test.assertEqual(len(decoded), len(exact), name)
+    for c in range(width):
+        peak = max(abs(v) for v in exact[c::width])
+        for a, b in zip(decoded[c::width], exact[c::width]):
+            test.assertLessEqual(abs(a - b), peak / 32766 * (1 + 1e-6) + 1e-300, (name, c))
 
 
 def single(values):
@@ -87,7 +105,7 @@ class DataTest(unittest.TestCase):
         tip = get(result["displacements"])[6 + 2]
         self.assertAlmostEqual(tip, -P * L ** 3 / (3 * E * I), delta=1e-9)
         deflections = get(result["deflections"])
-        self.assertAlmostEqual(deflections[-1], tip, delta=1e-9)
+        self.assertAlmostEqual(deflections[-1], tip, delta=abs(tip) / 32766)
         self.assertEqual(len(deflections), analysis.stations * 3)
         self.assertEqual(get(blob["restraints"]), [63, 0])
         self.assertEqual(blob["section_names"], ["Box"])
@@ -115,11 +133,13 @@ class DataTest(unittest.TestCase):
             with self.subTest(set=entry["name"]):
                 for key, view in (("displacements", result.displacements),
                                   ("end_forces", result.end_forces),
-                                  ("internal_forces", result.internal_forces),
                                   ("extremes", result.internal_force_extremes),
-                                  ("sag", result.deflection_extremes),
-                                  ("deflections", result.deflections)):
+                                  ("sag", result.deflection_extremes)):
                     self.assertEqual(get(entry[key]), single(flat(view)), key)
+                assert_quantised(self, get(entry["internal_forces"]),
+                                 flat(result.internal_forces), 6, "internal forces")
+                assert_quantised(self, get(entry["deflections"]), flat(result.deflections), 3,
+                                 "deflections")
                 reactions = flat(result.node_reactions)
                 self.assertEqual(get(entry["reactions"]), single(reactions[:6] + reactions[18:]))
         # The envelope of the two combinations: per member the least minimum and greatest
@@ -237,12 +257,17 @@ class BrowserTest(unittest.TestCase):
         # The drawn shape is built per member from its local deflections (or, for a mode, from
         # the cubic of its end displacements and rotations), turned to global axes: at the
         # member's ends it must be the nodes' own translations.
+        # The deflections are drawn from their quantised steps: each local component within
+        # half a step (its largest magnitude / 32766), three of them summed into a global one.
         stations = self.analysis.stations
-        for index, (shapes, name) in enumerate(((self.analysis.load_cases[1].displacements, "case"),
-                                                (self.analysis.load_cases[2].displacements, "case"),
-                                                (self.analysis.modal.shapes, "mode 1"))):
+        cases = self.analysis.load_cases
+        for index, (shapes, name, along) in enumerate((
+                (cases[1].displacements, "case", cases[1].deflections),
+                (cases[2].displacements, "case", cases[2].deflections),
+                (self.analysis.modal.shapes, "mode 1", None))):
             self.choose("set", (0, 1, 5)[index])
             nodes = flat(shapes)[:24]
+            step = 0.0 if along is None else max(map(abs, flat(along))) / 32766
             for member_id, (start, end) in zip(self.analysis.member_ids,
                                                self.analysis.member_nodes):
                 for station, node in ((0, start), (stations - 1, end)):
@@ -250,7 +275,8 @@ class BrowserTest(unittest.TestCase):
                     expected = nodes[6 * (node - 1):6 * (node - 1) + 3]
                     peak = max(map(abs, nodes))
                     for a, b in zip(drawn, expected):
-                        self.assertAlmostEqual(a, b, delta=1e-6 * peak, msg=(name, member_id))
+                        self.assertAlmostEqual(a, b, delta=1e-6 * peak + 3 * step,
+                                               msg=(name, member_id))
 
     def click_at(self, point_expression):
         x, y = self.browser.evaluate(f"velm.project({point_expression})")
