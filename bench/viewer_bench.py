@@ -4,7 +4,9 @@
 page, the file's size, the time headless Chromium takes to open it (until the page has drawn),
 and the frame rate while the view turns by 0.01 rad every frame for a few seconds (frames
 actually rendered per second, counted by the page's requestAnimationFrame loop), with the
-deformed shape alone and with the My diagram and members coloured by |M| on top.
+deformed shape alone and with the My diagram and members coloured by |M| on top (while a large
+model's view moves the page draws its members' deformed chords alone), and with every part drawn
+in full while moving.
 
 WebGL runs on SwiftShader (software, on the CPU) in headless Chromium: a desktop browser with a
 GPU draws the same page faster.
@@ -67,6 +69,9 @@ def main():
                              " s.dispatchEvent(new Event('change')); } })()")
             rate = browser.evaluate(f"velm.spin({args.seconds})", await_promise=True)
             print(f"turning, with My diagram and |M| colours: {rate:.1f} frames per second")
+            browser.evaluate("velm.sketchWhileMoving = false")
+            rate = browser.evaluate(f"velm.spin({args.seconds})", await_promise=True)
+            print(f"turning, every part in full while moving: {rate:.1f} frames per second")
             if browser.errors:
                 print("console errors:", *browser.errors, sep="\n  ")
 

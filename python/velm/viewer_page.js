@@ -125,7 +125,6 @@ async function main() {
   function rescale() {
     const on = $("deformed").checked && autoScale > 0;
     uniforms.scale.value = on ? autoScale * Number($("scale").value) : 0;
-    undeformed.visible = on;
     $("scale-text").textContent = on ? `displacements x ${fmt(uniforms.scale.value)}` : "";
     dirty = true;
   }
@@ -351,14 +350,11 @@ async function main() {
     }
     if (spinning) orbit.turn(0.01, 0);
     const moving = large && V.sketchWhileMoving && time - moved < 250;
-    if (moving !== coarse) {
-      coarse = moving;
-      chordsDeformed.visible = moving;
-      deformed.visible = !moving;
-      for (const part of [diagram, loads]) if (part) part.visible = !moving;
-      undeformed.visible = !moving && uniforms.scale.value !== 0;
-      dirty = true;
-    }
+    if (moving !== coarse) { coarse = moving; dirty = true; }
+    chordsDeformed.visible = moving;
+    deformed.visible = !moving;
+    for (const part of [diagram, loads]) if (part) part.visible = !moving;
+    undeformed.visible = !moving && $("deformed").checked && autoScale > 0;
     if (dirty) { render(); dirty = false; frames++; }
     requestAnimationFrame(frame);
   }
