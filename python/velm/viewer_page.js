@@ -7,7 +7,9 @@
 // of a turning view.
 const KN = 1000, MM = 1000;
 const fmt = (v) => (Number.isFinite(v) ? String(Number(v.toPrecision(4))) : "-");
-const cell = (v, unit) => `<td data-value="${v}">${fmt(v / unit)}</td>`;
+// A table cell of value v (in N, m) shown in `unit`; `tiny`, a billionth of the largest such
+// quantity of the result set, and less shows as 0 (what is left of a cancellation).
+const cell = (v, unit, tiny) => `<td data-value="${v}">${Math.abs(v) <= tiny ? "0" : fmt(v / unit)}</td>`;
 const NAMES = ["N", "Vy", "Vz", "T", "My", "Mz"];
 
 async function main() {
@@ -146,8 +148,16 @@ async function main() {
       [current.internal_forces];
     const forces = arrays.map((ref) => model.get(ref)).filter(Boolean);
     if (c < 0 || !forces.length) { legend(); return; }
-    let peak = 0;
-    for (const f of forces) for (let i = c; i < f.length; i += 6) peak = Math.max(peak, Math.abs(f[i]));
+    // A component that is nothing but what is left of cancellations (a billionth of the set's
+    // largest force or moment) is not drawn.
+    let peak = 0, reference = 0;
+    for (const f of forces) {
+      for (let i = 0; i < f.length; i++) {
+        if (i % 6 === c) peak = Math.max(peak, Math.abs(f[i]));
+        if ((i % 6 >= 3) === (c >= 3)) reference = Math.max(reference, Math.abs(f[i]));
+      }
+    }
+    if (peak <= 1e-9 * reference) peak = 0;
     const p = new Float32Array(forces.length * M * (2 * G + 1) * 6), colours = new Float32Array(p.length);
     let k = 0;
     const axis = c === 1 || c === 5 ? 1 : 2, factor = peak > 0 ? 0.08 * model.extent / peak : 0;
@@ -167,9 +177,9 @@ async function main() {
       }
       for (let i = from; i < k; i += 3) colours.set(rgb, i);
     });
-    diagram = segments(p, colours, k / 3);
+    diagram = segments(p, colours, peak > 0 ? k / 3 : 0);
     root.add(diagram);
-    legend(`${NAMES[c]}: largest ${fmt(peak / KN)} ${c >= 3 ? "kN m" : "kN"}`);
+    legend(peak > 0 ? `${NAMES[c]}: largest ${fmt(peak / KN)} ${c >= 3 ? "kN m" : "kN"}` : `${NAMES[c]}: none`);
     dirty = true;
   }
 
@@ -258,13 +268,32 @@ async function main() {
       g.setAttribute("position", new THREE.BufferAttribute(model.xyz.slice(3 * picked.node, 3 * picked.node + 3), 3));
       mark = new THREE.Points(g, new THREE.PointsMaterial({ color: 0xf9ab00, size: 9, sizeAttenuation: false }));
     }
-    if (mark) root.add(mark);
+    if (mark) {
+      mark.material.depthTest = false;
+      mark.renderOrder = 1;
+      root.add(mark);
+    }
     dirty = true;
   }
 
-  function table(head, rows, unitOf) {
+  // The largest magnitude in array `ref` of the result set over the components `which` picks
+  // (of `width`), cached.
+  function largest(ref, width, which) {
+    const key = `${width}:${which}`, cache = (ref.cache = ref.cache || {});
+    if (cache[key] === undefined) {
+      const values = model.get(ref);
+      let top = 0;
+      for (let i = 0; i < values.length; i++) if (which(i % width)) top = Math.max(top, Math.abs(values[i]));
+      cache[key] = top;
+    }
+    return cache[key];
+  }
+  const forces = (c) => c % 6 < 3, moments = (c) => c % 6 >= 3;
+  const tinyOf = (ref, width) => { const f = 1e-9 * largest(ref, width, forces), m = 1e-9 * largest(ref, width, moments); return (i) => (forces(i) ? f : m); };
+
+  function table(head, rows, unitOf, tiny) {
     return `<table><tr><th></th>${head.map((h) => `<th>${h}</th>`).join("")}</tr>` + rows.map(([name, values]) =>
-      `<tr><th>${name}</th>${Array.from(values, (v, i) => cell(v, unitOf(i))).join("")}</tr>`).join("") + "</table>";
+      `<tr><th>${name}</th>${Array.from(values, (v, i) => cell(v, unitOf(i), tiny(i))).join("")}</tr>`).join("") + "</table>";
   }
 
   function showInfo(picked) {
@@ -283,32 +312,36 @@ async function main() {
       if (end) {
         html += "<p>End forces, the nodes on the member, local axes (kN, kN m)</p>" +
           table(["fx", "fy", "fz", "mx", "my", "mz"], [["start", end.subarray(12 * m, 12 * m + 6)],
-            ["end", end.subarray(12 * m + 6, 12 * m + 12)]], forceUnit);
+            ["end", end.subarray(12 * m + 6, 12 * m + 12)]], forceUnit, tinyOf(s.end_forces, 6));
       }
       if (ext) {
         html += "<p id=\"extremes\">Extremes along the member, exact (kN, kN m)</p>" +
-          table(NAMES, [["min", ext.subarray(12 * m, 12 * m + 6)], ["max", ext.subarray(12 * m + 6, 12 * m + 12)]], forceUnit);
+          table(NAMES, [["min", ext.subarray(12 * m, 12 * m + 6)], ["max", ext.subarray(12 * m + 6, 12 * m + 12)]], forceUnit,
+            tinyOf(s.extremes, 6));
       }
       if (sag) {
         const q = sag.subarray(6 * m, 6 * m + 6);
         const most = Math.max(Math.abs(q[1]), Math.abs(q[2]), Math.abs(q[4]), Math.abs(q[5]));
+        const tiny = 1e-9 * largest(s.sag, 3, () => true);
         html += "<p>Deflection off the chord (mm)</p>" + table(["ux", "uy", "uz"],
-          [["min", q.subarray(0, 3)], ["max", q.subarray(3, 6)]], () => 1 / MM) +
-          `<p>span / sag <span id="span-sag">${most > 0 ? Math.round(model.lengths[m] / most) : "-"}</span></p>`;
+          [["min", q.subarray(0, 3)], ["max", q.subarray(3, 6)]], () => 1 / MM, () => tiny) +
+          `<p>span / sag <span id="span-sag">${most > tiny ? Math.round(model.lengths[m] / most) : "-"}</span></p>`;
       }
     } else {
       const n = picked.node, id = model.nodeIds[n];
       html = `<h2 id="info-node" data-id="${id}">Node ${id}</h2><p>at ${Array.from(model.xyz.subarray(3 * n, 3 * n + 3), fmt).join(", ")} m</p>`;
       const unit = (i) => (i < 3 ? 1 / MM : 1 / 1000);
       const rows = (name, ref) => [name, model.get(ref).subarray(6 * n, 6 * n + 6)];
+      const ref = s.displacements || s.displacements_min || s.shape;
+      const still = ref ? tinyOf(ref, 6) : () => 0;
       const head = ["UX", "UY", "UZ", "RX", "RY", "RZ"];
-      if (s.displacements) html += "<p>Displacements (mm, mrad)</p>" + table(head, [rows("", s.displacements)], unit);
-      if (s.displacements_min) html += "<p>Displacements (mm, mrad)</p>" + table(head, [rows("min", s.displacements_min), rows("max", s.displacements_max)], unit);
-      if (s.shape) html += "<p>Mode shape (mm, mrad per unit)</p>" + table(head, [rows("", s.shape)], unit);
+      if (s.displacements) html += "<p>Displacements (mm, mrad)</p>" + table(head, [rows("", s.displacements)], unit, still);
+      if (s.displacements_min) html += "<p>Displacements (mm, mrad)</p>" + table(head, [rows("min", s.displacements_min), rows("max", s.displacements_max)], unit, still);
+      if (s.shape) html += "<p>Mode shape (mm, mrad per unit)</p>" + table(head, [rows("", s.shape)], unit, still);
       const k = model.reactionRow.get(n);
       const reaction = (name, ref) => [name, model.get(ref).subarray(6 * k, 6 * k + 6)];
-      if (k !== undefined && s.reactions) html += "<p>Reactions, global axes (kN, kN m)</p>" + table(["FX", "FY", "FZ", "MX", "MY", "MZ"], [reaction("", s.reactions)], () => KN);
-      if (k !== undefined && s.reactions_min) html += "<p>Reactions, global axes (kN, kN m)</p>" + table(["FX", "FY", "FZ", "MX", "MY", "MZ"], [reaction("min", s.reactions_min), reaction("max", s.reactions_max)], () => KN);
+      if (k !== undefined && s.reactions) html += "<p>Reactions, global axes (kN, kN m)</p>" + table(["FX", "FY", "FZ", "MX", "MY", "MZ"], [reaction("", s.reactions)], () => KN, tinyOf(s.reactions, 6));
+      if (k !== undefined && s.reactions_min) html += "<p>Reactions, global axes (kN, kN m)</p>" + table(["FX", "FY", "FZ", "MX", "MY", "MZ"], [reaction("min", s.reactions_min), reaction("max", s.reactions_max)], () => KN, tinyOf(s.reactions_max, 6));
     }
     info.innerHTML = html;
   }
