@@ -52,8 +52,8 @@ class WebSocket:
         host, port, path = match.group(1), int(match.group(2)), match.group(3)
         self._socket = socket.create_connection((host, port), timeout=timeout)
         key = base64.b64encode(os.urandom(16)).decode("ascii")
-        self._socket.sendall((f"GET {path} HTTP/1.1\r\nHost: {host}:{port}\r\nUpgrade: websocket\r\n"
-                              f"Connection: Upgrade\r\nSec-WebSocket-Key: {key}\r\n"
+        self._socket.sendall((f"GET {path} HTTP/1.1\r\nHost: {host}:{port}\r\n"
+                              f"Upgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Key: {key}\r\n"
                               "Sec-WebSocket-Version: 13\r\n\r\n").encode("ascii"))
         head = b""
         while b"\r\n\r\n" not in head:
@@ -232,10 +232,9 @@ class Chromium:
     def click(self, x: float, y: float) -> None:
         """A left click at client position (x, y), as the mouse would give it."""
         self.call("Input.dispatchMouseEvent", {"type": "mouseMoved", "x": x, "y": y})
-        for kind in ("mousePressed", "mouseReleased"):
-            self.call("Input.dispatchMouseEvent", {"type": kind, "x": x, "y": y,
-                                                   "button": "left", "buttons": 1 if kind == "mousePressed" else 0,
-                                                   "clickCount": 1})
+        for kind, buttons in (("mousePressed", 1), ("mouseReleased", 0)):
+            self.call("Input.dispatchMouseEvent", {"type": kind, "x": x, "y": y, "button": "left",
+                                                   "buttons": buttons, "clickCount": 1})
 
     def screenshot(self, path: str | os.PathLike[str]) -> None:
         """The page as a PNG file."""

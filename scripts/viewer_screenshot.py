@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Writes the viewer's picture in the README, docs/viewer.png: the bundled building frame
 (examples/building_frame.json) with its first 3 vibration modes analysed, opened in headless
-Chromium, load case 1 with its Mz diagram and members coloured by |M|, and one column clicked so that its numbers show.
+Chromium, load case 1 with its Mz diagram and members coloured by |M|, and one column clicked
+so that its numbers show.
 
     scripts/viewer_screenshot.py [--build build] [--out docs/viewer.png]
 """

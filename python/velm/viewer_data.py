@@ -3,8 +3,8 @@ single compressed binary part.
 
 The blob is a dict of plain values; every array in it is a reference [type, offset, length] into
 `binary`: "f" Float32Array, "i" Int32Array, "u" Uint8Array, "s" Int16Array, `offset` in bytes (a
-multiple of 4) and `length` in elements. `binary` is the concatenated little-endian arrays, zlib-compressed and
-base64-encoded (the page inflates it with DecompressionStream("deflate")).
+multiple of 4) and `length` in elements. `binary` is the concatenated little-endian arrays,
+zlib-compressed and base64-encoded (the page inflates it with DecompressionStream("deflate")).
 
 Geometry and results are stored as float32, in the model's own units (N, m, N m), and keep the
 engine's layouts: node arrays (N, 6), member arrays (M, 12), (M, stations, 6), (M, 2, 6),
@@ -77,7 +77,8 @@ def viewer_data(analysis: Analysis, *, document: dict[str, Any] | None = None,
     `document` (the model document as a dict) where given, and its result sets: `result_sets`
     as (kind, ResultSet) with kind "case" or "combination" (by default every load case and
     combination), their envelope (that of analysis.envelope() when every set is shown) where
-    more than one set is shown, the buckling modes of those sets and the vibration modes of analysis.modal."""
+    more than one set is shown, the buckling modes of those sets and the vibration modes of
+    analysis.modal."""
     packer = Packer()
     node_ids = list(analysis.node_ids)
     member_ids = list(analysis.member_ids)

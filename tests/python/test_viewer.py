@@ -219,7 +219,8 @@ class BrowserTest(unittest.TestCase):
     def choose(self, control, value):
         """Sets one of the page's own select elements and lets it react as to the user."""
         self.browser.evaluate(f"(() => {{ const s = document.getElementById({control!r}); "
-                              f"s.value = {str(value)!r}; s.dispatchEvent(new Event('change')); }})()")
+                              f"s.value = {str(value)!r}; "
+                              "s.dispatchEvent(new Event('change')); })()")
 
     def checksum(self):
         return self.browser.evaluate("velm.checksum()")
@@ -314,6 +315,22 @@ class BrowserTest(unittest.TestCase):
         self.click_at("velm.nodePoint(1)")
         other = self.values("#info table td")[6:]
         self.assertAlmostEqual(shown[6] + other[0], -10e3, delta=1e-2)
+
+    def test_the_envelope_shows_least_and_greatest(self):
+        # The envelope of the two combinations, each entry the lesser and greater of the two.
+        self.choose("set", 4)
+        self.click_at("velm.nodePoint(4)")
+        shown = self.values("#info table td")
+        one, two = self.analysis.combinations[1], self.analysis.combinations[2]
+        for k, (name, row) in enumerate((("displacements", slice(18, 24)),
+                                         ("node_reactions", slice(18, 24)))):
+            a, b = flat(getattr(one, name))[row], flat(getattr(two, name))[row]
+            self.assertEqual(shown[12 * k:12 * k + 6], single(map(min, a, b)), name)
+            self.assertEqual(shown[12 * k + 6:12 * k + 12], single(map(max, a, b)), name)
+        self.click_at("velm.memberMidpoint(1)")
+        self.assertEqual(self.browser.evaluate(
+            "document.getElementById('info-member').dataset.id"), "1")
+        self.assertEqual(self.browser.errors, [])
 
 
 if __name__ == "__main__":
