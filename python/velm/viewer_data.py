@@ -24,6 +24,7 @@ from __future__ import annotations
 import array
 import base64
 import math
+import operator
 import sys
 import zlib
 from typing import TYPE_CHECKING, Any
@@ -199,10 +200,13 @@ def quantised(packer: Packer, values: array.array, stations: int,
         column = values[c::components]
         peak = max(map(abs, column), default=0.0)
         scale = peak / STEPS if peak > 0.0 else 1.0
-        inverse = 1.0 / scale
-        levels = [round(v * inverse) for v in column]
-        steps[c::components] = array.array("h", [
-            level - levels[i - 1] if i % stations else level for i, level in enumerate(levels)])
+        # Rounded to the nearest level (halves up): int() truncates x + 1/2 + K, positive, to
+        # floor(x + 1/2) + K.
+        inverse, shift = 1.0 / scale, STEPS + 1.5
+        levels = [int(v * inverse + shift) - (STEPS + 1) for v in column]
+        differences = array.array("h", map(operator.sub, levels, [0, *levels[:-1]]))
+        differences[::stations] = array.array("h", levels[::stations])
+        steps[c::components] = differences
         scales.append(scale)
     return {"steps": packer.add("s", steps), "scales": scales}
 

@@ -84,7 +84,7 @@ async function main() {
   const sets = data.sets;
   const label = (s) => ({
     case: `Load case ${s.id}: ${s.name}`, combination: `Combination ${s.id}: ${s.name}`,
-    envelope: `Envelope of ${(s.taken || []).length} result sets`,
+    envelope: `Envelope of ${(s.taken || []).length} result set${(s.taken || []).length === 1 ? "" : "s"}`,
     buckling: `${s.of && s.of[0] === "case" ? "Case" : "Combination"} ${s.of && s.of[1]}, buckling mode ${s.id} (alpha_cr ${fmt(s.factor)})`,
     vibration: `Vibration mode ${s.id} (T ${fmt(s.period)} s, f ${fmt(s.frequency)} Hz)`,
   }[s.kind] + (s.error ? " (failed)" : ""));
