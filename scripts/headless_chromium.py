@@ -31,6 +31,7 @@ import urllib.request
 from typing import Any
 
 NAMES = ("chromium", "chromium-browser")
+SANITIZER_VARIABLES = ("LD_PRELOAD", "ASAN_OPTIONS", "UBSAN_OPTIONS", "PYTHONMALLOC")
 
 
 def executable() -> str | None:
@@ -138,8 +139,11 @@ class Chromium:
                  f"--user-data-dir={self._profile.name}"]
         if os.geteuid() == 0:
             flags.append("--no-sandbox")
+        # The browser runs without the sanitizer runtimes a sanitised test run preloads.
+        environment = {k: v for k, v in os.environ.items() if k not in SANITIZER_VARIABLES}
         self._process = subprocess.Popen([program, *flags, "about:blank"], stdin=subprocess.DEVNULL,
-                                         stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+                                         stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
+                                         env=environment)
         port = None
         deadline = time.monotonic() + 60
         while port is None and time.monotonic() < deadline:
