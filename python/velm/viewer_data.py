@@ -129,7 +129,8 @@ def viewer_data(analysis: Analysis, *, document: dict[str, Any] | None = None,
 
     for kind, result in result_sets:
         entry: dict[str, Any] = {"kind": kind, "id": result.id, "name": result.name,
-                                 "order": getattr(result, "order", 1)}
+                                 "order": getattr(result, "order", 1),
+                                 "inactive": list(getattr(result, "inactive_members", ()))}
         if getattr(result, "error", None) is not None:
             entry["error"] = result.error
             blob["sets"].append(entry)

@@ -307,7 +307,8 @@ async function main() {
       const section = model.sections ? data.section_names[model.sections[m]] : "";
       html = `<h2 id="info-member" data-id="${id}">Member ${id}</h2><p>nodes ${model.nodeIds[model.ends[2 * m]]}` +
         ` to ${model.nodeIds[model.ends[2 * m + 1]]}${section ? ", section " + section : ""}, length ` +
-        `<span data-value="${model.lengths[m]}">${fmt(model.lengths[m])}</span> m</p>`;
+        `<span data-value="${model.lengths[m]}">${fmt(model.lengths[m])}</span> m</p>` +
+        ((s.inactive || []).includes(id) ? "<p>switched off in this result set (tension- or compression-only)</p>" : "");
       const end = model.get(s.end_forces), ext = model.get(s.extremes), sag = model.get(s.sag);
       if (end) {
         html += "<p>End forces, the nodes on the member, local axes (kN, kN m)</p>" +

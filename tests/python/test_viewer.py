@@ -197,6 +197,25 @@ class CommandLineTest(unittest.TestCase):
             self.assertEqual(len(blob["loads"]), 2)
             self.assertEqual(page.count("</script>"), 3)
 
+    def test_missing_three_js_is_a_failure_naming_the_package(self):
+        with tempfile.TemporaryDirectory(prefix="velm-viewer-") as folder:
+            model = pathlib.Path(folder) / "cantilever.json"
+            model.write_text(json.dumps(cantilever()), encoding="utf-8")
+            saved = os.environ.get("VELM_THREE_JS")
+            os.environ["VELM_THREE_JS"] = "/nonexistent/three.min.js"
+            try:
+                with contextlib.redirect_stdout(io.StringIO()), \
+                        contextlib.redirect_stderr(io.StringIO()) as errors:
+                    status = cli.main([str(model), "--html", str(pathlib.Path(folder) / "c.html")])
+            finally:
+                if saved is None:
+                    del os.environ["VELM_THREE_JS"]
+                else:
+                    os.environ["VELM_THREE_JS"] = saved
+            self.assertEqual(status, 1)
+            self.assertRegex(errors.getvalue(), r"^velm: the viewer needs three\.js.*libjs-three")
+            self.assertFalse((pathlib.Path(folder) / "c.html").exists())
+
 
 @unittest.skipUnless(THREE and headless_chromium.executable(), "needs chromium and three.js")
 class BrowserTest(unittest.TestCase):
