@@ -15,7 +15,14 @@ async function inflate(text) {
   const bytes = new Uint8Array(raw.length);
   for (let i = 0; i < raw.length; i++) bytes[i] = raw.charCodeAt(i);
   const stream = new Blob([bytes]).stream().pipeThrough(new DecompressionStream("deflate"));
-  return new Response(stream).arrayBuffer();
+  // The bytes come as four planes: byte k of every 4-byte word in plane k.
+  const planes = new Uint8Array(await new Response(stream).arrayBuffer());
+  const words = planes.length / 4, out = new Uint8Array(planes.length);
+  for (let k = 0; k < 4; k++) {
+    const plane = planes.subarray(k * words, (k + 1) * words);
+    for (let i = 0; i < words; i++) out[4 * i + k] = plane[i];
+  }
+  return out.buffer;
 }
 
 // The colour of t in [0, 1] on the blue-to-red scale, as three floats.

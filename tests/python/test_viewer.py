@@ -38,7 +38,9 @@ except ViewerUnavailable:
 
 def unpack(blob):
     """The blob's arrays as lists: get(reference)."""
-    raw = zlib.decompress(base64.b64decode(blob["binary"]))
+    planes = zlib.decompress(base64.b64decode(blob["binary"]))
+    words = len(planes) // 4
+    raw = bytes(planes[k * words + i] for i in range(words) for k in range(4))
 
     def get(reference):
         if isinstance(reference, dict):  # steps along the stations of each member
