@@ -21,7 +21,7 @@ async function main() {
   // segments for the deformed shape and per diagram; the numbers shown are exact regardless),
   // and without its loads until asked for, so that it turns smoothly.
   const large = M > 5000;
-  const G = Math.max(2, Math.min(S - 1, Math.floor(150000 / M)));
+  const G = Math.min(S - 1, Math.max(2, Math.floor(150000 / M)));
   const drawn = Array.from({ length: G + 1 }, (_, k) => Math.round(k * (S - 1) / G));
   if (M > 2000) $("loads").checked = false;
   const renderer = new THREE.WebGLRenderer({ canvas, antialias: !large, preserveDrawingBuffer: true });
@@ -80,6 +80,11 @@ async function main() {
   const supports = supportLines(model);
   root.add(undeformed, deformed, chordsDeformed, supports);
   let diagram = null, loads = null, mark = null;
+  // Takes a part out of the scene and frees its buffers; null.
+  const drop = (part) => {
+    if (part) { root.remove(part); part.geometry.dispose(); part.material.dispose(); }
+    return null;
+  };
 
   const sets = data.sets;
   const label = (s) => ({
@@ -132,7 +137,7 @@ async function main() {
   }
 
   function drawLoads() {
-    if (loads) { root.remove(loads); loads = null; }
+    loads = drop(loads);
     const factors = current.kind === "case" ? { [current.id]: 1 } :
       current.kind === "combination" ? (data.combination_factors || {})[String(current.id)] : null;
     if (factors && $("loads").checked) { loads = loadLines(model, factors); root.add(loads); }
@@ -142,7 +147,7 @@ async function main() {
   // The diagram of one action along every member, in its plane: N, Vz, T and My along local z,
   // Vy and Mz along local y; the largest value drawn as 8 % of the extent.
   function drawDiagram() {
-    if (diagram) { root.remove(diagram); diagram = null; }
+    diagram = drop(diagram);
     const c = Number($("diagram").value);
     const arrays = current.kind === "envelope" ? [current.internal_forces_max, current.internal_forces_min] :
       [current.internal_forces];
@@ -258,7 +263,7 @@ async function main() {
   }
 
   function highlight(picked) {
-    if (mark) { root.remove(mark); mark = null; }
+    mark = drop(mark);
     if (picked && picked.member !== undefined) {
       const p = new Float32Array(6);
       model.along(picked.member, 0, p, 0); model.along(picked.member, 1, p, 3);
