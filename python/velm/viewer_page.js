@@ -11,6 +11,7 @@ const fmt = (v) => (Number.isFinite(v) ? String(Number(v.toPrecision(4))) : "-")
 // quantity of the result set, and less shows as 0 (what is left of a cancellation).
 const cell = (v, unit, tiny) => `<td data-value="${v}">${Math.abs(v) <= tiny ? "0" : fmt(v / unit)}</td>`;
 const NAMES = ["N", "Vy", "Vz", "T", "My", "Mz"];
+const escape = (text) => String(text).replace(/&/g, "&amp;").replace(/</g, "&lt;").replace(/>/g, "&gt;");
 
 async function main() {
   const data = JSON.parse($("velm-data").textContent);
@@ -311,7 +312,7 @@ async function main() {
       const m = picked.member, id = model.memberIds[m];
       const section = model.sections ? data.section_names[model.sections[m]] : "";
       html = `<h2 id="info-member" data-id="${id}">Member ${id}</h2><p>nodes ${model.nodeIds[model.ends[2 * m]]}` +
-        ` to ${model.nodeIds[model.ends[2 * m + 1]]}${section ? ", section " + section : ""}, length ` +
+        ` to ${model.nodeIds[model.ends[2 * m + 1]]}${section ? ", section " + escape(section) : ""}, length ` +
         `<span data-value="${model.lengths[m]}">${fmt(model.lengths[m])}</span> m</p>` +
         ((s.inactive || []).includes(id) ? "<p>switched off in this result set (tension- or compression-only)</p>" : "");
       const end = model.get(s.end_forces), ext = model.get(s.extremes), sag = model.get(s.sag);
