@@ -89,7 +89,21 @@ def nodal_load(load_id, node_id, magnitude, direction, load_type):
     }
 
 
-def document(member_sets, loads, load_case_name):
+def line_load(beam, magnitude, direction):
+    """A uniform load magnitude times direction (N/m, global axes) over the whole member."""
+    a, b = beam["start_node"], beam["end_node"]
+    length = ((b["X"] - a["X"]) ** 2 + (b["Y"] - a["Y"]) ** 2 + (b["Z"] - a["Z"]) ** 2) ** 0.5
+    return {
+        "member": beam,
+        "load_case": LOAD_CASE_ID,
+        "magnitude": float(magnitude),
+        "direction": [float(c) for c in direction],
+        "start_pos": 0.0,
+        "end_pos": length,
+    }
+
+
+def document(member_sets, loads, load_case_name, line_loads=()):
     return {
         "member_sets": member_sets,
         "load_cases": [
@@ -97,7 +111,7 @@ def document(member_sets, loads, load_case_name):
                 "id": LOAD_CASE_ID,
                 "name": load_case_name,
                 "nodal_loads": loads,
-                "line_loads": [],
+                "line_loads": list(line_loads),
                 "rotation_imperfections": [],
                 "translation_imperfections": [],
             }
@@ -122,7 +136,8 @@ def document(member_sets, loads, load_case_name):
 
 
 def make_portal():
-    """Two 4 m columns and a 6 m beam in the X-Z plane, both bases fully fixed."""
+    """Two 4 m columns and a 6 m beam in the X-Z plane, both bases fully fixed; 10 kN of wind
+    along +X at the top of the left column and 20 kN/m of gravity along the beam."""
     base_left = node(1, 0, 0, 0, FIXED_BASE["id"])
     top_left = node(2, 0, 0, 4)
     top_right = node(3, 6, 0, 4)
@@ -136,24 +151,25 @@ def make_portal():
         {"id": 1, "l_y": 4.0, "l_z": 4.0, "classification": "Columns", "members": [members[0], members[2]]},
         {"id": 2, "l_y": 6.0, "l_z": 6.0, "classification": "Beams", "members": [members[1]]},
     ]
-    loads = [
-        nodal_load(1, 2, 10e3, [1, 0, 0], "Wind"),
-        nodal_load(2, 2, 50e3, [0, 0, -1], "Dead"),
-        nodal_load(3, 3, 50e3, [0, 0, -1], "Dead"),
-    ]
-    return document(member_sets, loads, "Dead load and wind")
+    loads = [nodal_load(1, 2, 10e3, [1, 0, 0], "Wind")]
+    return document(member_sets, loads, "Dead load and wind",
+                    [line_load(members[1], 20e3, [0, 0, -1])])
 
 
-def make_building(nx, ny, storeys, bay_x=6.0, bay_y=5.0, storey_height=3.5):
+def make_building(nx, ny, storeys, bay_x=6.0, bay_y=5.0, storey_height=3.5, gravity="nodes"):
     """A rigid 3D steel frame of nx by ny bays and the given number of storeys.
 
     Nodes are numbered floor by floor from the base, row by row along X within a floor; members
     are numbered 1..M storey by storey (columns, then beams along X, then beams along Y), one
-    member set per storey. Every base node is fully fixed; every free node carries 20 kN of
-    gravity and the roof nodes on the windward face (Y = 0) 10 kN of wind along +Y.
+    member set per storey. Every base node is fully fixed; the roof nodes on the windward face
+    (Y = 0) carry 10 kN of wind along +Y. Gravity, 20 kN per free node and floor: with
+    gravity="nodes" on every free node, with gravity="lines" as one uniform line load on every
+    beam of the floor, the floor's total over the floor's beam length (the bundled example).
     """
     if nx < 1 or ny < 1 or storeys < 1:
         raise ValueError("a building needs at least one bay in X and Y and one storey")
+    if gravity not in ("nodes", "lines"):
+        raise ValueError(f"gravity is 'nodes' or 'lines', not {gravity!r}")
     per_floor = (nx + 1) * (ny + 1)
 
     def node_at(i, j, floor):
@@ -183,16 +199,23 @@ def make_building(nx, ny, storeys, bay_x=6.0, bay_y=5.0, storey_height=3.5):
         member_sets.append({"id": floor, "l_y": None, "l_z": None,
                             "classification": f"Storey {floor}", "members": members})
 
-    loads = []
-    for floor in range(1, storeys + 1):
-        for j in range(ny + 1):
-            for i in range(nx + 1):
-                loads.append(nodal_load(len(loads) + 1, node_at(i, j, floor)["id"], 20e3,
-                                        [0, 0, -1], "Dead"))
+    loads, line_loads = [], []
+    if gravity == "nodes":
+        for floor in range(1, storeys + 1):
+            for j in range(ny + 1):
+                for i in range(nx + 1):
+                    loads.append(nodal_load(len(loads) + 1, node_at(i, j, floor)["id"], 20e3,
+                                            [0, 0, -1], "Dead"))
+    else:
+        beam_length = nx * (ny + 1) * bay_x + ny * (nx + 1) * bay_y
+        per_metre = 20e3 * per_floor / beam_length
+        for member_set in member_sets:
+            line_loads += [line_load(m, per_metre, [0, 0, -1])
+                           for m in member_set["members"] if m["classification"] == "Beam"]
     for i in range(nx + 1):
         loads.append(nodal_load(len(loads) + 1, node_at(i, 0, storeys)["id"], 10e3, [0, 1, 0],
                                 "Wind"))
-    return document(member_sets, loads, "Gravity and wind")
+    return document(member_sets, loads, "Gravity and wind", line_loads)
 
 
 def write(model, path):
@@ -212,7 +235,7 @@ def main():
         return
     examples = pathlib.Path(__file__).resolve().parent.parent / "examples"
     write(make_portal(), examples / "portal_frame.json")
-    write(make_building(3, 2, 4), examples / "building_frame.json")
+    write(make_building(3, 2, 4, gravity="lines"), examples / "building_frame.json")
 
 
 if __name__ == "__main__":

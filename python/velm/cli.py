@@ -24,7 +24,7 @@ from typing import TYPE_CHECKING, Any
 from velm.options import parse_arguments
 from velm.progress import ProgressLine
 from velm.summary import format_modes, format_summary, result_sets
-from velm.svg import draw_svg
+from velm.svg import draw_svg, up_warning
 from velm.units import UNITS
 
 if TYPE_CHECKING:
@@ -112,8 +112,14 @@ def run(arguments: argparse.Namespace, engine: Any) -> bool:
                 if getattr(result, "error", None) is None]
     if arguments.svg and drawable:
         label, result = drawable[0]
+        document = read_model(model)
+        warning = up_warning(document, arguments.up)
+        if warning:
+            print(f"velm: warning: {model}: --up {arguments.up}: {warning}", file=sys.stderr)
         picture = draw_svg(analysis, result, up=arguments.up, moments=arguments.moments,
-                           mode=arguments.mode, vibration_mode=arguments.vibration_mode)
+                           mode=arguments.mode, vibration_mode=arguments.vibration_mode,
+                           diagram=arguments.diagram, labels=arguments.labels,
+                           view=arguments.view, document=document, units=arguments.units)
         try:
             write_output(engine, arguments.svg, picture)
         except OSError as error:
@@ -143,16 +149,23 @@ def run(arguments: argparse.Namespace, engine: Any) -> bool:
     return len(drawable) == len(chosen)
 
 
+def read_model(model: pathlib.Path) -> dict[str, Any] | None:
+    """The model document as a dict, for the picture's loads; None where it does not read
+    (the analysis read it already, so this only guards against a file changed since)."""
+    try:
+        document = json.loads(model.read_text(encoding="utf-8"))
+    except (OSError, ValueError):
+        return None
+    return document if isinstance(document, dict) else None
+
+
 def write_viewer(engine: Any, arguments: argparse.Namespace, analysis: Analysis,
                  chosen: list[tuple[str, Any]]) -> tuple[str, pathlib.Path]:
     """Writes the viewer of the summarised result sets (all when no --case or --combination
     names some) to arguments.html; the (label, path) of the file written."""
     from velm.viewer import ViewerUnavailable, html_page
     model = pathlib.Path(arguments.model)
-    try:
-        document = json.loads(model.read_text(encoding="utf-8"))
-    except (OSError, ValueError):
-        document = None  # read once already by the engine; the page then goes without loads
+    document = read_model(model)
     sets = [("case" if label.lower().startswith("load case") else "combination", result)
             for label, result in chosen]
     try:

@@ -8,6 +8,7 @@ import pathlib
 from collections.abc import Sequence
 
 from velm import __version__
+from velm.picture.view import parse_view
 from velm.units import DEFAULT_UNITS, UNITS
 
 
@@ -51,6 +52,14 @@ def parse_arguments(argv: Sequence[str] | None) -> argparse.Namespace:
                         "file that opens offline in a browser (needs three.js: libjs-three)")
     parser.add_argument("--moments", action="store_true",
                         help="with --svg: also draw the bending moment diagram")
+    parser.add_argument("--diagram", choices=("N", "Vy", "Vz", "T", "My", "Mz"),
+                        help="with --svg: draw this member force along every member, in the "
+                        "plane it acts in, with its values at the ends and extremes")
+    parser.add_argument("--labels", action="store_true",
+                        help="with --svg: label the nodes and members with their ids")
+    parser.add_argument("--view", metavar="VIEW", type=_view, default="iso",
+                        help="with --svg: iso (default), front (from -Y), side (from +X), top "
+                        "(from +Z), or a direction dx,dy,dz towards the viewer")
     parser.add_argument("--mode", metavar="K", type=_count,
                         help="with --svg and --buckling: draw buckling mode K (1 is the lowest) "
                         "instead of the deformed shape")
@@ -73,6 +82,11 @@ def parse_arguments(argv: Sequence[str] | None) -> argparse.Namespace:
     arguments = parser.parse_args(argv)
     if arguments.moments and not arguments.svg:
         parser.error("--moments needs --svg")
+    for name in ("diagram", "labels", "view"):
+        if getattr(arguments, name) not in (None, False, "iso") and not arguments.svg:
+            parser.error(f"--{name} needs --svg")
+    if arguments.diagram and arguments.moments:
+        parser.error("--diagram and --moments draw one diagram each: choose one")
     if arguments.up is not None and not arguments.svg:
         parser.error("--up needs --svg")
     arguments.up = arguments.up or "Z"
@@ -109,3 +123,10 @@ def _count(text: str) -> int:
     if value < 0:
         raise argparse.ArgumentTypeError(f"must be a whole number of at least 0, not {text!r}")
     return value
+
+
+def _view(text: str) -> str | tuple[float, float, float]:
+    try:
+        return parse_view(text)
+    except ValueError as error:
+        raise argparse.ArgumentTypeError(str(error)) from None

@@ -1,63 +1,102 @@
-"""Pictures of an analysis: the frame, its deformed shape and its bending moments as SVG."""
+"""Pictures of an analysis as SVG: the frame, its deformed shape, a diagram of a member force,
+the supports and the loads (velm.picture holds the pieces)."""
 
 from __future__ import annotations
 
 import math
-from typing import TYPE_CHECKING
-from xml.sax.saxutils import escape, quoteattr
+from collections.abc import Mapping, Sequence
+from typing import TYPE_CHECKING, Any
+from xml.sax.saxutils import escape
+
+from velm.picture import diagrams as dg
+from velm.picture.labels import Labels
+from velm.picture.legend import LINE, axes_triad, legend, wrap
+from velm.picture.loadmarks import draw_loads
+from velm.picture.loads import case_factors, loads_of, read_document, up_warning
+from velm.picture.shapes import deflected_members, largest_deflection, mode_members
+from velm.picture.symbols import support_kind, support_path
+from velm.picture.texts import (ACTION_NAMES, deformed_text, diagram_text, mode_text,
+                                 title as title_of)
+from velm.picture.texts import kind as kind_of
+from velm.picture.texts import value_text
+from velm.picture.view import Page, View
+from velm.picture import texts
+from velm.units import DEFAULT_UNITS, UNITS
 
 if TYPE_CHECKING:
-    from velm_calculations import Analysis, ResultSet
+    from velm_calculations import Analysis, Envelope, ResultSet
 
 WIDTH = 1000
 HEIGHT = 750
 MARGIN = 40
 TITLE_SPACE = 50
-LEGEND_SPACE = 90
+#: Room round the frame for supports, arrows and labels.
+ROOM = 30
+#: A frame of more members labels only its diagram's values of at least LARGE_SHARE of the
+#: largest.
+MANY_MEMBERS, LARGE_SHARE = 40, 0.5
+#: The largest drawn translation is this share of the model's extent.
+DEFORMATION_SHARE = texts.DEFORMATION_SHARE
 
-#: The largest translation is drawn as this share of the model's extent, and so is the largest
-#: bending moment.
-DEFORMATION_SHARE = 0.10
-MOMENT_SHARE = 0.08
-#: Points per member along the deformed shape.
-SEGMENTS = 12
-
-# The view: from above at ELEVATION, from the -Y side turned by AZIMUTH towards +X. X runs to
-# the right and a little down the page, Y into the page, so that frames in either vertical
-# plane of the model stay open to the eye.
-AZIMUTH = math.radians(30.0)
-ELEVATION = math.radians(25.0)
+__all__ = ["draw_svg", "up_warning"]
 
 
-def draw_svg(analysis: Analysis, result_set: ResultSet, *, up: str = "Z", moments: bool = False,
-             scale: float | None = None, mode: int | None = None,
-             vibration_mode: int | None = None) -> str:
-    """A standalone SVG document of the frame of `analysis` under `result_set`.
+def draw_svg(analysis: Analysis, result_set: ResultSet | Envelope, *, up: str = "Z",
+             moments: bool = False, scale: float | None = None, mode: int | None = None,
+             vibration_mode: int | None = None, diagram: str | None = None,
+             labels: bool = False, view: str | Sequence[float] = "iso",
+             document: str | Mapping[str, Any] | None = None,
+             units: str = DEFAULT_UNITS) -> str:
+    """A standalone SVG document of the frame of `analysis` under `result_set` (a ResultSet, or
+    an Envelope of analysis.envelope()), scaling to its window (a viewBox, no fixed size).
 
-    The frame is drawn in an axonometric view with global `up` ("Z" or "Y") pointing up the page:
-    the members in group "undeformed" (one path per member, id "member-<id>"), the deformed shape
-    in group "deformed" (id "deformed-<id>", each member a cubic of its end displacements and
-    rotations), the nodes a support holds in group "supports", and with `moments` the bending
-    moment diagram in group "moments". `scale` multiplies the displacements; by default the
-    largest translation is drawn as a tenth of the model's extent. The legend states the scale.
+    Groups: "undeformed" (one path per member, id "member-<id>"); "deformed" (id
+    "deformed-<id>": the member's axis through the exact deflections at its stations, times
+    `scale`; by default the largest drawn translation, stations included, is a tenth of the
+    model's extent; none for an Envelope); "supports" (one path per restrained node, id
+    "support-<node>", class fixed, pinned, roller or other); with `document` (the model
+    document, a dict or JSON text) "loads" (a group per load of the result set); with
+    `diagram` ("N", "Vy", "Vz", "T", "My", "Mz") group "diagram" holding that force's outline
+    per member in the plane it acts in (id "<action>-<member>", for an Envelope
+    "<action>-min-<member>" and "<action>-max-<member>"), and "values" its values at the ends
+    and exact extremes; `moments` draws My and Mz both, in group "moments" (an Envelope without
+    `diagram` draws them too); `labels` adds the node and member ids. `view` is "iso", "front",
+    "side", "top" or a direction (dx, dy, dz) towards the viewer (velm.picture.view); `up` ("Z"
+    or "Y") the global axis up the page. The legend names the largest displacement as the
+    summary does, in `units` ("mm,kN", "kN,m", "raw"), and warns when `up` contradicts the
+    document's gravity loads (up_warning).
     With `mode` K (1 is the lowest), buckling mode K of the result set is drawn in place of the
-    deformed shape, and the legend gives its critical load factor. With `vibration_mode` K,
-    natural mode K of analysis.modal likewise, the legend giving its period and frequency.
-    Raises ValueError for a result set that failed or has fewer modes, or for both modes at once.
+    deformed shape, the legend giving its critical load factor; with `vibration_mode` K,
+    natural mode K of analysis.modal, the legend giving its period and frequency.
+    Raises ValueError for a result set that failed or has fewer modes, both modes at once, an
+    unknown diagram, view, up or units, or `diagram` with `moments`.
     """
-    if up not in ("Y", "Z"):
-        raise ValueError(f"up must be 'Y' or 'Z', not {up!r}")
+    picture_view = View(up, view)
+    if units not in UNITS:
+        raise ValueError(f"units must be one of {', '.join(UNITS)}, not {units!r}")
+    unit = UNITS[units]
+    if diagram is not None and diagram not in dg.ACTIONS:
+        raise ValueError(f"diagram must be one of {', '.join(dg.ACTIONS)}, not {diagram!r}")
+    if diagram is not None and moments:
+        raise ValueError("draw either a diagram or the bending moments, not both")
     if getattr(result_set, "error", None) is not None:
         raise ValueError(f"the result set has no results: {result_set.error}")
-    view = _View(up)
+    envelope = hasattr(result_set, "minimum")
+    if envelope and (mode is not None or vibration_mode is not None):
+        raise ValueError("an envelope has no modes to draw")
     coordinates = analysis.coordinates.tolist()
-    displacements = result_set.displacements.tolist()
+    index = {node_id: k for k, node_id in enumerate(analysis.node_ids)}
+    members = [(index[a], index[b]) for a, b in analysis.member_nodes]
+    axes = analysis.member_axes.tolist()
+    extent = max((max(c[k] for c in coordinates) - min(c[k] for c in coordinates)
+                  for k in range(3)), default=0.0) or 1.0
+
+    shapes, entries, drawn_mode = [], [("undeformed", "undeformed frame")], None
     if mode is not None:
         factors = getattr(result_set, "critical_load_factors", ())
         if not 1 <= mode <= len(factors):
             raise ValueError(f"the result set has {len(factors)} buckling modes, not mode {mode}")
-        displacements = result_set.buckling_modes.tolist()[mode - 1]
-        moments = False
+        drawn_mode = result_set.buckling_modes.tolist()[mode - 1]
     if vibration_mode is not None:
         modal = getattr(analysis, "modal", None)
         count = 0 if modal is None else len(modal.frequencies)
@@ -65,238 +104,165 @@ def draw_svg(analysis: Analysis, result_set: ResultSet, *, up: str = "Z", moment
             raise ValueError("draw either a buckling mode or a vibration mode, not both")
         if not 1 <= vibration_mode <= count:
             raise ValueError(f"the analysis has {count} vibration modes, not mode {vibration_mode}")
-        displacements = modal.shapes.tolist()[vibration_mode - 1]
-        moments = False
-    index = {node_id: k for k, node_id in enumerate(analysis.node_ids)}
-    members = [(member_id, index[start], index[end])
-               for member_id, (start, end) in zip(analysis.member_ids, analysis.member_nodes)]
-    axes = analysis.member_axes.tolist()
+        drawn_mode = modal.shapes.tolist()[vibration_mode - 1]
+    if drawn_mode is not None:
+        largest = max((math.hypot(*d[:3]) for d in drawn_mode), default=0.0)
+        if scale is None:
+            scale = DEFORMATION_SHARE * extent / largest if largest > 0.0 else 0.0
+        shapes = mode_members(coordinates, members, axes, drawn_mode, scale)
+        entries.append(("deformed", mode_text(analysis, result_set, mode, vibration_mode,
+                                               largest)))
+        moments, diagram = False, None
+    elif not envelope:
+        deflections = result_set.deflections.tolist()
+        largest = largest_deflection(deflections, result_set.displacements.tolist())
+        if scale is None:
+            scale = DEFORMATION_SHARE * extent / largest if largest > 0.0 else 0.0
+        shapes = deflected_members(coordinates, members, axes, deflections, scale)
+        entries.append(("deformed", deformed_text(analysis, result_set, scale, largest, unit)))
 
-    extent = max((max(c[k] for c in coordinates) - min(c[k] for c in coordinates)
-                  for k in range(3)), default=0.0) or 1.0
-    largest, largest_node = max(((math.hypot(*d[:3]), node_id)
-                                 for node_id, d in zip(analysis.node_ids, displacements)),
-                                default=(0.0, None))
-    if scale is None:
-        scale = DEFORMATION_SHARE * extent / largest if largest > 0.0 else 0.0
+    actions = ([diagram] if diagram else ["My", "Mz"] if moments or envelope else [])
+    sides = ((result_set.minimum, "min"), (result_set.maximum, "max")) if envelope else (
+        (result_set, ""),)
+    forces = [s.internal_forces.tolist() for s, _ in sides]
+    extremes = [s.internal_force_extremes.tolist() for s, _ in sides]
+    outlines = []
+    # An action whose largest value is rounding noise against the frame's largest force or
+    # moment is zero: it is not blown up to full size.
+    overall = max(dg.peak(forces, extremes, c) for c in range(6))
+    for action in actions:
+        top = dg.peak(forces, extremes, dg.ACTIONS[action])
+        if top <= dg.NOISE * overall:
+            continue
+        factor = dg.DIAGRAM_SHARE * extent / top
+        for (_, side), side_forces in zip(sides, forces):
+            outlines += [(o, factor, top) for o in dg.outlines(
+                action, coordinates, members, analysis.member_ids, axes, side_forces, factor,
+                picture_view, side, extent)]
+        entries.append(("envelope" if envelope else "diagram",
+                        diagram_text(action, top, unit, envelope)))
+    if not envelope and actions and not outlines:
+        entries.append(("diagram", f"{' and '.join(ACTION_NAMES[a] for a in actions)}: none"))
 
-    undeformed = {member_id: [view.project(coordinates[a]), view.project(coordinates[b])]
-                  for member_id, a, b in members}
-    deformed = {member_id: [view.project(p) for p in
-                            _deformed_member(coordinates[a], coordinates[b], axes[k],
-                                             displacements[a], displacements[b], scale)]
-                for k, (member_id, a, b) in enumerate(members)}
-    diagrams, peak_moment = ({}, 0.0)
-    if moments:
-        diagrams, peak_moment = _moment_diagrams(analysis, result_set, view, undeformed,
-                                                   extent)
+    model = read_document(document)
+    loads = []
+    if model is not None and not envelope and drawn_mode is None:
+        by_id = dict(zip(analysis.member_ids, axes))
+        loads = loads_of(model, case_factors(model, kind_of(analysis, result_set), result_set.id),
+                         by_id)
+        if loads:
+            entries.append(("loads", "loads of the result set (factored): forces, line loads "
+                            "per length, moments as arcs"))
+    warning = up_warning(model, up)
+    if warning:
+        entries.append(("warning", f"--up {up}: {warning}"))
 
-    points = [p for shape in (*undeformed.values(), *deformed.values(), *diagrams.values())
-              for p in shape]
-    to_page = _Fit(points)
+    entries = wrap(entries)
+    legend_space = LINE * len(entries) + 20
+    points = [picture_view.project(p) for p in coordinates]
+    points += [picture_view.project(p) for shape in shapes for p in shape]
+    points += [picture_view.project(p) for o, *_ in outlines for p in o.points]
+    to_page = Page(points, WIDTH, HEIGHT, MARGIN + ROOM, MARGIN + TITLE_SPACE + ROOM,
+                   MARGIN + ROOM, legend_space + MARGIN + ROOM)
+
+    def page(point):
+        return to_page(picture_view.project(point))
 
     def path(shape, close=False):
-        return "M " + " L ".join(f"{x:.2f} {y:.2f}" for x, y in map(to_page, shape)) + (
+        return "M " + " L ".join(f"{x:.2f} {y:.2f}" for x, y in map(page, shape)) + (
             " Z" if close else "")
 
-    kind = _kind(analysis, result_set)
-    title = f"{kind} {result_set.id}: {result_set.name}"
-    out = [f'<svg xmlns="http://www.w3.org/2000/svg" width="{WIDTH}" height="{HEIGHT}" '
-           f'viewBox="0 0 {WIDTH} {HEIGHT}" font-family="sans-serif">',
+    title = title_of(analysis, result_set, envelope)
+    out = [f'<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 {WIDTH} {HEIGHT}" '
+           f'font-family="sans-serif" data-view="{escape(picture_view.name)}">',
            f"<title>{escape(title)}</title>",
            '<rect width="100%" height="100%" fill="white"/>',
            f'<text class="title" x="{MARGIN}" y="{MARGIN}" font-size="22" '
            f'font-weight="bold">{escape(title)}</text>']
-    if diagrams:
-        out.append('<g class="moments" fill="#1a73e8" fill-opacity="0.22" stroke="#1a73e8" '
-                   'stroke-width="0.8">')
-        out += [f'<path id="moment-{m}" d="{path(shape, close=True)}"/>'
-                for m, shape in diagrams.items()]
+    placed = Labels()
+    if actions:
+        out.append(f'<g class="{"diagram" if diagram else "moments"}" fill="#1a73e8" '
+                   'fill-opacity="0.22" stroke="#1a73e8" stroke-width="0.8">')
+        for o, *_ in outlines:
+            name = f"{o.action}-{o.side}-{o.member_id}" if o.side else f"{o.action}-{o.member_id}"
+            dash = ' stroke-dasharray="4 2"' if o.side == "min" else ""
+            out.append(f'<path id="{name}" class="{o.action}" data-axis="{"yz"[o.axis - 1]}" '
+                       f'd="{path(o.points, close=True)}"{dash}/>')
         out.append("</g>")
     out.append('<g class="undeformed" fill="none" stroke="#80868b" stroke-width="1.6">')
-    out += [f'<path class="member" id="member-{m}" d="{path(shape)}"/>'
-            for m, shape in undeformed.items()]
+    out += [f'<path class="member" id="member-{m}" d="{path([coordinates[a], coordinates[b]])}"/>'
+            for m, (a, b) in zip(analysis.member_ids, members)]
     out.append("</g>")
     out.append('<g class="deformed" fill="none" stroke="#d93025" stroke-width="2">')
-    out += [f'<path id="deformed-{m}" d="{path(shape)}"/>' for m, shape in deformed.items()]
+    out += [f'<path id="deformed-{m}" d="{path(shape)}"/>'
+            for m, shape in zip(analysis.member_ids, shapes)]
     out.append("</g>")
-    out.append('<g class="supports" fill="#202124">')
+    out.append('<g class="supports" fill="none" stroke="#202124" stroke-width="1.4">')
     for node_id, restraint, point in zip(analysis.node_ids, analysis.restraints.tolist(),
                                          coordinates):
-        if any(restraint):
-            x, y = to_page(view.project(point))
-            out.append(f'<path id="support-{node_id}" d="M {x:.2f} {y:.2f} L {x - 7:.2f} '
-                       f'{y + 11:.2f} L {x + 7:.2f} {y + 11:.2f} Z"/>')
+        kind = support_kind(restraint)
+        if kind:
+            x, y = page(point)
+            out.append(f'<path class="{kind}" id="support-{node_id}" '
+                       f'd="{support_path(kind, x, y)}"/>')
     out.append("</g>")
-    if mode is not None:
-        out += _legend(scale, largest, largest_node, False, 0.0,
-                       mode=(mode, result_set.critical_load_factors[mode - 1]))
-    elif vibration_mode is not None:
-        out += _legend(scale, largest, largest_node, False, 0.0,
-                       vibration=(vibration_mode, analysis.modal.periods[vibration_mode - 1],
-                                  analysis.modal.frequencies[vibration_mode - 1]))
-    else:
-        out += _legend(scale, largest, largest_node, moments, peak_moment)
-    out += _axes(view)
+    if labels:
+        out += _id_labels(analysis, coordinates, members, page, placed)
+    # The diagram's values claim their places before the loads' labels do.
+    values = (_values(outlines, sides, forces, extremes, analysis, axes, page, unit, placed)
+              if outlines else [])
+    if loads:
+        ends = {m: (coordinates[a], coordinates[b])
+                for m, (a, b) in zip(analysis.member_ids, members)}
+        out += draw_loads(loads, picture_view, lambda p: to_page(p),
+                          dict(zip(analysis.node_ids, coordinates)), ends, unit, placed)
+    out += values
+    out += legend(entries, HEIGHT - legend_space + 10, MARGIN)
+    out += axes_triad(picture_view, WIDTH - MARGIN - 50, HEIGHT - MARGIN - 20)
     out.append("</svg>")
     return "\n".join(out) + "\n"
 
 
-class _View:
-    """Axonometric projection onto the page plane: (right, up) in model units."""
-
-    def __init__(self, up):
-        # With Y up, (X, Y, Z) is turned into a Z-up frame as (X, -Z, Y): a proper rotation.
-        self._to_z_up = (lambda p: (p[0], -p[2], p[1])) if up == "Y" else (lambda p: p)
-        # The viewer sits in direction d = (ce sa, -ce ca, se); right = Z x d, up = d x right.
-        ca, sa = math.cos(AZIMUTH), math.sin(AZIMUTH)
-        ce, se = math.cos(ELEVATION), math.sin(ELEVATION)
-        self._right = (ca, sa, 0.0)
-        self._up = (-se * sa, se * ca, ce)
-
-    def project(self, point):
-        p = self._to_z_up(point)
-        return (sum(a * b for a, b in zip(self._right, p)),
-                sum(a * b for a, b in zip(self._up, p)))
-
-
-class _Fit:
-    """Maps view coordinates into the drawing area of the page, same scale in both directions,
-    page y growing downwards."""
-
-    def __init__(self, points):
-        xs = [p[0] for p in points] or [0.0]
-        ys = [p[1] for p in points] or [0.0]
-        self._x0, self._y1 = min(xs), max(ys)
-        width, height = max(xs) - self._x0, self._y1 - min(ys)
-        room_x = WIDTH - 2 * MARGIN
-        room_y = HEIGHT - 2 * MARGIN - TITLE_SPACE - LEGEND_SPACE
-        self._k = min(room_x / width if width > 0 else math.inf,
-                      room_y / height if height > 0 else math.inf)
-        if not math.isfinite(self._k):
-            self._k = 1.0
-        self._dx = MARGIN + (room_x - width * self._k) / 2
-        self._dy = MARGIN + TITLE_SPACE + (room_y - height * self._k) / 2
-
-    def __call__(self, point):
-        return (self._dx + (point[0] - self._x0) * self._k,
-                self._dy + (self._y1 - point[1]) * self._k)
+def _values(outlines, sides, forces, extremes, analysis, axes, page, unit, placed):
+    """The labelled values of the diagrams, exact extremes before member ends and larger
+    before smaller, each left out where it would overlap one placed before it; of a frame of
+    more than MANY_MEMBERS members only those of at least LARGE_SHARE of the largest."""
+    index = {m: k for k, m in enumerate(analysis.member_ids)}
+    which = {side: n for n, (_, side) in enumerate(sides)}
+    found = []
+    for o, factor, top in outlines:
+        k, n = index[o.member_id], which[o.side]
+        keep = (0,) if o.side == "min" else (1,) if o.side == "max" else (0, 1)
+        for value in dg.values(o, forces[n][k], extremes[n][k], factor, axes[k], keep, top):
+            found.append((value.rank, -abs(value.value), value, o.action))
+    found.sort(key=lambda item: item[:2])
+    if len(analysis.member_ids) > MANY_MEMBERS:  # the larger values only
+        largest = max((abs(item[2].value) for item in found), default=0.0)
+        found = [item for item in found if abs(item[2].value) >= LARGE_SHARE * largest]
+    out = ['<g class="values" font-size="11" fill="#0b57d0">']
+    for _, _, value, action in found:
+        text = value_text(value.value, action, unit)
+        x, y = page(value.point)
+        if placed.place(x + 3, y - 3, text, 11):
+            out.append(f'<text class="value {action}" x="{x + 3:.2f}" y="{y - 3:.2f}">'
+                       f'{text}</text>')
+    out.append("</g>")
+    return out
 
 
-def _deformed_member(start, end, axes, d_start, d_end, scale):
-    """Points of the deformed member: along its local x the displacement is linear, across it
-    the cubic that matches the end displacements and rotations (v' = rz, w' = -ry)."""
-    length = math.dist(start, end)
-    local = [_rotate(axes, d[:3]) + _rotate(axes, d[3:]) for d in (d_start, d_end)]
-    (ua, va, wa, _, rya, rza), (ub, vb, wb, _, ryb, rzb) = local
-    points = []
-    for j in range(SEGMENTS + 1):
-        s = j / SEGMENTS
-        h1, h2 = 1 - 3 * s * s + 2 * s ** 3, (s - 2 * s * s + s ** 3) * length
-        h3, h4 = 3 * s * s - 2 * s ** 3, (s ** 3 - s * s) * length
-        u = (1 - s) * ua + s * ub
-        v = h1 * va + h2 * rza + h3 * vb + h4 * rzb
-        w = h1 * wa - h2 * rya + h3 * wb - h4 * ryb
-        points.append([start[k] + s * (end[k] - start[k])
-                       + scale * (u * axes[0][k] + v * axes[1][k] + w * axes[2][k])
-                       for k in range(3)])
-    return points
-
-
-def _rotate(axes, vector):
-    """Global components to local ones: the rows of `axes` are the local axes."""
-    return [sum(a * b for a, b in zip(row, vector)) for row in axes]
-
-
-def _moment_diagrams(analysis, result_set, view, undeformed, extent):
-    """Per member the closed outline of its larger bending moment (My or Mz) along it, drawn
-    perpendicular to the member on the page, towards the side its local axis (z for My, y for
-    Mz) points to for positive moments."""
-    forces = result_set.internal_forces.tolist()
-    axes = analysis.member_axes.tolist()
-    peak = max((abs(f[c]) for member in forces for f in member for c in (4, 5)), default=0.0)
-    if peak == 0.0:
-        return {}, 0.0
-    factor = MOMENT_SHARE * extent / peak
-    diagrams = {}
-    for k, member_id in enumerate(analysis.member_ids):
-        (x0, y0), (x1, y1) = undeformed[member_id]
-        length = math.hypot(x1 - x0, y1 - y0)
-        if length < 1e-9 * extent:
-            continue  # seen end-on
-        normal = (-(y1 - y0) / length, (x1 - x0) / length)
-        component = max((4, 5), key=lambda c: max(abs(f[c]) for f in forces[k]))
-        towards = view.project(axes[k][2 if component == 4 else 1])
-        side = -1.0 if normal[0] * towards[0] + normal[1] * towards[1] < 0 else 1.0
-        stations = forces[k]
-        outline = [(x0, y0)]
-        for j, f in enumerate(stations):
-            s = j / (len(stations) - 1)
-            offset = side * factor * f[component]
-            outline.append((x0 + s * (x1 - x0) + offset * normal[0],
-                            y0 + s * (y1 - y0) + offset * normal[1]))
-        outline.append((x1, y1))
-        diagrams[member_id] = outline
-    return diagrams, peak
-
-
-def _kind(analysis, result_set):
-    """'Load case' or 'Combination': where the result set comes from."""
-    groups = (("Load case", analysis.load_cases), ("Combination", analysis.combinations))
-    for label, sets in groups:
-        if sets.get(result_set.id) is result_set:
-            return label
-    for label, sets in groups:
-        other = sets.get(result_set.id)
-        if other is not None and other.name == result_set.name:
-            return label
-    return "Result set"
-
-
-def _legend(scale, largest, largest_node, moments, peak_moment, mode=None, vibration=None):
-    y = HEIGHT - LEGEND_SPACE + 10
-    lines = ['<g class="legend" font-size="14" fill="#202124">',
-             f'<path d="M {MARGIN} {y} h 30" stroke="#80868b" stroke-width="1.6"/>',
-             f'<text x="{MARGIN + 40}" y="{y + 5}">undeformed frame</text>']
-    y += 22
-    if mode is not None:
-        text = (f"buckling mode {mode[0]}, alpha_cr = {mode[1]:.4g}: largest translation "
-                f"drawn as {DEFORMATION_SHARE:.0%} of the frame's extent (a mode has no size)"
-                if largest > 0.0 else
-                f"buckling mode {mode[0]}, alpha_cr = {mode[1]:.4g}: a member buckles between "
-                "its nodes, which do not move")
-    elif vibration is not None:
-        text = (f"vibration mode {vibration[0]}, period {vibration[1]:.4g} s, frequency "
-                f"{vibration[2]:.4g} Hz: largest translation drawn as "
-                f"{DEFORMATION_SHARE:.0%} of the frame's extent (a mode has no size)")
-    elif largest > 0.0:
-        text = (f"deformed shape, displacements \u00d7 {scale:.4g}: largest translation "
-                f"{largest * 1000:.4g} mm at node {largest_node}")
-    else:
-        text = "deformed shape: no node moves"
-    lines += [f'<path d="M {MARGIN} {y} h 30" stroke="#d93025" stroke-width="2"/>',
-              f'<text x="{MARGIN + 40}" y="{y + 5}">{escape(text)}</text>']
-    if moments:
-        y += 22
-        text = (f"bending moment (My or Mz, the larger per member): largest "
-                f"{peak_moment / 1000:.4g} kN m" if peak_moment > 0.0 else
-                "bending moment: none")
-        lines += [f'<rect x="{MARGIN}" y="{y - 6}" width="30" height="12" fill="#1a73e8" '
-                  'fill-opacity="0.22" stroke="#1a73e8"/>',
-                  f'<text x="{MARGIN + 40}" y="{y + 5}">{escape(text)}</text>']
-    lines.append("</g>")
-    return lines
-
-
-def _axes(view):
-    """A small triad of the global axes in the lower right corner."""
-    ox, oy = WIDTH - MARGIN - 50, HEIGHT - MARGIN - 20
-    lines = ['<g class="axes" font-size="13" stroke="#202124" fill="#202124">']
-    for name, vector in (("X", (1, 0, 0)), ("Y", (0, 1, 0)), ("Z", (0, 0, 1))):
-        u, v = view.project(vector)
-        x, y = ox + 40 * u, oy - 40 * v
-        lines += [f'<path d="M {ox} {oy} L {x:.2f} {y:.2f}"/>',
-                  f'<text x="{x + 4 * (1 if u >= 0 else -3):.2f}" y="{y - 4:.2f}" '
-                  f'stroke="none">{quoteattr(name)[1:-1]}</text>']
-    lines.append("</g>")
-    return lines
+def _id_labels(analysis, coordinates, members, page, placed):
+    out = ['<g class="labels" font-size="12">']
+    for node_id, point in zip(analysis.node_ids, coordinates):
+        x, y = page(point)
+        placed.place(x + 5, y - 5, str(node_id), 12)
+        out.append(f'<text class="node-label" x="{x + 5:.2f}" y="{y - 5:.2f}" '
+                   f'fill="#202124">{node_id}</text>')
+    for member_id, (a, b) in zip(analysis.member_ids, members):
+        (x0, y0), (x1, y1) = page(coordinates[a]), page(coordinates[b])
+        x, y = (x0 + x1) / 2, (y0 + y1) / 2
+        text = f"m{member_id}"
+        placed.place(x + 4, y + 12, text, 12)
+        out.append(f'<text class="member-label" x="{x + 4:.2f}" y="{y + 12:.2f}" '
+                   f'fill="#5f6368" font-style="italic">{text}</text>')
+    out.append("</g>")
+    return out

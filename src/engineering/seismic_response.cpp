@@ -53,6 +53,21 @@ class Combiner {
   std::size_t k_;
 };
 
+// Widens the extremes `out` (per member `width` minima, then `width` maxima) to minus and plus
+// the largest combined value (a magnitude) of each component over the member's points
+// [first[m], first[m + 1]) of `points`.
+void widen_extremes(const std::vector<double>& points, const std::vector<std::size_t>& first,
+                    std::size_t width, std::vector<double>& out) {
+  for (std::size_t m = 0; m + 1 < first.size(); ++m)
+    for (std::size_t c = 0; c < width; ++c) {
+      double largest = out[2 * width * m + width + c];
+      for (std::size_t p = first[m]; p < first[m + 1]; ++p)
+        largest = std::max(largest, points[p * width + c]);
+      out[2 * width * m + c] = -largest;
+      out[2 * width * m + width + c] = largest;
+    }
+}
+
 }  // namespace
 
 ResultSet spectrum_response(const ModalSystem& system, const GroundMotion& motion, int stations) {
@@ -189,29 +204,14 @@ ResultSet spectrum_response(const ModalSystem& system, const GroundMotion& motio
   out.node_reactions = combined(node_reactions);
   out.end_forces = combined(end_forces);
   out.internal_forces = combined(along);
-  const std::vector<double> piece_values = combined(pieces);
   out.internal_force_extremes.assign(12 * members, 0.0);
-  for (std::size_t m = 0; m < members; ++m)
-    for (std::size_t c = 0; c < 6; ++c) {
-      double largest = 0.0;
-      for (std::size_t p = piece_start[m]; p < piece_start[m + 1]; ++p)
-        largest = std::max(largest, piece_values[p * 6 + c]);
-      for (std::size_t j = 0; j < per_member; ++j)
-        largest = std::max(largest, out.internal_forces[(m * per_member + j) * 6 + c]);
-      out.internal_force_extremes[12 * m + c] = -largest;
-      out.internal_force_extremes[12 * m + 6 + c] = largest;
-    }
+  std::vector<std::size_t> station_start(members + 1);
+  for (std::size_t m = 0; m <= members; ++m) station_start[m] = m * per_member;
+  widen_extremes(combined(pieces), piece_start, 6, out.internal_force_extremes);
+  widen_extremes(out.internal_forces, station_start, 6, out.internal_force_extremes);
   out.deflections = combined(deflections);
-  const std::vector<double> off_values = combined(off_chord);
   out.deflection_extremes.assign(6 * members, 0.0);
-  for (std::size_t m = 0; m < members; ++m)
-    for (std::size_t c = 0; c < 3; ++c) {
-      double largest = 0.0;
-      for (std::size_t p = point_start[m]; p < point_start[m + 1]; ++p)
-        largest = std::max(largest, off_values[p * 3 + c]);
-      out.deflection_extremes[6 * m + c] = -largest;
-      out.deflection_extremes[6 * m + 3 + c] = largest;
-    }
+  widen_extremes(combined(off_chord), point_start, 3, out.deflection_extremes);
   out.imperfections.assign(3 * nodes, 0.0);
   return out;
 }

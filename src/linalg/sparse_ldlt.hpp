@@ -15,7 +15,7 @@
 namespace velm::linalg {
 
 struct SparseSolverError {
-  enum class Kind { out_of_memory, failed };
+  enum class Kind { out_of_memory, failed, cancelled };
   Kind kind;
   std::string text;
 };
@@ -43,6 +43,9 @@ class SparseLdlt {
   ~SparseLdlt();
   SparseLdlt(const SparseLdlt&) = delete;
   SparseLdlt& operator=(const SparseLdlt&) = delete;
+
+  // The order of the matrix.
+  std::int32_t size() const { return matrix_.size; }
 
   // Fill-reducing ordering and symbolic factorisation.
   std::expected<void, SparseSolverError> analyse(Ordering ordering = Ordering::automatic);

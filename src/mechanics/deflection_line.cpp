@@ -2,36 +2,15 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 #include "mechanics/beam_column.hpp"
+#include "mechanics/bracketed_root.hpp"
 #include "mechanics/moment_breaks.hpp"
+#include "mechanics/straight_moment_line.hpp"
 
 namespace velm::mechanics {
 
 namespace {
-
-// The root in (lo, hi) of f, whose values at lo and hi have opposite signs: Newton steps (f
-// returns its value and slope) kept inside the bracket, bisection where a step would leave it or
-// would not halve it.
-template <class F>
-double bracketed_root(const F& f, double lo, double hi) {
-  const bool rising = f(hi)[0] > 0.0;
-  double t = 0.5 * (lo + hi);
-  for (int iteration = 0; iteration < 200; ++iteration) {
-    const std::array<double, 2> v = f(t);
-    if (v[0] == 0.0) break;
-    if ((v[0] > 0.0) == rising)
-      hi = t;
-    else
-      lo = t;
-    double next = v[1] != 0.0 ? t - v[0] / v[1] : lo;
-    if (!(next > lo && next < hi) || std::abs(next - t) > 0.5 * (hi - lo)) next = 0.5 * (lo + hi);
-    if (next == t || hi - lo <= 4.0 * std::numeric_limits<double>::epsilon() * std::abs(hi)) break;
-    t = next;
-  }
-  return t;
-}
 
 bool opposite(double a, double b) {
   return (a < 0.0 && b > 0.0) || (a > 0.0 && b < 0.0);
@@ -97,6 +76,11 @@ double DeflectionLine::normal_force_integral(double x) const {
 std::array<double, 2> DeflectionLine::axial(double x) const {
   return {(normal_force_integral(x) - x * mean_normal_force_) / axial_stiffness_,
           (normal_force(x) - mean_normal_force_) / axial_stiffness_};
+}
+
+std::array<double, 2> DeflectionLine::Plane::moment(double t, bool right) const {
+  if (solutions.rho() == 0.0) return straight_moment(t, start, end, loads, right);
+  return solutions.line(t, start, end, loads, right);
 }
 
 std::array<double, 3> DeflectionLine::at(double x) const {
@@ -169,28 +153,27 @@ void DeflectionLine::extremes(double* out) const {
     for (const Plane* plane : {&z_, &y_}) {
       const int k = plane == &z_ ? 1 : 2;
       take(k, plane->deflection(t0)[0]);
-      const auto moment = [&](double t) {
-        return plane->solutions.line(t, plane->start, plane->end, plane->loads, t == t0);
-      };
+      const auto moment = [&](double t) { return plane->moment(t, t == t0); };
       const auto slope = [&](double t) {
         return std::array<double, 2>{plane->deflection(t)[1], plane->scale * moment(t)[0]};
       };
       std::vector<double> points = {t0};
-      for (const double t :
-           monotone_breaks(plane->solutions, plane->start, plane->end, plane->loads, t0, t1))
+      const MomentLine line = [plane](double t, bool right) { return plane->moment(t, right); };
+      for (const double t : monotone_breaks(line, plane->solutions.rho(), plane->loads, t0, t1))
         points.push_back(t);
       points.push_back(t1);
       std::vector<double> monotone = {t0};
       for (std::size_t j = 0; j + 1 < points.size(); ++j) {
         const double a = points[j], b = points[j + 1];
         const double ma = moment(a)[0];
-        const double mb = plane->solutions.line(b, plane->start, plane->end, plane->loads)[0];
+        const double mb = plane->moment(b)[0];
         if (j > 0) monotone.push_back(a);
         if (opposite(ma, mb)) monotone.push_back(bracketed_root(moment, a, b));
       }
       monotone.push_back(t1);
       for (std::size_t j = 0; j + 1 < monotone.size(); ++j) {
         const double a = monotone[j], b = monotone[j + 1];
+        if (j > 0) take(k, plane->deflection(a)[0]);  // its slope may vanish right there
         if (opposite(slope(a)[0], slope(b)[0]))
           take(k, plane->deflection(bracketed_root(slope, a, b))[0]);
       }

@@ -56,6 +56,8 @@ class DeflectionLine {
       const std::array<double, 2> z = solutions.deflection(t, start, end, loads);
       return {scale * z[0], scale * z[1]};
     }
+    // m and m' (without axial force as polynomials).
+    std::array<double, 2> moment(double t, bool right = false) const;
   };
   // The axial deflection relative to the chord and its slope (N - mean N) / EA.
   std::array<double, 2> axial(double x) const;

@@ -1,45 +1,19 @@
 #include "mechanics/moment_breaks.hpp"
 
+#include "mechanics/bracketed_root.hpp"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <limits>
 #include <numbers>
 
 namespace velm::mechanics {
 
-namespace {
-
-// The t in (lo, hi) where dM/dt, of opposite signs at lo and hi, vanishes: Newton steps on
-// dM/dt (its derivative is rho M + c(t) on the piece) kept inside the bracket, bisection where a
-// step would leave it or would not halve it.
-template <class Moment, class Load>
-double stationary_point(const Moment& moment, double rho, const Load& c, double lo, double hi) {
-  const bool rising = moment(hi)[1] > 0.0;  // dM/dt < 0 at lo, > 0 at hi
-  double t = 0.5 * (lo + hi);
-  for (int iteration = 0; iteration < 200; ++iteration) {
-    const std::array<double, 2> m = moment(t);
-    if (m[1] == 0.0) break;
-    if ((m[1] > 0.0) == rising)
-      hi = t;
-    else
-      lo = t;
-    const double slope = rho * m[0] + c(t);
-    double next = slope != 0.0 ? t - m[1] / slope : lo;
-    if (!(next > lo && next < hi) || std::abs(next - t) > 0.5 * (hi - lo)) next = 0.5 * (lo + hi);
-    if (next == t || hi - lo <= 4.0 * std::numeric_limits<double>::epsilon() * std::abs(hi)) break;
-    t = next;
-  }
-  return t;
-}
-
-}  // namespace
-
-std::vector<double> monotone_breaks(const MomentSolutions& solutions, double m0, double m1,
+std::vector<double> monotone_breaks(const MomentLine& line, double rho,
                                     std::span<const MomentLoad> loads, double t0, double t1) {
   std::vector<double> breaks;
   // Inside the piece, from its start: its first point takes the right limit.
-  const auto moment = [&](double t) { return solutions.line(t, m0, m1, loads, t == t0); };
+  const auto moment = [&](double t) { return line(t, t == t0); };
   // The load of m'' on the piece.
   double c0 = 0.0;
   bool ramps = false;
@@ -58,7 +32,6 @@ std::vector<double> monotone_breaks(const MomentSolutions& solutions, double m0,
     return sum;
   };
   std::vector<double> parts = {t0};
-  const double rho = solutions.rho();
   if (rho < 0.0) {
     const double period = std::numbers::pi / std::sqrt(-rho);
     for (double p = t0 + 0.5 * period; p < t1; p += period) parts.push_back(p);
@@ -67,7 +40,13 @@ std::vector<double> monotone_breaks(const MomentSolutions& solutions, double m0,
   const auto bracketed = [&](double a, double b) {
     const double da = moment(a)[1], db = moment(b)[1];
     if ((da < 0.0 && db > 0.0) || (da > 0.0 && db < 0.0))
-      breaks.push_back(stationary_point(moment, rho, c, a, b));
+      // Newton steps on m', whose slope is rho m + c(t) on the piece.
+      breaks.push_back(bracketed_root(
+          [&](double t) {
+            const std::array<double, 2> m = moment(t);
+            return std::array<double, 2>{m[1], rho * m[0] + c(t)};
+          },
+          a, b));
   };
   for (std::size_t j = 0; j + 1 < parts.size(); ++j) {
     const double a = parts[j], b = parts[j + 1];

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "mechanics/stability_functions.hpp"
+#include "mechanics/straight_moment_line.hpp"
 
 namespace velm::mechanics {
 
@@ -166,21 +167,8 @@ std::array<double, 2> truncated_power(double t, double a, int n) {
 
 std::array<double, 2> MomentSolutions::deflection(double t, double m0, double m1,
                                                   std::span<const MomentLoad> loads) const {
-  // Each load as its terms c (t - a)_+^k / k! of m'', k = -2 (jump), -1 (point), 0, 1.
-  const auto each_term = [&](auto&& add) {
-    for (const MomentLoad& load : loads) {
-      if (load.kind != MomentLoad::Kind::distributed) {
-        add(load.a, load.kind == MomentLoad::Kind::point ? -1 : -2, load.c);
-        continue;
-      }
-      add(load.a, 0, load.c);
-      add(load.b, 0, -load.c);
-      if (load.slope == 0.0) continue;
-      add(load.a, 1, load.slope);
-      add(load.b, 1, -load.slope);
-      add(load.b, 0, -load.slope * (load.b - load.a));
-    }
-  };
+  if (rho_ == 0.0) return straight_deflection(t, m0, m1, loads);
+  const auto each_term = [&](const auto& add) { for_each_term(loads, add); };
   if (scaled()) {
     // (m - P) / rho less its chord: at the ends the left limits, as the line itself gives them.
     const auto lifted = [&](double s) {

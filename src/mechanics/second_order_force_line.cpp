@@ -79,8 +79,8 @@ void SecondOrderForceLine::extremes(double* out) const {
     if (i + 2 == cuts.size() && at_end) take(at(cuts[i + 1], false), 0, 5);
     for (const Plane* plane : {&y_, &z_}) {
       const int k = plane == &y_ ? 4 : 5;
-      for (const double t :
-           monotone_breaks(plane->solutions, plane->start, plane->end, plane->loads, t0, t1))
+      const MomentLine line = [plane](double t, bool right) { return plane->moment(t, right); };
+      for (const double t : monotone_breaks(line, plane->solutions.rho(), plane->loads, t0, t1))
         take(at(t * length_), k, k);
     }
   }

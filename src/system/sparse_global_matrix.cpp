@@ -203,6 +203,20 @@ std::expected<std::unique_ptr<SparseGlobalFactor>, FactorFailure> SparseGlobalFa
   if (available_bytes && factor->estimated_bytes() > *available_bytes)
     return std::unexpected(
         FactorFailure{FactorFailure::Kind::too_large, "", factor->estimated_bytes()});
+  if (factor->ldlt_.estimated_flops() >= kProcessSeconds * kFactorisationFlopRate) {
+    auto process = linalg::FactorProcess::factorise(factor->ldlt_, kNullPivotThreshold,
+                                                    [&] { return monitor.stop_requested(); });
+    if (!process) {
+      if (process.error().kind == linalg::SparseSolverError::Kind::cancelled)
+        return std::unexpected(FactorFailure{FactorFailure::Kind::cancelled, ""});
+      return failure(process.error());
+    }
+    if (*process) {  // else no process to be had: the factorisation runs here
+      factor->process_ = std::move(*process);
+      monitor.stage_end("factorise");
+      return factor;
+    }
+  }
   if (auto factorised = factor->ldlt_.factorise(kNullPivotThreshold); !factorised)
     return failure(factorised.error());
   monitor.stage_end("factorise");
@@ -222,6 +236,7 @@ std::optional<linalg::Vector> SparseGlobalFactor::solve(const linalg::Vector& rh
 
 std::expected<void, linalg::SparseSolverError> SparseGlobalFactor::solve_in_place(
     double* rhs, std::int32_t count) const {
+  if (process_) return process_->solve(rhs, count);
   return ldlt_.solve(rhs, count);
 }
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/monitor.hpp"
+#include "linalg/factor_process.hpp"
 #include "linalg/sparse_ldlt.hpp"
 #include "linalg/sparse_matrix.hpp"
 #include "linalg/types.hpp"
@@ -76,12 +77,17 @@ struct FactorFailure {
 
 class SparseGlobalFactor {
  public:
+  // A factorisation expected to take this long (at kFactorisationFlopRate) is worth a process.
+  static constexpr double kProcessSeconds = 0.25;
+
   // Orders the matrix, which gives the solver's estimate of the factorisation's memory; refuses
   // it when that exceeds `available_bytes`; then factorises, listing the unknowns that nothing
   // holds (null pivots) rather than failing on them. Reports "order" and "factorise" as stages,
-  // and stops between the two when the observer asks (the library's own steps cannot be
-  // interrupted). `expected` positive factorises without pivoting, and with pivoting again
-  // should the matrix turn out not to be positive definite.
+  // and stops between the two when the observer asks. A factorisation expected to take
+  // kProcessSeconds or more runs in a process of its own (linalg::FactorProcess), which the
+  // observer's stop ends within FactorProcess::kPollMilliseconds. `expected` positive factorises
+  // without pivoting, and with pivoting again should the matrix turn out not to be positive
+  // definite.
   static std::expected<std::unique_ptr<SparseGlobalFactor>, FactorFailure> create(
       linalg::SparseSymmetricMatrix matrix, std::optional<std::uint64_t> available_bytes,
       base::Monitor& monitor, linalg::Definiteness expected = linalg::Definiteness::indefinite);
@@ -89,16 +95,22 @@ class SparseGlobalFactor {
   // The solver's estimate of the memory the factorisation needs.
   std::uint64_t estimated_bytes() const { return ldlt_.estimated_bytes(); }
   // Unknowns with a null pivot, ascending.
-  const std::vector<std::int64_t>& null_pivots() const { return ldlt_.null_pivots(); }
+  const std::vector<std::int64_t>& null_pivots() const {
+    return process_ ? process_->null_pivots() : ldlt_.null_pivots();
+  }
 
   // Negative pivots: the number of negative eigenvalues of K (0 while K is positive definite
   // or semi-definite).
-  std::int64_t negative_pivots() const { return ldlt_.negative_pivots(); }
+  std::int64_t negative_pivots() const {
+    return process_ ? process_->negative_pivots() : ldlt_.negative_pivots();
+  }
 
   bool singular() const { return !null_pivots().empty(); }
-  double determinant() const { return ldlt_.determinant(); }
+  double determinant() const { return process_ ? process_->determinant() : ldlt_.determinant(); }
   // Positive when factorised without pivoting.
-  linalg::Definiteness definiteness() const { return ldlt_.definiteness(); }
+  linalg::Definiteness definiteness() const {
+    return process_ ? process_->definiteness() : ldlt_.definiteness();
+  }
   // The solution x of K x = rhs; nothing when singular.
   std::optional<linalg::Vector> solve(const linalg::Vector& rhs) const;
   // Solves for `count` right-hand sides at once, stored column after column, in place.
@@ -109,6 +121,9 @@ class SparseGlobalFactor {
   SparseGlobalFactor(linalg::SparseSymmetricMatrix matrix, linalg::Definiteness expected)
       : ldlt_(std::move(matrix), expected) {}
   mutable linalg::SparseLdlt ldlt_;
+  // Where the factorisation is long enough to be worth a process of its own: that process,
+  // which holds the factor and does the solves.
+  std::unique_ptr<linalg::FactorProcess> process_;
 };
 
 }  // namespace velm::system

@@ -64,8 +64,13 @@ def with_changes(document, change):
 
 
 def run_python(code, cwd):
-    """Runs code in a fresh interpreter that finds the module as this one does."""
-    return subprocess.run([sys.executable, "-c", code], cwd=cwd, env=dict(os.environ),
+    """Runs code in a fresh interpreter that finds the module as this one does, and the
+    package velm of this repository (as an installed project would)."""
+    env = dict(os.environ)
+    package = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "python")
+    env["PYTHONPATH"] = os.pathsep.join(filter(None, [env.get("PYTHONPATH"),
+                                                      os.path.normpath(package)]))
+    return subprocess.run([sys.executable, "-c", code], cwd=cwd, env=env,
                           stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, timeout=120)
 
 

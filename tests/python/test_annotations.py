@@ -12,9 +12,13 @@ sys.path.insert(0, str(REPO / "python"))
 
 MODULES = ("velm", "velm.cli", "velm.extremes", "velm.progress", "velm.spectra", "velm.summary",
            "velm.options", "velm.svg", "velm.units",
+           "velm.picture.diagrams", "velm.picture.labels", "velm.picture.legend",
+           "velm.picture.loadmarks", "velm.picture.loads", "velm.picture.shapes",
+           "velm.picture.symbols", "velm.picture.texts", "velm.picture.view",
            "velm.batch",
            "velm.batch.cluster", "velm.batch.command", "velm.batch.records",
-           "velm.batch.summary", "velm.batch.task")
+           "velm.batch.summary", "velm.batch.task", "velm.model", "velm.model.builder",
+           "velm.model.checks", "velm.model.loads", "velm.model.reading", "velm.model.sections")
 
 
 def public_functions(module):

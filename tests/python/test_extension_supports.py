@@ -382,6 +382,8 @@ class ReadmeExampleTest(WorkingDirectoryTest):
             document = json.load(f)
         loads = document["load_cases"][0]["nodal_loads"]
         down = -sum(load["magnitude"] * load["direction"][2] for load in loads) + 20e3
+        down -= sum(load["magnitude"] * load["direction"][2] * (load["end_pos"] - load["start_pos"])
+                    for load in document["load_cases"][0]["line_loads"])
         sections = {s["id"]: s for s in document["sections"]}
         for member_set in document["member_sets"]:
             for m in member_set["members"]:

@@ -3,7 +3,7 @@ value of analyze(...).to_dict(), recorded from a known-good build in tests/golde
 
 Each case folder holds:
   case.json              the input document (a repository path) with its sha256 and what it covers
-  input.json             the document itself, for the cases that are not bundled examples
+  input.json             the document itself (a generated one, or a bundled example as it was)
   listing/console.txt    the bytes written to standard output by calculate_from_json
   listing/stderr.txt     the bytes written to standard error (usually none)
   listing/outcome.json   the returned text, or the exception's type and arguments

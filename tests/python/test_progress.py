@@ -33,6 +33,7 @@ def rigid_comb(n):
                                 "members": members}]
     load = document["load_cases"][0]["nodal_loads"][0]
     document["load_cases"][0]["nodal_loads"] = [dict(load, node=2 * n)]
+    document["load_cases"][0]["line_loads"] = []  # the portal's beam is not in the comb
     return json.dumps(document)
 
 

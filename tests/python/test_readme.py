@@ -52,7 +52,7 @@ class ReadmeTest(WorkingDirectoryTest):
         self.assertRegex(lines[1], r"^load case 1 \(Gravity and wind\): \d+\.\d\d mm in U[XYZ] at node \d+$")
         self.assertRegex(lines[2], r"^load case 2 \(Snow\): \d+\.\d\d mm in UZ at node \d+$")
         # The building's one support record holds every base: its FZ carries all the gravity,
-        # 1.35 times the nodal loads and 1.5 times 4 kN/m on a 6 m beam.
+        # 1.35 times its 960 kN (line loads on the beams) and 1.5 times 4 kN/m on a 6 m beam.
         fz = 1.35 * 960000 + 1.5 * 4000 * 6
         self.assertRegex(lines[3], rf"^ULS, support 1: FX -?\d+, FY -54000, FZ {fz:.0f}, ")
         self.assertRegex(lines[4], r"^beam \d+: My from -\d+\.\d to \d+\.\d kN m$")
@@ -105,6 +105,73 @@ class ReadmeTest(WorkingDirectoryTest):
         self.assertEqual([m["id"] for m in members], list(range(1, len(members) + 1)))
 
 
+def module_environment():
+    """The environment of a user who installed the project: this build's module and the
+    package velm found on the path, nothing of the repository in the working directory."""
+    import velm_calculations
+
+    env = dict(os.environ)
+    env["PYTHONPATH"] = os.pathsep.join(
+        [os.path.dirname(os.path.abspath(velm_calculations.__file__)), str(REPO / "python")])
+    return env
+
+
+def has_deflection_extremes():
+    import velm_calculations
+
+    return hasattr(velm_calculations.ResultSet, "deflection_extremes")
+
+
+class AnyFolderTest(WorkingDirectoryTest):
+    """Every Python example of the README runs from an empty folder, as written."""
+
+    def run_block(self, block):
+        return subprocess.run([sys.executable, "-c", block], cwd=self.cwd,
+                              env=module_environment(), stdout=subprocess.PIPE,
+                              stderr=subprocess.PIPE, text=True, timeout=300)
+
+    def test_no_example_depends_on_the_repository_folder(self):
+        for block in code_blocks("python") + code_blocks("py"):
+            with self.subTest(block.splitlines()[0]):
+                self.assertNotIn("sys.path", block)
+                self.assertNotRegex(block, r"[\"']examples/")
+
+    def test_every_example_runs_from_an_empty_folder(self):
+        blocks = code_blocks("python") + code_blocks("py")
+        self.assertGreaterEqual(len(blocks), 8)
+        for block in blocks:
+            with self.subTest(block.splitlines()[-1]):
+                if "velm.batch" in block:
+                    continue  # a Dask cluster: run as a script by test_batch_cluster
+                if "deflection_extremes" in block and not has_deflection_extremes():
+                    continue
+                finished = self.run_block(block)
+                self.assertEqual(finished.returncode, 0, finished.stderr)
+                self.assertTrue(finished.stdout.strip(), "the example prints its results")
+
+    @unittest.skipUnless(has_deflection_extremes(), "ResultSet.deflection_extremes is not built")
+    def test_builder_example_prints_the_beam_sag(self):
+        import velm_calculations
+
+        (block,) = [b for b in code_blocks("python") if "Model()" in b]
+        self.assertLessEqual(len(block.strip().splitlines()), 25)
+        finished = self.run_block(block)
+        self.assertEqual(finished.returncode, 0, finished.stderr)
+        match = re.fullmatch(r"beam 2: sag (\d+\.\d\d) mm = span / (\d+)\n", finished.stdout)
+        self.assertIsNotNone(match, finished.stdout)
+        sag = float(match[1]) / 1000
+        # Midspan of a beam under w with hogging end moments Ma, Mb, from the chord through its
+        # ends: 5 w L^4 / 384 E I - (Ma + Mb) L^2 / 16 E I; the largest sag lies near it.
+        result = velm_calculations.analyze_file(str(REPO / "examples" / "portal_frame.json"))
+        forces = result.load_cases[1].end_forces.tolist()[result.member_ids.index(2)]
+        w, span, stiffness = 20e3, 6.0, 210e9 * 23130e-8
+        midspan = (5 * w * span ** 4 / (384 * stiffness)
+                   - (abs(forces[4]) + abs(forces[10])) * span ** 2 / (16 * stiffness))
+        self.assertGreaterEqual(sag, midspan - 0.5e-5)
+        self.assertLessEqual(sag, 1.02 * midspan + 0.5e-5)
+        self.assertAlmostEqual(int(match[2]), span / sag, delta=span / sag * 0.01)
+
+
 class QuickStartTest(WorkingDirectoryTest):
     """The quick start in a virtual environment with the project installed as it says."""
 
@@ -155,7 +222,7 @@ class BundledExamplesTest(unittest.TestCase):
     def test_examples_match_the_generator(self):
         make_examples = load_generator()
         expected = {"portal_frame.json": make_examples.make_portal(),
-                    "building_frame.json": make_examples.make_building(3, 2, 4)}
+                    "building_frame.json": make_examples.make_building(3, 2, 4, gravity="lines")}
         for name, document in expected.items():
             with self.subTest(name):
                 with open(REPO / "examples" / name, encoding="utf-8") as f:
