@@ -128,6 +128,8 @@ def run(arguments: argparse.Namespace, engine: Any) -> bool:
                  f", vibration mode {arguments.vibration_mode}" if arguments.vibration_mode
                  else "")
         written.append((f"picture ({label.lower()} {result.id}{drawn})", arguments.svg))
+    if arguments.html:
+        written.append(write_viewer(engine, arguments, analysis, chosen))
     if arguments.full:
         try:
             outcome = run_listing(engine, model, arguments.full)
@@ -155,6 +157,26 @@ def read_model(model: pathlib.Path) -> dict[str, Any] | None:
     except (OSError, ValueError):
         return None
     return document if isinstance(document, dict) else None
+
+
+def write_viewer(engine: Any, arguments: argparse.Namespace, analysis: Analysis,
+                 chosen: list[tuple[str, Any]]) -> tuple[str, pathlib.Path]:
+    """Writes the viewer of the summarised result sets (all when no --case or --combination
+    names some) to arguments.html; the (label, path) of the file written."""
+    from velm.viewer import ViewerUnavailable, html_page
+    model = pathlib.Path(arguments.model)
+    document = read_model(model)
+    sets = [("case" if label.lower().startswith("load case") else "combination", result)
+            for label, result in chosen]
+    try:
+        page = html_page(analysis, document=document, title=model.name, up=arguments.up,
+                         result_sets=sets)
+        write_output(engine, arguments.html, page)
+    except ViewerUnavailable as error:
+        raise Failure(error) from None
+    except OSError as error:
+        raise Failure(f"cannot write {arguments.html}: {error}") from None
+    return "viewer", arguments.html
 
 
 def same_stream(first: Any, second: Any) -> bool:

@@ -47,6 +47,9 @@ def parse_arguments(argv: Sequence[str] | None) -> argparse.Namespace:
     parser.add_argument("--svg", metavar="OUT", type=pathlib.Path,
                         help="draw the frame and the deformed shape of the first summarised "
                         "result set to OUT")
+    parser.add_argument("--html", metavar="OUT", type=pathlib.Path,
+                        help="write a 3D viewer of the summarised result sets to OUT: one HTML "
+                        "file that opens offline in a browser (needs three.js: libjs-three)")
     parser.add_argument("--moments", action="store_true",
                         help="with --svg: also draw the bending moment diagram")
     parser.add_argument("--diagram", choices=("N", "Vy", "Vz", "T", "My", "Mz"),
