@@ -1,6 +1,8 @@
 #include "json/reader.hpp"
 
+#include <array>
 #include <charconv>
+#include <limits>
 #include <string>
 
 #include <fmt/format.h>
@@ -81,6 +83,11 @@ std::string quoted(std::string_view s) {
   return out;
 }
 
+// The powers of ten that doubles hold exactly.
+constexpr std::array<double, 23> kExactPowers = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                 1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                                 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
 }  // namespace
 
 ReadError Reader::invalid_type(std::string_view expected) {
@@ -131,6 +138,15 @@ ReadError Reader::invalid_type(std::string_view expected) {
 }
 
 Result<double> Reader::number_value(const Number& number) const {
+  // Digits below 2^53 and a power of ten up to 22 are both doubles exactly, so one product or
+  // quotient, rounded once, is the double nearest the literal.
+  if (number.digits <= 19 && number.mantissa <= (std::uint64_t{1} << 53) && number.scale >= -22 &&
+      number.scale <= 22) {
+    double value = static_cast<double>(number.mantissa);
+    value = number.scale < 0 ? value / kExactPowers[static_cast<std::size_t>(-number.scale)]
+                             : value * kExactPowers[static_cast<std::size_t>(number.scale)];
+    return number.negative ? -value : value;
+  }
   const char* first = text_.data() + number.begin;
   const char* last = text_.data() + number.end;
   double value = 0.0;
@@ -165,6 +181,9 @@ Result<Unsigned> Reader::read_unsigned(std::string_view expected) {
   if (*next != '-' && !is_digit(*next)) return std::unexpected(invalid_type(expected));
   auto number = scan_number();
   if (!number) return std::unexpected(number.error());
+  if (number->integral && !number->negative && number->digits <= 19 &&
+      number->mantissa <= std::numeric_limits<Unsigned>::max())
+    return static_cast<Unsigned>(number->mantissa);
   const std::string found = describe_number(*number);
   if (!number->integral || found.starts_with("floating")) {
     if (auto value = number_value(*number); !value) return std::unexpected(value.error());
@@ -281,6 +300,16 @@ Result<bool> Reader::next_key(bool& first, std::string& key) {
   return true;
 }
 
+Result<bool> Reader::next_key(bool& first, std::string_view& key) {
+  auto more = next_entry(first);
+  if (!more || !*more) return more;
+  key_start_ = pos_;
+  auto text = scan_string_view();
+  if (!text) return std::unexpected(text.error());
+  key = *text;
+  return true;
+}
+
 Result<bool> Reader::next_numeric_key(bool& first, std::uint32_t& key) {
   auto more = next_entry(first);
   if (!more || !*more) return more;
@@ -343,8 +372,8 @@ Result<void> Reader::skip_value() {
       return scan_ident("alse");
     case '"': {
       eat();
-      std::string ignored;
-      return scan_string(ignored);
+      if (auto ok = scan_string_view(); !ok) return std::unexpected(ok.error());
+      return {};
     }
     case '[':
     case '{':
@@ -366,7 +395,7 @@ Result<void> Reader::skip_nested() {
   if (auto ok = begin_container(); !ok) return ok;
   bool first = true;
   if (is_object) {
-    std::string key;
+    std::string_view key;
     while (true) {
       auto more = next_key(first, key);
       if (!more) return std::unexpected(more.error());

@@ -43,8 +43,12 @@ class Reader {
   // The byte index after the opening quote of the key next_key read last.
   std::size_t key_index() const { return key_start_; }
 
-  // Skips whitespace and returns the next byte without consuming it (none at the end).
-  std::optional<char> peek();
+  // Skips whitespace and returns the next byte without consuming it (none at the end). Every
+  // whitespace byte is at most ' ', so a byte above it is returned at once.
+  std::optional<char> peek() {
+    if (pos_ < text_.size() && static_cast<unsigned char>(text_[pos_]) > ' ') return text_[pos_];
+    return peek_past_space();
+  }
   void eat() { ++pos_; }
 
   // Errors stamped after the bytes consumed so far, or on the byte just peeked.
@@ -71,6 +75,9 @@ class Reader {
   void end_container() { --depth_; }
   Result<bool> next_element(bool& first);
   Result<bool> next_key(bool& first, std::string& key);
+  // The same, the key a view: into the text when it holds no escape and no byte beyond ASCII,
+  // else into a buffer of the reader's that the next key or skipped string overwrites.
+  Result<bool> next_key(bool& first, std::string_view& key);
   // A map key holding an unsigned 32-bit integer in quotes ("12").
   Result<bool> next_numeric_key(bool& first, std::uint32_t& key);
   Result<void> colon();
@@ -83,10 +90,16 @@ class Reader {
   Result<void> finish();
 
  private:
+  // A number literal's extent and its decimal parts: the digits as an integer (exact when there
+  // are at most 19 of them), and the power of ten that scales it (the exponent less the count of
+  // fraction digits).
   struct Number {
     std::size_t begin = 0, end = 0;
     bool negative = false;
     bool integral = true;  // no fraction and no exponent
+    int digits = 0;
+    std::uint64_t mantissa = 0;
+    std::int64_t scale = 0;
   };
 
   Result<bool> next_entry(bool& first);
@@ -96,6 +109,9 @@ class Reader {
   template <class Unsigned>
   Result<Unsigned> read_unsigned(std::string_view expected);
   Result<void> scan_string(std::string& out);
+  // The opening quote consumed: the string up to its closing quote, as next_key(view) keeps it.
+  Result<std::string_view> scan_string_view();
+  std::optional<char> peek_past_space();
   Result<void> scan_escape(std::string& out);
   Result<std::uint32_t> scan_hex4();
   Result<void> scan_ident(std::string_view rest);
@@ -110,6 +126,7 @@ class Reader {
   int depth_ = 0;
   std::vector<SkippedKey>* skipped_ = nullptr;
   std::size_t key_start_ = 0;
+  std::string buffer_;  // a string with escapes, decoded for scan_string_view
 };
 
 }  // namespace velm::json
