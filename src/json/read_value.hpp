@@ -39,6 +39,25 @@ inline ReadError at_record_end(Reader& reader, ReadError error, char closing) {
   return error;
 }
 
+// Whether two keys are equal, compared in line: keys are a few bytes long.
+inline bool same_key(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (a[i] != b[i]) return false;
+  return true;
+}
+
+// Reads the value of field `index` (from I on), returned as it is made.
+template <std::size_t I, class T>
+Result<void> read_field(Reader& reader, T& out, std::size_t index) {
+  if constexpr (I == field_count<T>) {
+    return {};
+  } else {
+    if (index == I) return read_value(reader, out.*(std::get<I>(Schema<T>::fields).member));
+    return read_field<I + 1>(reader, out, index);
+  }
+}
+
 // The keys of a record, in the order of its fields.
 template <class T, std::size_t... I>
 constexpr auto record_keys(std::index_sequence<I...>) {
@@ -51,13 +70,12 @@ constexpr auto record_keys(std::index_sequence<I...>) {
 template <class T, std::size_t... I>
 Result<void> read_field_by_key(Reader& reader, T& out, std::string_view key, std::bitset<64>& seen,
                                std::size_t& expected, std::index_sequence<I...> sequence) {
-  constexpr auto& fields = Schema<T>::fields;
   static constexpr auto keys = record_keys<T>(sequence);
   std::size_t index = sizeof...(I);
-  if (expected < keys.size() && keys[expected] == key)
+  if (expected < keys.size() && same_key(keys[expected], key))
     index = expected;
   else
-    (void)((key == keys[I] ? (index = I, true) : false) || ...);
+    (void)((same_key(key, keys[I]) ? (index = I, true) : false) || ...);
   if (index == sizeof...(I)) {  // not a field of this record: skipped whole
     if (std::vector<SkippedKey>* skipped = reader.skipped_keys())
       skipped->push_back({Schema<T>::name, std::string(key), reader.key_index()});
@@ -71,11 +89,7 @@ Result<void> read_field_by_key(Reader& reader, T& out, std::string_view key, std
   }
   seen.set(index);
   if (auto ok = reader.colon(); !ok) return ok;
-  Result<void> result;
-  (void)((I == index ? (result = read_value(reader, out.*(std::get<I>(fields).member)), true)
-                     : false) ||
-         ...);
-  return result;
+  return read_field<0>(reader, out, index);
 }
 
 template <class T, std::size_t... I>

@@ -256,8 +256,8 @@ bool Reader::keep_going() {
   return !monitor_->stop_requested();
 }
 
-Result<bool> Reader::next_element(bool& first) {
-  if (!keep_going()) return std::unexpected(ReadError{{}, pos_, true});
+// The monitor has been asked already.
+Result<bool> Reader::next_element_checked(bool& first) {
   auto next = peek();
   if (!next) return std::unexpected(peek_error("EOF while parsing a list"));
   if (*next == ']') return false;
@@ -272,9 +272,7 @@ Result<bool> Reader::next_element(bool& first) {
   return true;
 }
 
-// Moves to the key of the next entry of an object and consumes its opening quote; false (and
-// nothing consumed) when the object closes here.
-Result<bool> Reader::next_entry(bool& first) {
+Result<bool> Reader::next_entry_checked(bool& first) {
   auto next = peek();
   if (!next) return std::unexpected(peek_error("EOF while parsing an object"));
   if (*next == '}') return false;
@@ -300,16 +298,6 @@ Result<bool> Reader::next_key(bool& first, std::string& key) {
   return true;
 }
 
-Result<bool> Reader::next_key(bool& first, std::string_view& key) {
-  auto more = next_entry(first);
-  if (!more || !*more) return more;
-  key_start_ = pos_;
-  auto text = scan_string_view();
-  if (!text) return std::unexpected(text.error());
-  key = *text;
-  return true;
-}
-
 Result<bool> Reader::next_numeric_key(bool& first, std::uint32_t& key) {
   auto more = next_entry(first);
   if (!more || !*more) return more;
@@ -324,7 +312,7 @@ Result<bool> Reader::next_numeric_key(bool& first, std::uint32_t& key) {
   return true;
 }
 
-Result<void> Reader::colon() {
+Result<void> Reader::colon_missing() {
   const auto next = peek();
   if (!next) return std::unexpected(peek_error("EOF while parsing an object"));
   if (*next != ':') return std::unexpected(peek_error("expected `:`"));

@@ -73,14 +73,50 @@ class Reader {
   // end_* consumes the closing bracket or reports what stands in its way.
   Result<void> begin_container();
   void end_container() { --depth_; }
-  Result<bool> next_element(bool& first);
+  Result<bool> next_element(bool& first) {
+    if (monitor_ != nullptr && !keep_going()) return std::unexpected(ReadError{{}, pos_, true});
+    // The usual case decided in place: a value after `[` or after a comma; all else (and every
+    // error) the long way from where it starts.
+    std::size_t at = skip_space(pos_);
+    if (at < text_.size()) {
+      if (first) {
+        if (text_[at] != ']') {
+          pos_ = at;
+          first = false;
+          return true;
+        }
+      } else if (text_[at] == ',') {
+        at = skip_space(at + 1);
+        if (at < text_.size() && text_[at] != ']') {
+          pos_ = at;
+          return true;
+        }
+      }
+    }
+    return next_element_checked(first);
+  }
   Result<bool> next_key(bool& first, std::string& key);
   // The same, the key a view: into the text when it holds no escape and no byte beyond ASCII,
   // else into a buffer of the reader's that the next key or skipped string overwrites.
-  Result<bool> next_key(bool& first, std::string_view& key);
+  Result<bool> next_key(bool& first, std::string_view& key) {
+    auto more = next_entry(first);
+    if (!more || !*more) return more;
+    key_start_ = pos_;
+    auto text = scan_string_view();
+    if (!text) return std::unexpected(text.error());
+    key = *text;
+    return true;
+  }
   // A map key holding an unsigned 32-bit integer in quotes ("12").
   Result<bool> next_numeric_key(bool& first, std::uint32_t& key);
-  Result<void> colon();
+  Result<void> colon() {
+    const std::size_t at = skip_space(pos_);
+    if (at < text_.size() && text_[at] == ':') {
+      pos_ = at + 1;
+      return {};
+    }
+    return colon_missing();
+  }
   Result<void> end_seq();
   Result<void> end_map();
 
@@ -102,7 +138,30 @@ class Reader {
     std::int64_t scale = 0;
   };
 
-  Result<bool> next_entry(bool& first);
+  // Moves to the key of the next entry of an object and consumes its opening quote; false (and
+  // nothing consumed) when the object closes here. The usual case is decided in place.
+  Result<bool> next_entry(bool& first) {
+    std::size_t at = skip_space(pos_);
+    if (at < text_.size() && !first && text_[at] == ',')
+      at = skip_space(at + 1);
+    else if (!first)
+      return next_entry_checked(first);
+    if (at < text_.size() && text_[at] == '"') {
+      pos_ = at + 1;
+      first = false;
+      return true;
+    }
+    return next_entry_checked(first);
+  }
+  Result<bool> next_entry_checked(bool& first);
+  Result<bool> next_element_checked(bool& first);
+  Result<void> colon_missing();
+  std::size_t skip_space(std::size_t at) const {
+    while (at < text_.size() && static_cast<unsigned char>(text_[at]) <= ' ' &&
+           (text_[at] == ' ' || text_[at] == '\n' || text_[at] == '\t' || text_[at] == '\r'))
+      ++at;
+    return at;
+  }
   Result<Number> scan_number();
   Result<double> number_value(const Number& number) const;
   std::string describe_number(const Number& number) const;
