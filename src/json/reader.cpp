@@ -83,11 +83,6 @@ std::string quoted(std::string_view s) {
   return out;
 }
 
-// The powers of ten that doubles hold exactly.
-constexpr std::array<double, 23> kExactPowers = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                                 1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                                 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-
 }  // namespace
 
 ReadError Reader::invalid_type(std::string_view expected) {
@@ -198,14 +193,14 @@ Result<Unsigned> Reader::read_unsigned(std::string_view expected) {
   return value;
 }
 
-Result<std::uint32_t> Reader::read_u32() {
+Result<std::uint32_t> Reader::read_u32_checked() {
   return read_unsigned<std::uint32_t>("u32");
 }
 Result<std::uint64_t> Reader::read_u64() {
   return read_unsigned<std::uint64_t>("u64");
 }
 
-Result<double> Reader::read_f64() {
+Result<double> Reader::read_f64_checked() {
   const auto next = peek();
   if (!next) return std::unexpected(peek_error("EOF while parsing a value"));
   if (*next != '-' && !is_digit(*next)) return std::unexpected(invalid_type("f64"));
@@ -236,7 +231,7 @@ Result<std::string> Reader::read_string(std::string_view expected) {
   return out;
 }
 
-Result<bool> Reader::read_null() {
+Result<bool> Reader::read_null_checked() {
   const auto next = peek();
   if (next != 'n') return false;
   eat();

@@ -3,6 +3,7 @@
 // no document tree.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <expected>
@@ -60,13 +61,52 @@ class Reader {
   ReadError invalid_type(std::string_view expected);
 
   // Scalars. Each skips leading whitespace and reports a value of another kind as invalid type.
-  Result<std::uint32_t> read_u32();
+  // The usual numbers (short plain decimals, with neither exponent nor leading zeros) are read
+  // in place; every other literal, and every error, the long way from where it starts.
+  Result<std::uint32_t> read_u32() {
+    const std::size_t at = skip_space(pos_);
+    const PlainNumber plain = plain_number(at);
+    if (plain.end != 0 && !plain.negative && plain.fraction_digits < 0 && plain.digits <= 9) {
+      pos_ = plain.end;
+      return static_cast<std::uint32_t>(plain.mantissa);
+    }
+    return read_u32_checked();
+  }
   Result<std::uint64_t> read_u64();
-  Result<double> read_f64();
+  Result<double> read_f64() {
+    const std::size_t at = skip_space(pos_);
+    const PlainNumber plain = plain_number(at);
+    // Digits below 2^53 and a power of ten up to 22 are both doubles exactly, so one quotient,
+    // rounded once, is the double nearest the literal.
+    if (plain.end != 0 && plain.mantissa <= (std::uint64_t{1} << 53)) {
+      pos_ = plain.end;
+      double value = static_cast<double>(plain.mantissa);
+      if (plain.fraction_digits > 0)
+        value /= kExactPowers[static_cast<std::size_t>(plain.fraction_digits)];
+      return plain.negative ? -value : value;
+    }
+    return read_f64_checked();
+  }
   Result<bool> read_bool();
   Result<std::string> read_string(std::string_view expected = "a string");
   // True (and consumed) when the next value is null.
-  Result<bool> read_null();
+  Result<bool> read_null() {
+    const std::size_t at = skip_space(pos_);
+    if (at < text_.size() && text_[at] != 'n') {
+      pos_ = at;
+      return false;
+    }
+    if (text_.substr(at, 4) == "null") {
+      pos_ = at + 4;
+      return true;
+    }
+    return read_null_checked();
+  }
+
+  // The powers of ten that doubles hold exactly.
+  static constexpr std::array<double, 23> kExactPowers = {
+      1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+      1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
   // Containers: begin_* checks the nesting limit and consumes the bracket after the caller
   // has peeked it; next_* returns false when the closing bracket is next (not consumed);
@@ -102,11 +142,26 @@ class Reader {
     auto more = next_entry(first);
     if (!more || !*more) return more;
     key_start_ = pos_;
+    std::size_t end = pos_;
+    while (end < text_.size() && !kStringStops[static_cast<unsigned char>(text_[end])]) ++end;
+    if (end < text_.size() && text_[end] == '"') {  // plain: a view into the text
+      key = text_.substr(pos_, end - pos_);
+      pos_ = end + 1;
+      return true;
+    }
     auto text = scan_string_view();
     if (!text) return std::unexpected(text.error());
     key = *text;
     return true;
   }
+
+  // The bytes that end a plain run of a string: the quote, the backslash, control characters
+  // and every byte beyond ASCII (which starts a sequence to check).
+  static constexpr std::array<bool, 256> kStringStops = [] {
+    std::array<bool, 256> stops{};
+    for (std::size_t c = 0; c < 256; ++c) stops[c] = c == '"' || c == '\\' || c < 0x20 || c >= 0x80;
+    return stops;
+  }();
   // A map key holding an unsigned 32-bit integer in quotes ("12").
   Result<bool> next_numeric_key(bool& first, std::uint32_t& key);
   Result<void> colon() {
@@ -154,6 +209,45 @@ class Reader {
     return next_entry_checked(first);
   }
   Result<bool> next_entry_checked(bool& first);
+  Result<std::uint32_t> read_u32_checked();
+  Result<double> read_f64_checked();
+  Result<bool> read_null_checked();
+
+  // A number literal of the usual form at `at`: an optional minus, at most 19 digits without a
+  // leading zero (but "0" itself) and at most one point among them, no exponent, ended by a
+  // byte that cannot continue a number. `end` is 0 when the literal has another form.
+  struct PlainNumber {
+    std::size_t end = 0;
+    std::uint64_t mantissa = 0;
+    int digits = 0;
+    int fraction_digits = -1;  // -1 without a point
+    bool negative = false;
+  };
+  PlainNumber plain_number(std::size_t at) const {
+    PlainNumber plain;
+    const std::size_t size = text_.size();
+    if (at < size && text_[at] == '-') {
+      plain.negative = true;
+      ++at;
+    }
+    const std::size_t digits_start = at;
+    for (; at < size && text_[at] >= '0' && text_[at] <= '9'; ++at)
+      plain.mantissa = 10 * plain.mantissa + static_cast<std::uint64_t>(text_[at] - '0');
+    std::size_t count = at - digits_start;
+    if (count == 0 || (count > 1 && text_[digits_start] == '0')) return {};
+    if (at < size && text_[at] == '.') {
+      const std::size_t fraction_start = ++at;
+      for (; at < size && text_[at] >= '0' && text_[at] <= '9'; ++at)
+        plain.mantissa = 10 * plain.mantissa + static_cast<std::uint64_t>(text_[at] - '0');
+      if (at == fraction_start) return {};
+      plain.fraction_digits = static_cast<int>(at - fraction_start);
+      count += at - fraction_start;
+    }
+    if (count > 19 || (at < size && (text_[at] == 'e' || text_[at] == 'E'))) return {};
+    plain.digits = static_cast<int>(count);
+    plain.end = at;
+    return plain;
+  }
   Result<bool> next_element_checked(bool& first);
   Result<void> colon_missing();
   std::size_t skip_space(std::size_t at) const {

@@ -37,26 +37,18 @@ void append_utf8(std::string& out, std::uint32_t cp) {
   }
 }
 
-// The bytes that end a plain run of a string: the quote, the backslash, control characters and
-// every byte beyond ASCII (which starts a sequence to check).
-constexpr std::array<bool, 256> kStringStops = [] {
-  std::array<bool, 256> stops{};
-  for (std::size_t c = 0; c < 256; ++c) stops[c] = c == '"' || c == '\\' || c < 0x20 || c >= 0x80;
-  return stops;
-}();
-
 // The end of the plain run of string bytes that starts at `pos`.
 std::size_t plain_run_end(std::string_view text, std::size_t pos) {
   const auto* const bytes = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t size = text.size();
   while (pos + 4 <= size) {
-    if (kStringStops[bytes[pos]]) return pos;
-    if (kStringStops[bytes[pos + 1]]) return pos + 1;
-    if (kStringStops[bytes[pos + 2]]) return pos + 2;
-    if (kStringStops[bytes[pos + 3]]) return pos + 3;
+    if (Reader::kStringStops[bytes[pos]]) return pos;
+    if (Reader::kStringStops[bytes[pos + 1]]) return pos + 1;
+    if (Reader::kStringStops[bytes[pos + 2]]) return pos + 2;
+    if (Reader::kStringStops[bytes[pos + 3]]) return pos + 3;
     pos += 4;
   }
-  while (pos < size && !kStringStops[bytes[pos]]) ++pos;
+  while (pos < size && !Reader::kStringStops[bytes[pos]]) ++pos;
   return pos;
 }
 
