@@ -343,6 +343,15 @@ Result<void> Reader::end_map() {
 Result<void> Reader::skip_value() {
   const auto next = peek();
   if (!next) return std::unexpected(peek_error("EOF while parsing a value"));
+  // The usual scalars pass at once: a plain number is always in range.
+  if (const PlainNumber plain = plain_number(pos_); plain.end != 0) {
+    pos_ = plain.end;
+    return {};
+  }
+  if (text_.substr(pos_, 4) == "null" || text_.substr(pos_, 4) == "true") {
+    pos_ += 4;
+    return {};
+  }
   switch (*next) {
     case 'n':
       eat();

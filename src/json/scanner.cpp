@@ -37,21 +37,6 @@ void append_utf8(std::string& out, std::uint32_t cp) {
   }
 }
 
-// The end of the plain run of string bytes that starts at `pos`.
-std::size_t plain_run_end(std::string_view text, std::size_t pos) {
-  const auto* const bytes = reinterpret_cast<const unsigned char*>(text.data());
-  const std::size_t size = text.size();
-  while (pos + 4 <= size) {
-    if (Reader::kStringStops[bytes[pos]]) return pos;
-    if (Reader::kStringStops[bytes[pos + 1]]) return pos + 1;
-    if (Reader::kStringStops[bytes[pos + 2]]) return pos + 2;
-    if (Reader::kStringStops[bytes[pos + 3]]) return pos + 3;
-    pos += 4;
-  }
-  while (pos < size && !Reader::kStringStops[bytes[pos]]) ++pos;
-  return pos;
-}
-
 }  // namespace
 
 std::optional<char> Reader::peek_past_space() {
@@ -145,7 +130,7 @@ Result<void> Reader::scan_ident(std::string_view rest) {
 Result<void> Reader::scan_string(std::string& out) {
   while (true) {
     const std::size_t run = pos_;
-    pos_ = plain_run_end(text_, pos_);
+    pos_ = plain_run_end(pos_);
     out.append(text_.substr(run, pos_ - run));
     if (pos_ == text_.size()) return std::unexpected(error("EOF while parsing a string"));
     const auto c = static_cast<unsigned char>(text_[pos_]);
@@ -174,7 +159,7 @@ Result<void> Reader::scan_string(std::string& out) {
 
 Result<std::string_view> Reader::scan_string_view() {
   const std::size_t run = pos_;
-  pos_ = plain_run_end(text_, pos_);
+  pos_ = plain_run_end(pos_);
   if (pos_ < text_.size() && text_[pos_] == '"') {
     eat();
     return text_.substr(run, pos_ - 1 - run);

@@ -106,6 +106,38 @@ TEST(ReaderFastPaths, IntegersKeepTheLimitsOfTheirType) {
             "invalid type: floating point `1.0`, expected u32");
 }
 
+TEST(ReaderFastPaths, StringsStopAtEveryKindOfByteWhereverItLies) {
+  // The plain runs are found eight bytes at a time: put each byte that ends one at every offset.
+  for (std::size_t k = 0; k < 20; ++k) {
+    const std::string head(k, 'a');
+    EXPECT_EQ(read_document<std::string>("\"" + head + "\"").value_or("?"), head);
+    EXPECT_EQ(read_document<std::string>("\"" + head + "\\n" + head + "\"").value_or("?"),
+              head + "\n" + head);
+    EXPECT_EQ(read_document<std::string>("\"" + head + "\xC3\xA9~\"").value_or("?"),
+              head + "\xC3\xA9~");
+    const auto control = read_document<std::string>("\"" + head + "\x1F" + head + "\"");
+    ASSERT_FALSE(control.has_value()) << k;
+    EXPECT_EQ(control.error().message,
+              "control character (\\u0000-\\u001F) found while parsing a string");
+    EXPECT_EQ(control.error().index, k + 2);  // just after the control byte
+    const auto bad = read_document<std::string>("\"" + head + "\xFF\"");
+    ASSERT_FALSE(bad.has_value()) << k;
+    EXPECT_EQ(bad.error().message, "invalid unicode code point");
+    EXPECT_EQ(bad.error().index, k + 2);
+    const auto open = read_document<std::string>("\"" + head);
+    ASSERT_FALSE(open.has_value()) << k;
+    EXPECT_EQ(open.error().message, "EOF while parsing a string");
+    EXPECT_EQ(open.error().index, k + 1);
+    // The same for a key, which is viewed in place when plain: one letter of it escaped.
+    std::string name = "classification";
+    const std::size_t j = k % name.size();
+    name.replace(j, 1, fmt::format("\\u{:04x}", static_cast<int>(name[j])));
+    const auto duplicate = testing::parse_error(testing::with_member_sets(
+        "[{" + std::string(k, ' ') + "\"classification\":\"a\",\"" + name + "\":\"b\"}]"));
+    EXPECT_EQ(duplicate.substr(0, 32), "duplicate field `classification`") << name;
+  }
+}
+
 // One member set whose member carries `fields` (id first) and nothing else.
 std::string one_member_set(const std::string& member_fields) {
   return testing::with_member_sets(R"([{"id":1,"l_y":null,"l_z":null,"members":[{)" +
