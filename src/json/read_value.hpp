@@ -39,30 +39,57 @@ inline ReadError at_record_end(Reader& reader, ReadError error, char closing) {
   return error;
 }
 
+// Whether two keys are equal, compared in line: keys are a few bytes long.
+inline bool same_key(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (a[i] != b[i]) return false;
+  return true;
+}
+
+// Reads the value of field `index` (from I on), returned as it is made.
+template <std::size_t I, class T>
+Result<void> read_field(Reader& reader, T& out, std::size_t index) {
+  if constexpr (I == field_count<T>) {
+    return {};
+  } else {
+    if (index == I) return read_value(reader, out.*(std::get<I>(Schema<T>::fields).member));
+    return read_field<I + 1>(reader, out, index);
+  }
+}
+
+// The keys of a record, in the order of its fields.
+template <class T, std::size_t... I>
+constexpr auto record_keys(std::index_sequence<I...>) {
+  return std::array<std::string_view, sizeof...(I)>{std::get<I>(Schema<T>::fields).key...};
+}
+
+// Reads the value of the field named `key`. Documents name a record's fields in the order of
+// its table, so the field after the one read last (`expected`) is tried first; `expected`
+// becomes the field after this one.
 template <class T, std::size_t... I>
 Result<void> read_field_by_key(Reader& reader, T& out, std::string_view key, std::bitset<64>& seen,
-                               std::index_sequence<I...>) {
-  constexpr auto& fields = Schema<T>::fields;
+                               std::size_t& expected, std::index_sequence<I...> sequence) {
+  static constexpr auto keys = record_keys<T>(sequence);
   std::size_t index = sizeof...(I);
-  (void)((key == std::get<I>(fields).key ? (index = I, true) : false) || ...);
+  if (expected < keys.size() && same_key(keys[expected], key))
+    index = expected;
+  else
+    (void)((same_key(key, keys[I]) ? (index = I, true) : false) || ...);
   if (index == sizeof...(I)) {  // not a field of this record: skipped whole
     if (std::vector<SkippedKey>* skipped = reader.skipped_keys())
       skipped->push_back({Schema<T>::name, std::string(key), reader.key_index()});
     if (auto ok = reader.colon(); !ok) return ok;
     return reader.skip_value();
   }
+  expected = index + 1;
   if (seen[index]) {
-    static constexpr std::array<std::string_view, sizeof...(I)> keys = {std::get<I>(fields).key...};
     return fail(
         at_record_end(reader, reader.error(fmt::format("duplicate field `{}`", keys[index])), '}'));
   }
   seen.set(index);
   if (auto ok = reader.colon(); !ok) return ok;
-  Result<void> result;
-  (void)((I == index ? (result = read_value(reader, out.*(std::get<I>(fields).member)), true)
-                     : false) ||
-         ...);
-  return result;
+  return read_field<0>(reader, out, index);
 }
 
 template <class T, std::size_t... I>
@@ -121,12 +148,14 @@ Result<void> read_record(Reader& reader, T& out) {
     if (auto ok = reader.begin_container(); !ok) return ok;
     std::bitset<64> seen;
     bool first = true;
-    std::string key;
+    std::string_view key;
+    std::size_t expected = 0;
     while (true) {
       auto more = reader.next_key(first, key);
       if (!more) return fail(more.error());
       if (!*more) break;
-      auto ok = read_field_by_key(reader, out, key, seen, std::make_index_sequence<count>{});
+      auto ok =
+          read_field_by_key(reader, out, key, seen, expected, std::make_index_sequence<count>{});
       if (!ok) return ok;
     }
     reader.end_container();

@@ -1,6 +1,8 @@
 #include "json/reader.hpp"
 
+#include <array>
 #include <charconv>
+#include <limits>
 #include <string>
 
 #include <fmt/format.h>
@@ -131,6 +133,15 @@ ReadError Reader::invalid_type(std::string_view expected) {
 }
 
 Result<double> Reader::number_value(const Number& number) const {
+  // Digits below 2^53 and a power of ten up to 22 are both doubles exactly, so one product or
+  // quotient, rounded once, is the double nearest the literal.
+  if (number.digits <= 19 && number.mantissa <= (std::uint64_t{1} << 53) && number.scale >= -22 &&
+      number.scale <= 22) {
+    double value = static_cast<double>(number.mantissa);
+    value = number.scale < 0 ? value / kExactPowers[static_cast<std::size_t>(-number.scale)]
+                             : value * kExactPowers[static_cast<std::size_t>(number.scale)];
+    return number.negative ? -value : value;
+  }
   const char* first = text_.data() + number.begin;
   const char* last = text_.data() + number.end;
   double value = 0.0;
@@ -165,6 +176,9 @@ Result<Unsigned> Reader::read_unsigned(std::string_view expected) {
   if (*next != '-' && !is_digit(*next)) return std::unexpected(invalid_type(expected));
   auto number = scan_number();
   if (!number) return std::unexpected(number.error());
+  if (number->integral && !number->negative && number->digits <= 19 &&
+      number->mantissa <= std::numeric_limits<Unsigned>::max())
+    return static_cast<Unsigned>(number->mantissa);
   const std::string found = describe_number(*number);
   if (!number->integral || found.starts_with("floating")) {
     if (auto value = number_value(*number); !value) return std::unexpected(value.error());
@@ -179,14 +193,14 @@ Result<Unsigned> Reader::read_unsigned(std::string_view expected) {
   return value;
 }
 
-Result<std::uint32_t> Reader::read_u32() {
+Result<std::uint32_t> Reader::read_u32_checked() {
   return read_unsigned<std::uint32_t>("u32");
 }
 Result<std::uint64_t> Reader::read_u64() {
   return read_unsigned<std::uint64_t>("u64");
 }
 
-Result<double> Reader::read_f64() {
+Result<double> Reader::read_f64_checked() {
   const auto next = peek();
   if (!next) return std::unexpected(peek_error("EOF while parsing a value"));
   if (*next != '-' && !is_digit(*next)) return std::unexpected(invalid_type("f64"));
@@ -217,7 +231,7 @@ Result<std::string> Reader::read_string(std::string_view expected) {
   return out;
 }
 
-Result<bool> Reader::read_null() {
+Result<bool> Reader::read_null_checked() {
   const auto next = peek();
   if (next != 'n') return false;
   eat();
@@ -237,8 +251,8 @@ bool Reader::keep_going() {
   return !monitor_->stop_requested();
 }
 
-Result<bool> Reader::next_element(bool& first) {
-  if (!keep_going()) return std::unexpected(ReadError{{}, pos_, true});
+// The monitor has been asked already.
+Result<bool> Reader::next_element_checked(bool& first) {
   auto next = peek();
   if (!next) return std::unexpected(peek_error("EOF while parsing a list"));
   if (*next == ']') return false;
@@ -253,9 +267,7 @@ Result<bool> Reader::next_element(bool& first) {
   return true;
 }
 
-// Moves to the key of the next entry of an object and consumes its opening quote; false (and
-// nothing consumed) when the object closes here.
-Result<bool> Reader::next_entry(bool& first) {
+Result<bool> Reader::next_entry_checked(bool& first) {
   auto next = peek();
   if (!next) return std::unexpected(peek_error("EOF while parsing an object"));
   if (*next == '}') return false;
@@ -295,7 +307,7 @@ Result<bool> Reader::next_numeric_key(bool& first, std::uint32_t& key) {
   return true;
 }
 
-Result<void> Reader::colon() {
+Result<void> Reader::colon_missing() {
   const auto next = peek();
   if (!next) return std::unexpected(peek_error("EOF while parsing an object"));
   if (*next != ':') return std::unexpected(peek_error("expected `:`"));
@@ -331,6 +343,15 @@ Result<void> Reader::end_map() {
 Result<void> Reader::skip_value() {
   const auto next = peek();
   if (!next) return std::unexpected(peek_error("EOF while parsing a value"));
+  // The usual scalars pass at once: a plain number is always in range.
+  if (const PlainNumber plain = plain_number(pos_); plain.end != 0) {
+    pos_ = plain.end;
+    return {};
+  }
+  if (text_.substr(pos_, 4) == "null" || text_.substr(pos_, 4) == "true") {
+    pos_ += 4;
+    return {};
+  }
   switch (*next) {
     case 'n':
       eat();
@@ -343,8 +364,8 @@ Result<void> Reader::skip_value() {
       return scan_ident("alse");
     case '"': {
       eat();
-      std::string ignored;
-      return scan_string(ignored);
+      if (auto ok = scan_string_view(); !ok) return std::unexpected(ok.error());
+      return {};
     }
     case '[':
     case '{':
@@ -366,7 +387,7 @@ Result<void> Reader::skip_nested() {
   if (auto ok = begin_container(); !ok) return ok;
   bool first = true;
   if (is_object) {
-    std::string key;
+    std::string_view key;
     while (true) {
       auto more = next_key(first, key);
       if (!more) return std::unexpected(more.error());

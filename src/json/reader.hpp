@@ -3,8 +3,11 @@
 // no document tree.
 #pragma once
 
+#include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <expected>
 #include <optional>
 #include <string>
@@ -43,8 +46,12 @@ class Reader {
   // The byte index after the opening quote of the key next_key read last.
   std::size_t key_index() const { return key_start_; }
 
-  // Skips whitespace and returns the next byte without consuming it (none at the end).
-  std::optional<char> peek();
+  // Skips whitespace and returns the next byte without consuming it (none at the end). Every
+  // whitespace byte is at most ' ', so a byte above it is returned at once.
+  std::optional<char> peek() {
+    if (pos_ < text_.size() && static_cast<unsigned char>(text_[pos_]) > ' ') return text_[pos_];
+    return peek_past_space();
+  }
   void eat() { ++pos_; }
 
   // Errors stamped after the bytes consumed so far, or on the byte just peeked.
@@ -56,24 +63,116 @@ class Reader {
   ReadError invalid_type(std::string_view expected);
 
   // Scalars. Each skips leading whitespace and reports a value of another kind as invalid type.
-  Result<std::uint32_t> read_u32();
+  // The usual numbers (short plain decimals, with neither exponent nor leading zeros) are read
+  // in place; every other literal, and every error, the long way from where it starts.
+  Result<std::uint32_t> read_u32() {
+    const std::size_t at = skip_space(pos_);
+    const PlainNumber plain = plain_number(at);
+    if (plain.end != 0 && !plain.negative && plain.fraction_digits < 0 && plain.digits <= 9) {
+      pos_ = plain.end;
+      return static_cast<std::uint32_t>(plain.mantissa);
+    }
+    return read_u32_checked();
+  }
   Result<std::uint64_t> read_u64();
-  Result<double> read_f64();
+  Result<double> read_f64() {
+    const std::size_t at = skip_space(pos_);
+    const PlainNumber plain = plain_number(at);
+    // Digits below 2^53 and a power of ten up to 22 are both doubles exactly, so one quotient,
+    // rounded once, is the double nearest the literal.
+    if (plain.end != 0 && plain.mantissa <= (std::uint64_t{1} << 53)) {
+      pos_ = plain.end;
+      double value = static_cast<double>(plain.mantissa);
+      if (plain.fraction_digits > 0)
+        value /= kExactPowers[static_cast<std::size_t>(plain.fraction_digits)];
+      return plain.negative ? -value : value;
+    }
+    return read_f64_checked();
+  }
   Result<bool> read_bool();
   Result<std::string> read_string(std::string_view expected = "a string");
   // True (and consumed) when the next value is null.
-  Result<bool> read_null();
+  Result<bool> read_null() {
+    const std::size_t at = skip_space(pos_);
+    if (at < text_.size() && text_[at] != 'n') {
+      pos_ = at;
+      return false;
+    }
+    if (text_.substr(at, 4) == "null") {
+      pos_ = at + 4;
+      return true;
+    }
+    return read_null_checked();
+  }
+
+  // The powers of ten that doubles hold exactly.
+  static constexpr std::array<double, 23> kExactPowers = {
+      1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+      1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
   // Containers: begin_* checks the nesting limit and consumes the bracket after the caller
   // has peeked it; next_* returns false when the closing bracket is next (not consumed);
   // end_* consumes the closing bracket or reports what stands in its way.
   Result<void> begin_container();
   void end_container() { --depth_; }
-  Result<bool> next_element(bool& first);
+  Result<bool> next_element(bool& first) {
+    if (monitor_ != nullptr && !keep_going()) return std::unexpected(ReadError{{}, pos_, true});
+    // The usual case decided in place: a value after `[` or after a comma; all else (and every
+    // error) the long way from where it starts.
+    std::size_t at = skip_space(pos_);
+    if (at < text_.size()) {
+      if (first) {
+        if (text_[at] != ']') {
+          pos_ = at;
+          first = false;
+          return true;
+        }
+      } else if (text_[at] == ',') {
+        at = skip_space(at + 1);
+        if (at < text_.size() && text_[at] != ']') {
+          pos_ = at;
+          return true;
+        }
+      }
+    }
+    return next_element_checked(first);
+  }
   Result<bool> next_key(bool& first, std::string& key);
+  // The same, the key a view: into the text when it holds no escape and no byte beyond ASCII,
+  // else into a buffer of the reader's that the next key or skipped string overwrites.
+  Result<bool> next_key(bool& first, std::string_view& key) {
+    auto more = next_entry(first);
+    if (!more || !*more) return more;
+    key_start_ = pos_;
+    const std::size_t end = plain_run_end(pos_);
+    if (end < text_.size() && text_[end] == '"') {  // plain: a view into the text
+      key = text_.substr(pos_, end - pos_);
+      pos_ = end + 1;
+      return true;
+    }
+    auto text = scan_string_view();
+    if (!text) return std::unexpected(text.error());
+    key = *text;
+    return true;
+  }
+
+  // The bytes that end a plain run of a string: the quote, the backslash, control characters
+  // and every byte beyond ASCII (which starts a sequence to check).
+  static constexpr std::array<bool, 256> kStringStops = [] {
+    std::array<bool, 256> stops{};
+    for (std::size_t c = 0; c < 256; ++c) stops[c] = c == '"' || c == '\\' || c < 0x20 || c >= 0x80;
+    return stops;
+  }();
   // A map key holding an unsigned 32-bit integer in quotes ("12").
   Result<bool> next_numeric_key(bool& first, std::uint32_t& key);
-  Result<void> colon();
+  Result<void> colon() {
+    const std::size_t at = skip_space(pos_);
+    if (at < text_.size() && text_[at] == ':') {
+      pos_ = at + 1;
+      return {};
+    }
+    return colon_missing();
+  }
   Result<void> end_seq();
   Result<void> end_map();
 
@@ -83,19 +182,113 @@ class Reader {
   Result<void> finish();
 
  private:
+  // A number literal's extent and its decimal parts: the digits as an integer (exact when there
+  // are at most 19 of them), and the power of ten that scales it (the exponent less the count of
+  // fraction digits).
   struct Number {
     std::size_t begin = 0, end = 0;
     bool negative = false;
     bool integral = true;  // no fraction and no exponent
+    int digits = 0;
+    std::uint64_t mantissa = 0;
+    std::int64_t scale = 0;
   };
 
-  Result<bool> next_entry(bool& first);
+  // Moves to the key of the next entry of an object and consumes its opening quote; false (and
+  // nothing consumed) when the object closes here. The usual case is decided in place.
+  Result<bool> next_entry(bool& first) {
+    std::size_t at = skip_space(pos_);
+    if (at < text_.size() && !first && text_[at] == ',')
+      at = skip_space(at + 1);
+    else if (!first)
+      return next_entry_checked(first);
+    if (at < text_.size() && text_[at] == '"') {
+      pos_ = at + 1;
+      first = false;
+      return true;
+    }
+    return next_entry_checked(first);
+  }
+  Result<bool> next_entry_checked(bool& first);
+  Result<std::uint32_t> read_u32_checked();
+  Result<double> read_f64_checked();
+  Result<bool> read_null_checked();
+
+  // A number literal of the usual form at `at`: an optional minus, at most 19 digits without a
+  // leading zero (but "0" itself) and at most one point among them, no exponent, ended by a
+  // byte that cannot continue a number. `end` is 0 when the literal has another form.
+  struct PlainNumber {
+    std::size_t end = 0;
+    std::uint64_t mantissa = 0;
+    int digits = 0;
+    int fraction_digits = -1;  // -1 without a point
+    bool negative = false;
+  };
+  // The end of the run of plain string bytes (none of kStringStops) that starts at `at`. On
+  // little-endian machines eight bytes at a time, each test exact per byte: with the high bits
+  // cleared, adding 0x60 sets a byte's high bit unless it is below 0x20, and adding 0x7F to its
+  // xor with a byte sets the high bit unless the two are equal (no carry crosses bytes).
+  std::size_t plain_run_end(std::size_t at) const {
+    const std::size_t size = text_.size();
+    if constexpr (std::endian::native == std::endian::little) {
+      constexpr std::uint64_t kHigh = 0x8080808080808080u, kLow = 0x7F7F7F7F7F7F7F7Fu;
+      for (; at + 8 <= size; at += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text_.data() + at, sizeof word);
+        const std::uint64_t low = word & kLow;
+        const std::uint64_t control = ~(low + 0x6060606060606060u);
+        const std::uint64_t quote = ~((low ^ 0x2222222222222222u) + kLow);
+        const std::uint64_t backslash = ~((low ^ 0x5C5C5C5C5C5C5C5Cu) + kLow);
+        const std::uint64_t stops = (word | control | quote | backslash) & kHigh;
+        if (stops != 0) return at + static_cast<std::size_t>(std::countr_zero(stops)) / 8;
+      }
+    }
+    while (at < size && !kStringStops[static_cast<unsigned char>(text_[at])]) ++at;
+    return at;
+  }
+
+  PlainNumber plain_number(std::size_t at) const {
+    PlainNumber plain;
+    const std::size_t size = text_.size();
+    if (at < size && text_[at] == '-') {
+      plain.negative = true;
+      ++at;
+    }
+    const std::size_t digits_start = at;
+    for (; at < size && text_[at] >= '0' && text_[at] <= '9'; ++at)
+      plain.mantissa = 10 * plain.mantissa + static_cast<std::uint64_t>(text_[at] - '0');
+    std::size_t count = at - digits_start;
+    if (count == 0 || (count > 1 && text_[digits_start] == '0')) return {};
+    if (at < size && text_[at] == '.') {
+      const std::size_t fraction_start = ++at;
+      for (; at < size && text_[at] >= '0' && text_[at] <= '9'; ++at)
+        plain.mantissa = 10 * plain.mantissa + static_cast<std::uint64_t>(text_[at] - '0');
+      if (at == fraction_start) return {};
+      plain.fraction_digits = static_cast<int>(at - fraction_start);
+      count += at - fraction_start;
+    }
+    if (count > 19 || (at < size && (text_[at] == 'e' || text_[at] == 'E'))) return {};
+    plain.digits = static_cast<int>(count);
+    plain.end = at;
+    return plain;
+  }
+  Result<bool> next_element_checked(bool& first);
+  Result<void> colon_missing();
+  std::size_t skip_space(std::size_t at) const {
+    while (at < text_.size() && static_cast<unsigned char>(text_[at]) <= ' ' &&
+           (text_[at] == ' ' || text_[at] == '\n' || text_[at] == '\t' || text_[at] == '\r'))
+      ++at;
+    return at;
+  }
   Result<Number> scan_number();
   Result<double> number_value(const Number& number) const;
   std::string describe_number(const Number& number) const;
   template <class Unsigned>
   Result<Unsigned> read_unsigned(std::string_view expected);
   Result<void> scan_string(std::string& out);
+  // The opening quote consumed: the string up to its closing quote, as next_key(view) keeps it.
+  Result<std::string_view> scan_string_view();
+  std::optional<char> peek_past_space();
   Result<void> scan_escape(std::string& out);
   Result<std::uint32_t> scan_hex4();
   Result<void> scan_ident(std::string_view rest);
@@ -110,6 +303,7 @@ class Reader {
   int depth_ = 0;
   std::vector<SkippedKey>* skipped_ = nullptr;
   std::size_t key_start_ = 0;
+  std::string buffer_;  // a string with escapes, decoded for scan_string_view
 };
 
 }  // namespace velm::json

@@ -2,6 +2,7 @@
 // escapes and UTF-8 checks, and the literals null, true and false. Converting and type-checking
 // the values is the reader's part (reader.cpp).
 #include <algorithm>
+#include <array>
 #include <string>
 
 #include "json/reader.hpp"
@@ -38,7 +39,7 @@ void append_utf8(std::string& out, std::uint32_t cp) {
 
 }  // namespace
 
-std::optional<char> Reader::peek() {
+std::optional<char> Reader::peek_past_space() {
   while (pos_ < text_.size() && is_space(text_[pos_])) ++pos_;
   if (pos_ == text_.size()) return std::nullopt;
   return text_[pos_];
@@ -64,28 +65,54 @@ Result<Reader::Number> Reader::scan_number() {
   } else if (!is_digit(first)) {
     return std::unexpected(error("invalid number"));
   }
-  while (pos_ < text_.size() && is_digit(text_[pos_])) eat();
+  // The digits accumulate modulo 2^64; only a count of at most 19 makes the value exact.
+  std::uint64_t mantissa = static_cast<std::uint64_t>(first - '0');
+  int digits = 1;
+  while (pos_ < text_.size() && is_digit(text_[pos_])) {
+    mantissa = 10 * mantissa + static_cast<std::uint64_t>(text_[pos_] - '0');
+    ++digits;
+    eat();
+  }
+  std::int64_t scale = 0;
   if (pos_ < text_.size() && text_[pos_] == '.') {
     number.integral = false;
     eat();
-    const std::size_t digits = pos_;
-    while (pos_ < text_.size() && is_digit(text_[pos_])) eat();
-    if (pos_ == digits) {
+    const std::size_t fraction = pos_;
+    while (pos_ < text_.size() && is_digit(text_[pos_])) {
+      mantissa = 10 * mantissa + static_cast<std::uint64_t>(text_[pos_] - '0');
+      ++digits;
+      eat();
+    }
+    if (pos_ == fraction) {
       return std::unexpected(pos_ < text_.size() ? peek_error("invalid number")
                                                  : peek_error("EOF while parsing a value"));
     }
+    scale = -static_cast<std::int64_t>(pos_ - fraction);
   }
   if (pos_ < text_.size() && (text_[pos_] == 'e' || text_[pos_] == 'E')) {
     number.integral = false;
     eat();
-    if (pos_ < text_.size() && (text_[pos_] == '+' || text_[pos_] == '-')) eat();
+    bool negative_exponent = false;
+    if (pos_ < text_.size() && (text_[pos_] == '+' || text_[pos_] == '-')) {
+      negative_exponent = text_[pos_] == '-';
+      eat();
+    }
     if (pos_ == text_.size()) return std::unexpected(error("EOF while parsing a value"));
     const char digit = text_[pos_];
     eat();
     if (!is_digit(digit)) return std::unexpected(error("invalid number"));
-    while (pos_ < text_.size() && is_digit(text_[pos_])) eat();
+    constexpr std::int64_t kLimit = std::int64_t{1} << 40;  // far beyond the doubles' range
+    std::int64_t exponent = digit - '0';
+    while (pos_ < text_.size() && is_digit(text_[pos_])) {
+      if (exponent < kLimit) exponent = 10 * exponent + (text_[pos_] - '0');
+      eat();
+    }
+    scale += negative_exponent ? -exponent : exponent;
   }
   number.end = pos_;
+  number.digits = digits;
+  number.mantissa = mantissa;
+  number.scale = scale;
   return number;
 }
 
@@ -103,11 +130,7 @@ Result<void> Reader::scan_ident(std::string_view rest) {
 Result<void> Reader::scan_string(std::string& out) {
   while (true) {
     const std::size_t run = pos_;
-    while (pos_ < text_.size()) {
-      const auto c = static_cast<unsigned char>(text_[pos_]);
-      if (c == '"' || c == '\\' || c < 0x20 || c >= 0x80) break;
-      ++pos_;
-    }
+    pos_ = plain_run_end(pos_);
     out.append(text_.substr(run, pos_ - run));
     if (pos_ == text_.size()) return std::unexpected(error("EOF while parsing a string"));
     const auto c = static_cast<unsigned char>(text_[pos_]);
@@ -132,6 +155,18 @@ Result<void> Reader::scan_string(std::string& out) {
       pos_ += length;
     }
   }
+}
+
+Result<std::string_view> Reader::scan_string_view() {
+  const std::size_t run = pos_;
+  pos_ = plain_run_end(pos_);
+  if (pos_ < text_.size() && text_[pos_] == '"') {
+    eat();
+    return text_.substr(run, pos_ - 1 - run);
+  }
+  buffer_.assign(text_.substr(run, pos_ - run));
+  if (auto ok = scan_string(buffer_); !ok) return std::unexpected(ok.error());
+  return std::string_view(buffer_);
 }
 
 Result<std::uint32_t> Reader::scan_hex4() {

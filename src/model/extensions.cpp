@@ -1,6 +1,9 @@
 #include "model/extensions.hpp"
 
 #include <array>
+#include <bit>
+#include <cstdint>
+#include <cstring>
 
 #include "json/error.hpp"
 #include "json/read_value.hpp"
@@ -11,8 +14,8 @@ namespace {
 
 // Whether the text may hold an extension key: a string that begins like one, or an escape (a
 // key may spell its letters as \u escapes). A text that holds neither holds no extensions and
-// needs no second pass of the reader. One pass over the bytes, looking at each quote and
-// backslash.
+// needs no second pass of the reader. One search for a backslash, then a look at the byte after
+// each quote.
 bool may_hold_extensions(std::string_view text) {
   static constexpr std::array<std::string_view, 9> kKeys = {"point_loads\"",
                                                             "point_moments\"",
@@ -23,15 +26,41 @@ bool may_hold_extensions(std::string_view text) {
                                                             "support_displacements\"",
                                                             "displacement_springs\"",
                                                             "rotation_springs\""};
-  const char* p = text.data();
-  const char* const end = p + text.size();
-  for (; p != end; ++p) {
-    if (*p == '\\') return true;
-    if (*p != '"') continue;
-    const std::string_view rest(p + 1, static_cast<std::size_t>(end - p - 1));
+  // A backslash can stand only in a string; one anywhere is enough.
+  if (text.find('\\') != std::string_view::npos) return true;
+  static constexpr std::array<bool, 256> kFirstLetters = [] {
+    std::array<bool, 256> letters{};
+    for (const std::string_view key : kKeys) letters[static_cast<unsigned char>(key[0])] = true;
+    return letters;
+  }();
+  const auto* const bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t size = text.size();
+  // Whether the quote at i opens a string that begins like a key.
+  const auto opens_key = [&](std::size_t i) {
+    if (i + 1 >= size || !kFirstLetters[bytes[i + 1]]) return false;
+    const std::string_view rest = text.substr(i + 1);
     for (const std::string_view key : kKeys)
       if (rest.starts_with(key)) return true;
+    return false;
+  };
+  // Eight bytes at a time: a byte equal to the quote is one whose xor with it is zero, found
+  // exactly by adding 0x7F to the low seven bits (a carry into the high bit unless all are
+  // zero) and or-ing in the byte itself; the lowest byte of the word is its first in memory on
+  // little-endian machines (elsewhere the bytes are looked at one by one).
+  constexpr std::uint64_t kLow = 0x7F7F7F7F7F7F7F7Fu, kQuotes = 0x2222222222222222u;
+  std::size_t i = 0;
+  for (; std::endian::native == std::endian::little && i + 8 <= size; i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, bytes + i, sizeof word);
+    const std::uint64_t x = word ^ kQuotes;
+    std::uint64_t quotes = ~(((x & kLow) + kLow) | x | kLow);
+    while (quotes != 0) {
+      if (opens_key(i + static_cast<std::size_t>(std::countr_zero(quotes)) / 8)) return true;
+      quotes &= quotes - 1;
+    }
   }
+  for (; i < size; ++i)
+    if (bytes[i] == '"' && opens_key(i)) return true;
   return false;
 }
 
