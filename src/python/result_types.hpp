@@ -9,6 +9,7 @@
 #include "engineering/static_results.hpp"
 #include "python/envelope_type.hpp"
 #include "python/field_table.hpp"
+#include "python/result_set_type.hpp"
 
 namespace velm::python {
 
@@ -26,8 +27,5 @@ int add_result_types(PyObject* module, ResultTypes& types);
 
 // An Analysis object taking over the arrays of `analysis`; nullptr with an exception set.
 PyObject* make_analysis(const ResultTypes& types, engineering::StaticAnalysis&& analysis);
-
-// A ResultSet object taking over the arrays of `set`; `kind` names it in its repr.
-PyObject* make_result_set(const Context& context, engineering::ResultSet& set, const char* kind);
 
 }  // namespace velm::python
