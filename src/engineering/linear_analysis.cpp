@@ -32,7 +32,8 @@ base::Expected<void> analyse_linear(const system::DiscreteModel& model,
   if (!factor) return std::unexpected(std::move(factor.error()));
   if (unknowns > 0) {
     monitor.stage_progress("solve", 0.0);
-    if (auto solved = factor->solve_in_place(solution.data(), static_cast<std::int32_t>(cases));
+    if (auto solved =
+            factor->solve_in_place(solution.data(), static_cast<std::int32_t>(cases), &monitor);
         !solved)
       return solved;
   }

@@ -47,10 +47,16 @@ base::Expected<Factorisation> Factorisation::of(SparseGlobalMatrix stiffness,
   return Factorisation(std::move(*factor));
 }
 
-base::Expected<void> Factorisation::solve_in_place(double* rhs, std::int32_t count) const {
+base::Expected<void> Factorisation::solve_in_place(double* rhs, std::int32_t count,
+                                                   base::Monitor* monitor) const {
   if (!factor_) return {};
-  if (auto solved = factor_->solve_in_place(rhs, count); !solved)
+  const linalg::FactorProcess::Stop stop = [monitor] { return monitor->stop_requested(); };
+  if (auto solved = factor_->solve_in_place(rhs, count, monitor != nullptr ? &stop : nullptr);
+      !solved) {
+    if (solved.error().kind == linalg::SparseSolverError::Kind::cancelled)
+      return base::fail(base::ErrorCode::cancelled);
     return base::fail(base::ErrorCode::solve_failed, solved.error().text);
+  }
   return {};
 }
 

@@ -26,8 +26,10 @@ class Factorisation {
       linalg::Definiteness expected = linalg::Definiteness::indefinite);
 
   // Solves K x = rhs for `count` right-hand sides stored column after column, in place; fails
-  // with solve_failed.
-  base::Expected<void> solve_in_place(double* rhs, std::int32_t count) const;
+  // with solve_failed, or with cancelled when `monitor` asks to stop during a solve in the
+  // factorisation's process.
+  base::Expected<void> solve_in_place(double* rhs, std::int32_t count,
+                                      base::Monitor* monitor = nullptr) const;
 
   // The negative pivots of the factorisation: the negative eigenvalues of K (0 when K is
   // positive definite, and for a system without unknowns).

@@ -188,36 +188,34 @@ std::expected<std::unique_ptr<SparseGlobalFactor>, FactorFailure> SparseGlobalFa
     linalg::SparseSymmetricMatrix matrix, std::optional<std::uint64_t> available_bytes,
     base::Monitor& monitor, linalg::Definiteness expected) {
   const auto failure = [](const linalg::SparseSolverError& error) {
-    const bool memory = error.kind == linalg::SparseSolverError::Kind::out_of_memory;
-    return std::unexpected(FactorFailure{
-        memory ? FactorFailure::Kind::out_of_memory : FactorFailure::Kind::failed, error.text});
+    using Kind = linalg::SparseSolverError::Kind;
+    return std::unexpected(
+        FactorFailure{error.kind == Kind::cancelled       ? FactorFailure::Kind::cancelled
+                      : error.kind == Kind::out_of_memory ? FactorFailure::Kind::out_of_memory
+                                                          : FactorFailure::Kind::failed,
+                      error.text});
   };
+  const linalg::FactorProcess::Stop stop = [&monitor] { return monitor.stop_requested(); };
   std::unique_ptr<SparseGlobalFactor> factor(new SparseGlobalFactor(std::move(matrix), expected));
   monitor.stage_progress("order", 0.0);
-  if (auto ordered = factor->ldlt_.analyse(); !ordered) return failure(ordered.error());
+  if (factor->ldlt_.size() >= kProcessUnknowns) {
+    auto process = linalg::FactorProcess::analyse(factor->ldlt_, linalg::Ordering::automatic, stop);
+    if (!process) return failure(process.error());
+    factor->process_ = std::move(*process);  // none to be had: the work is done here
+  }
+  if (!factor->process_)
+    if (auto ordered = factor->ldlt_.analyse(); !ordered) return failure(ordered.error());
   monitor.stage_end("order");
   if (monitor.stop_requested())
     return std::unexpected(FactorFailure{FactorFailure::Kind::cancelled, ""});
   monitor.stage_progress("factorise", 0.0);
-  monitor.stage_estimate("factorise", factor->ldlt_.estimated_flops() / kFactorisationFlopRate);
+  monitor.stage_estimate("factorise", factor->estimated_flops() / kFactorisationFlopRate);
   if (available_bytes && factor->estimated_bytes() > *available_bytes)
     return std::unexpected(
         FactorFailure{FactorFailure::Kind::too_large, "", factor->estimated_bytes()});
-  if (factor->ldlt_.estimated_flops() >= kProcessSeconds * kFactorisationFlopRate) {
-    auto process = linalg::FactorProcess::factorise(factor->ldlt_, kNullPivotThreshold,
-                                                    [&] { return monitor.stop_requested(); });
-    if (!process) {
-      if (process.error().kind == linalg::SparseSolverError::Kind::cancelled)
-        return std::unexpected(FactorFailure{FactorFailure::Kind::cancelled, ""});
-      return failure(process.error());
-    }
-    if (*process) {  // else no process to be had: the factorisation runs here
-      factor->process_ = std::move(*process);
-      monitor.stage_end("factorise");
-      return factor;
-    }
-  }
-  if (auto factorised = factor->ldlt_.factorise(kNullPivotThreshold); !factorised)
+  if (auto factorised = factor->process_ ? factor->process_->factorise(kNullPivotThreshold, stop)
+                                         : factor->ldlt_.factorise(kNullPivotThreshold);
+      !factorised)
     return failure(factorised.error());
   monitor.stage_end("factorise");
   return factor;
@@ -235,8 +233,8 @@ std::optional<linalg::Vector> SparseGlobalFactor::solve(const linalg::Vector& rh
 }
 
 std::expected<void, linalg::SparseSolverError> SparseGlobalFactor::solve_in_place(
-    double* rhs, std::int32_t count) const {
-  if (process_) return process_->solve(rhs, count);
+    double* rhs, std::int32_t count, const linalg::FactorProcess::Stop* stop) const {
+  if (process_) return process_->solve(rhs, count, stop);
   return ldlt_.solve(rhs, count);
 }
 

@@ -77,14 +77,17 @@ struct FactorFailure {
 
 class SparseGlobalFactor {
  public:
-  // A factorisation expected to take this long (at kFactorisationFlopRate) is worth a process.
-  static constexpr double kProcessSeconds = 0.25;
+  // A matrix of this many unknowns or more is ordered and factorised in a process of its own.
+  // Building frames of 20,000 unknowns (3,300 nodes) take about 0.03 s to order and 0.3 s to
+  // factorise (a stop between the two stages answers in time below this); the process costs a
+  // fork and a copy of the right-hand sides per solve, a few milliseconds.
+  static constexpr std::int32_t kProcessUnknowns = 20000;
 
   // Orders the matrix, which gives the solver's estimate of the factorisation's memory; refuses
   // it when that exceeds `available_bytes`; then factorises, listing the unknowns that nothing
   // holds (null pivots) rather than failing on them. Reports "order" and "factorise" as stages,
-  // and stops between the two when the observer asks. A factorisation expected to take
-  // kProcessSeconds or more runs in a process of its own (linalg::FactorProcess), which the
+  // and stops between the two when the observer asks. A matrix of kProcessUnknowns or more is
+  // ordered, factorised and solved in a process of its own (linalg::FactorProcess), which the
   // observer's stop ends within FactorProcess::kPollMilliseconds. `expected` positive factorises
   // without pivoting, and with pivoting again should the matrix turn out not to be positive
   // definite.
@@ -93,7 +96,13 @@ class SparseGlobalFactor {
       base::Monitor& monitor, linalg::Definiteness expected = linalg::Definiteness::indefinite);
 
   // The solver's estimate of the memory the factorisation needs.
-  std::uint64_t estimated_bytes() const { return ldlt_.estimated_bytes(); }
+  std::uint64_t estimated_bytes() const {
+    return process_ ? process_->estimated_bytes() : ldlt_.estimated_bytes();
+  }
+  // The solver's estimate of the factorisation's floating-point operations.
+  double estimated_flops() const {
+    return process_ ? process_->estimated_flops() : ldlt_.estimated_flops();
+  }
   // Unknowns with a null pivot, ascending.
   const std::vector<std::int64_t>& null_pivots() const {
     return process_ ? process_->null_pivots() : ldlt_.null_pivots();
@@ -113,16 +122,18 @@ class SparseGlobalFactor {
   }
   // The solution x of K x = rhs; nothing when singular.
   std::optional<linalg::Vector> solve(const linalg::Vector& rhs) const;
-  // Solves for `count` right-hand sides at once, stored column after column, in place.
-  std::expected<void, linalg::SparseSolverError> solve_in_place(double* rhs,
-                                                                std::int32_t count) const;
+  // Solves for `count` right-hand sides at once, stored column after column, in place. With
+  // `stop`, a solve in the factorisation's process asks it as it waits, and fails as cancelled
+  // when it says to (the process has then ended); a solve in this process is not asked.
+  std::expected<void, linalg::SparseSolverError> solve_in_place(
+      double* rhs, std::int32_t count, const linalg::FactorProcess::Stop* stop = nullptr) const;
 
  private:
   SparseGlobalFactor(linalg::SparseSymmetricMatrix matrix, linalg::Definiteness expected)
       : ldlt_(std::move(matrix), expected) {}
   mutable linalg::SparseLdlt ldlt_;
-  // Where the factorisation is long enough to be worth a process of its own: that process,
-  // which holds the factor and does the solves.
+  // Where the matrix is large enough to be worth a process of its own: that process, which
+  // holds the analysis and the factor and does the solves.
   std::unique_ptr<linalg::FactorProcess> process_;
 };
 

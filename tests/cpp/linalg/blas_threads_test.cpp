@@ -13,6 +13,7 @@
 
 #include "linalg/dense_lu.hpp"
 #include "linalg/lapack.hpp"
+#include "linalg/lattice.hpp"
 #include "linalg/sparse_ldlt.hpp"
 
 namespace velm::testing {
@@ -59,32 +60,6 @@ linalg::DenseMatrix dense_matrix(Eigen::Index n) {
       a(i, j) = std::sin(0.3 * static_cast<double>(i) + 0.7 * static_cast<double>(j) + 0.1);
   for (Eigen::Index i = 0; i < n; ++i) a(i, i) += static_cast<double>(n);
   return a;
-}
-
-// A sparse positive definite matrix large enough for the solver's dense kernels to thread: a
-// 3-D lattice, three unknowns a point.
-linalg::SparseSymmetricMatrix lattice(int side) {
-  linalg::SparseSymmetricMatrix m;
-  const int per = 3, points = side * side * side;
-  m.size = points * per;
-  const auto add = [&](int r, int c, double v) {
-    m.rows.push_back(r + 1);
-    m.cols.push_back(c + 1);
-    m.values.push_back(v);
-  };
-  for (int p = 0; p < points; ++p) {
-    m.groups.push_back(p * per);
-    const int x = p % side, y = (p / side) % side, z = p / (side * side);
-    for (int i = 0; i < per; ++i) {
-      add(p * per + i, p * per + i, 30.0 + i);
-      for (int j = i + 1; j < per; ++j) add(p * per + i, p * per + j, -1.0);
-      for (const int q : {x + 1 < side ? p + 1 : -1, y + 1 < side ? p + side : -1,
-                          z + 1 < side ? p + side * side : -1})
-        if (q >= 0)
-          for (int j = 0; j < per; ++j) add(p * per + i, q * per + j, -1.0 - 0.1 * (i + j));
-    }
-  }
-  return m;
 }
 
 std::vector<double> sparse_solution(const linalg::SparseSymmetricMatrix& m) {

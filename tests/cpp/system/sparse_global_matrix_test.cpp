@@ -8,6 +8,11 @@
 #include <Eigen/Eigenvalues>
 #include <cmath>
 
+#include <sys/wait.h>
+
+#include <cerrno>
+
+#include "linalg/lattice.hpp"
 #include "listing/dense_global_matrix.hpp"
 #include "mechanics/transformation.hpp"
 #include "model_builder.hpp"
@@ -135,6 +140,53 @@ TEST(SparseGlobalMatrix, AFactorisationThatWouldNotFitIsRefusedBeforeItStarts) {
   ASSERT_FALSE(factor.has_value());
   EXPECT_EQ(factor.error().kind, system::FactorFailure::Kind::too_large);
   EXPECT_GT(factor.error().estimated_bytes, 100u);
+}
+
+bool no_child_left() {
+  return ::waitpid(-1, nullptr, WNOHANG) < 0 && errno == ECHILD;
+}
+
+TEST(SparseGlobalMatrix, ALargeMatrixIsFactorisedInAProcessOfItsOwnWithTheSameResults) {
+  const linalg::SparseSymmetricMatrix m = lattice(20);  // 24,000 unknowns
+  ASSERT_GE(m.size, system::SparseGlobalFactor::kProcessUnknowns);
+  linalg::SparseLdlt here(m, linalg::Definiteness::positive);
+  ASSERT_TRUE(here.analyse().has_value());
+  ASSERT_TRUE(here.factorise(1e-12).has_value());
+  base::Monitor quiet;
+  {
+    auto factor =
+        system::SparseGlobalFactor::create(m, std::nullopt, quiet, linalg::Definiteness::positive);
+    ASSERT_TRUE(factor.has_value());
+    EXPECT_FALSE(no_child_left());  // the factor lives in its process
+    EXPECT_EQ((*factor)->estimated_bytes(), here.estimated_bytes());
+    EXPECT_EQ((*factor)->determinant(), here.determinant());
+    EXPECT_EQ((*factor)->definiteness(), linalg::Definiteness::positive);
+    std::vector<double> a(2 * static_cast<std::size_t>(m.size));
+    for (std::size_t i = 0; i < a.size(); ++i) a[i] = std::sin(0.01 * static_cast<double>(i));
+    std::vector<double> b = a;
+    ASSERT_TRUE(here.solve(a.data(), 2).has_value());
+    ASSERT_TRUE((*factor)->solve_in_place(b.data(), 2).has_value());
+    EXPECT_EQ(a, b);
+  }
+  EXPECT_TRUE(no_child_left());
+  // Refused on the process's estimate, which is the same as this process's, and the process
+  // is ended.
+  auto refused = system::SparseGlobalFactor::create(m, here.estimated_bytes() - 1, quiet,
+                                                    linalg::Definiteness::positive);
+  ASSERT_FALSE(refused.has_value());
+  EXPECT_EQ(refused.error().kind, system::FactorFailure::Kind::too_large);
+  EXPECT_EQ(refused.error().estimated_bytes, here.estimated_bytes());
+  EXPECT_TRUE(no_child_left());
+  // A mechanism there is named as here.
+  const linalg::SparseSymmetricMatrix loose = lattice(20, true);
+  linalg::SparseLdlt singular(loose);
+  ASSERT_TRUE(singular.analyse().has_value());
+  ASSERT_TRUE(singular.factorise(1e-12).has_value());
+  auto factor = system::SparseGlobalFactor::create(loose, std::nullopt, quiet,
+                                                   linalg::Definiteness::positive);
+  ASSERT_TRUE(factor.has_value());
+  EXPECT_EQ((*factor)->null_pivots(), singular.null_pivots());
+  EXPECT_EQ((*factor)->null_pivots().size(), 3u);
 }
 
 }  // namespace
