@@ -12,6 +12,8 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <system_error>
+#include <thread>
 
 namespace velm::linalg {
 
@@ -190,15 +192,26 @@ FactorProcess::~FactorProcess() {
   if (commands_ >= 0) ::close(commands_);
   if (replies_ >= 0) ::close(replies_);
   // The child has nothing left to do but end; SIGKILL spares it even that.
-  if (child_ > 0) end_child(SIGKILL);
+  if (child_ > 0) end_child();
   if (shared_ != nullptr) ::munmap(shared_, shared_bytes_);
 }
 
-void FactorProcess::end_child(int signal) const {
-  ::kill(child_, signal);
-  while (::waitpid(child_, nullptr, 0) < 0 && errno == EINTR) {
-  }
+void FactorProcess::end_child() const {
+  const pid_t child = child_;
   child_ = -1;
+  ::kill(child, SIGKILL);
+  const auto reap = [child] {
+    while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+    }
+  };
+  // The kernel takes its time to free the memory of a large child (0.46 s for the 5 GB factor
+  // of a 50,000-node building), which nobody needs to wait for: the child is reaped on a thread
+  // of its own, and here only without a thread to be had.
+  try {
+    std::thread(reap).detach();
+  } catch (const std::system_error&) {
+    reap();
+  }
 }
 
 SparseSolverError FactorProcess::ended() const {
@@ -232,7 +245,7 @@ std::expected<void, SparseSolverError> FactorProcess::receive(void* data, std::s
     if (polled < 0 && errno == EINTR) continue;
     if (polled == 0) {
       if (stop != nullptr && (*stop)()) {
-        end_child(SIGKILL);
+        end_child();
         return std::unexpected(SparseSolverError{SparseSolverError::Kind::cancelled, ""});
       }
       continue;

@@ -4,8 +4,9 @@
 // return. A child process forked before the ordering (it inherits the matrix, copy on write)
 // orders, factorises when told to, and then does every solve; the parent waits on it, asking
 // whether to stop every kPollMilliseconds, and ends it with SIGKILL when told to, which gives
-// back its memory and its cores at once. A failure of the library that ends its process ends the
-// child, not the caller.
+// back its memory and its cores at once (the kernel frees them within a second; the child is
+// reaped on a thread of its own, so that nobody waits for that). A failure of the library that ends
+// its process ends the child, not the caller.
 #pragma once
 
 #include <sys/types.h>
@@ -77,7 +78,8 @@ class FactorProcess {
                                                  const Stop* stop) const;
   // The child has ended: how, as a failure (and no child is left).
   SparseSolverError ended() const;
-  void end_child(int signal) const;
+  // Ends the child with SIGKILL, which frees its memory and cores, and reaps it apart.
+  void end_child() const;
 
   mutable pid_t child_ = -1;
   int commands_ = -1;  // parent -> child

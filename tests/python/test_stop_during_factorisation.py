@@ -1,6 +1,6 @@
 """A stop during the factorisation of a large model is answered at once: analyze raises what the
 signal handler raises within half a second (bounded generously here), and the factorisation's
-process is gone, its memory and cores given back."""
+process is gone within a second, its memory and cores given back."""
 
 import json
 import os
@@ -17,6 +17,8 @@ import make_examples  # noqa: E402
 _CHILD = """
 import json, os, signal, sys, threading, time
 import velm_calculations
+# Started from a shell's background job, SIGINT would be ignored and Python install no handler.
+signal.signal(signal.SIGINT, signal.default_int_handler)
 text = sys.stdin.read()
 sent = {}
 def send():
@@ -32,10 +34,20 @@ try:
 except KeyboardInterrupt:
     outcome = "KeyboardInterrupt"
 answered = time.monotonic()
-children = [p for p in os.listdir("/proc") if p.isdigit() and
-            open(f"/proc/{p}/stat").read().rsplit(")", 1)[1].split()[1] == str(os.getpid())]
+def children():
+    found = []
+    for p in os.listdir("/proc"):
+        try:
+            if p.isdigit() and open(f"/proc/{p}/stat").read().rsplit(")", 1)[1].split()[1] == \
+                    str(os.getpid()):
+                found.append(p)
+        except OSError:  # gone meanwhile
+            pass
+    return found
+while children() and time.monotonic() < answered + 1.0:
+    time.sleep(0.01)
 print(json.dumps({"outcome": outcome, "seconds": answered - sent.get("at", answered),
-                  "children": len(children)}))
+                  "children": len(children()), "gone_after": time.monotonic() - answered}))
 """
 
 

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cmath>
 #include <functional>
+#include <thread>
 #include <vector>
 
 #include "linalg/lattice.hpp"
@@ -25,8 +26,14 @@ std::vector<double> right_hand_sides(std::size_t n, int count) {
   return b;
 }
 
+// True once no child is left, waiting up to a second for those being ended to go.
 bool no_child_left() {
-  return ::waitpid(-1, nullptr, WNOHANG) < 0 && errno == ECHILD;
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+  do {
+    if (::waitpid(-1, nullptr, WNOHANG) < 0 && errno == ECHILD) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  } while (std::chrono::steady_clock::now() < until);
+  return false;
 }
 
 TEST(FactorProcess, SolvesAsTheCallingProcessDoesBitForBit) {

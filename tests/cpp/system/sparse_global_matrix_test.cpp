@@ -4,13 +4,13 @@
 #include "system/sparse_global_matrix.hpp"
 
 #include <gtest/gtest.h>
-
-#include <Eigen/Eigenvalues>
-#include <cmath>
-
 #include <sys/wait.h>
 
+#include <Eigen/Eigenvalues>
 #include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <thread>
 
 #include "linalg/lattice.hpp"
 #include "listing/dense_global_matrix.hpp"
@@ -142,8 +142,14 @@ TEST(SparseGlobalMatrix, AFactorisationThatWouldNotFitIsRefusedBeforeItStarts) {
   EXPECT_GT(factor.error().estimated_bytes, 100u);
 }
 
+// True once no child is left, waiting up to a second for those being ended to go.
 bool no_child_left() {
-  return ::waitpid(-1, nullptr, WNOHANG) < 0 && errno == ECHILD;
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+  do {
+    if (::waitpid(-1, nullptr, WNOHANG) < 0 && errno == ECHILD) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  } while (std::chrono::steady_clock::now() < until);
+  return false;
 }
 
 TEST(SparseGlobalMatrix, ALargeMatrixIsFactorisedInAProcessOfItsOwnWithTheSameResults) {
