@@ -353,9 +353,10 @@ Result<void> read_value(Reader& reader, T& out) {
 }
 
 // A whole document: one value of type T followed only by whitespace. The error holds the byte
-// index it refers to; describe() states it for a reader.
+// index it refers to; describe() states it for a reader. The reader is left where it stopped,
+// with what it noted.
 template <class T>
-Result<T> read_document(Reader reader) {
+Result<T> read_document(Reader& reader) {
   T out{};
   auto ok = read_value(reader, out);
   if (ok) ok = reader.finish();
@@ -364,12 +365,14 @@ Result<T> read_document(Reader reader) {
 }
 template <class T>
 Result<T> read_document(std::string_view text) {
-  return read_document<T>(Reader(text));
+  Reader reader(text);
+  return read_document<T>(reader);
 }
 // The same, telling `monitor` how far it has come and asking it whether to stop.
 template <class T>
 Result<T> read_document(std::string_view text, base::Monitor& monitor) {
-  return read_document<T>(Reader(text, monitor));
+  Reader reader(text, monitor);
+  return read_document<T>(reader);
 }
 // The same, noting in `skipped` every key a record does not have.
 template <class T>
