@@ -111,7 +111,7 @@ class Reader {
   Result<bool> read_bool();
   Result<std::string> read_string(std::string_view expected = "a string");
   // True (and consumed) when the next value is null.
-  Result<bool> read_null() {
+  [[gnu::always_inline]] Result<bool> read_null() {
     const std::size_t at = skip_space(pos_);
     if (at < text_.size() && text_[at] != 'n') {
       pos_ = at;
@@ -128,6 +128,9 @@ class Reader {
   static constexpr std::array<double, 23> kExactPowers = {
       1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
       1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+  // The small steps of the usual case are always inlined where they are taken: each is a few
+  // instructions, and a record's reader takes them dozens of times.
 
   // Containers: begin_* checks the nesting limit and consumes the bracket after the caller
   // has peeked it; next_* returns false when the closing bracket is next (not consumed);
@@ -168,7 +171,7 @@ class Reader {
   // next_key(view) in two steps. First: moves to the key of the next entry of an object and
   // consumes its opening quote; false (and nothing consumed) when the object closes here. The
   // usual case is decided in place.
-  Result<bool> next_entry(bool& first) {
+  [[gnu::always_inline]] Result<bool> next_entry(bool& first) {
     std::size_t at = skip_space(pos_);
     if (at < text_.size() && !first && text_[at] == ',')
       at = skip_space(at + 1);
@@ -199,7 +202,7 @@ class Reader {
   }
   // Or, instead of key_after_quote: consumes the key and its closing quote when the text spells
   // exactly `key` there (a key spelled with escapes is left to key_after_quote).
-  bool match_key(std::string_view key) {
+  [[gnu::always_inline]] bool match_key(std::string_view key) {
     const std::size_t end = pos_ + key.size();
     if (end >= text_.size() || text_[end] != '"' ||
         std::memcmp(text_.data() + pos_, key.data(), key.size()) != 0)
@@ -218,7 +221,7 @@ class Reader {
   }();
   // A map key holding an unsigned 32-bit integer in quotes ("12").
   Result<bool> next_numeric_key(bool& first, std::uint32_t& key);
-  Result<void> colon() {
+  [[gnu::always_inline]] Result<void> colon() {
     const std::size_t at = skip_space(pos_);
     if (at < text_.size() && text_[at] == ':') {
       pos_ = at + 1;
@@ -313,7 +316,7 @@ class Reader {
   }
   Result<bool> next_element_checked(bool& first);
   Result<void> colon_missing();
-  std::size_t skip_space(std::size_t at) const {
+  [[gnu::always_inline]] std::size_t skip_space(std::size_t at) const {
     while (at < text_.size() && static_cast<unsigned char>(text_[at]) <= ' ' &&
            (text_[at] == ' ' || text_[at] == '\n' || text_[at] == '\t' || text_[at] == '\r'))
       ++at;
