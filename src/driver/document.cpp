@@ -22,4 +22,12 @@ base::Expected<model::VELM> read_model(std::string_view json_text, base::Monitor
   return model;
 }
 
+base::Expected<model::VELM> read_model(std::string_view json_text, base::Monitor& monitor,
+                                       std::vector<std::string>& warnings,
+                                       bool& may_hold_extensions) {
+  auto model = model::parse_model(json_text, monitor, warnings, may_hold_extensions);
+  if (model && model->load_cases.empty()) return base::fail(base::ErrorCode::no_load_cases);
+  return model;
+}
+
 }  // namespace velm::driver

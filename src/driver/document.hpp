@@ -20,5 +20,9 @@ base::Expected<model::VELM> read_model(std::string_view json_text, base::Monitor
 // The same, with the reader's warnings (model/warnings.hpp) in `warnings`.
 base::Expected<model::VELM> read_model(std::string_view json_text, base::Monitor& monitor,
                                        std::vector<std::string>& warnings);
+// The same, noting whether the text may hold extensions to the model (model::parse_model).
+base::Expected<model::VELM> read_model(std::string_view json_text, base::Monitor& monitor,
+                                       std::vector<std::string>& warnings,
+                                       bool& may_hold_extensions);
 
 }  // namespace velm::driver

@@ -33,10 +33,12 @@ base::Expected<engineering::StaticAnalysis> analyze_json(
   base::Expected<model::Extensions> extensions = model::Extensions{};
   std::vector<std::string> warnings;
   try {
-    model = read_model(json_text, monitor, warnings);
+    // The reading of the model tells whether the text needs a second one for its extensions.
+    bool may_hold_extensions = false;
+    model = read_model(json_text, monitor, warnings, may_hold_extensions);
     if (model) {
       StopsOnly stops(monitor);
-      extensions = model::parse_extensions(json_text, stops);
+      extensions = model::parse_extensions(json_text, stops, may_hold_extensions);
     }
   } catch (const std::bad_alloc&) {
     return base::fail(base::ErrorCode::out_of_memory_reading);

@@ -92,6 +92,34 @@ Result<void> read_field_by_key(Reader& reader, T& out, std::string_view key, std
   return read_field<0>(reader, out, index);
 }
 
+// The fields that follow in the order of the table, each key matched in place and its value
+// read at once, as the usual document has them: the same steps as read_record's loop takes for
+// them. Stops at the first entry that is not the next field and leaves it to that loop: `open`
+// when its opening quote is consumed, `closed` when the record closes there.
+template <std::size_t I, class T>
+Result<void> read_in_order(Reader& reader, T& out, std::bitset<64>& seen, std::size_t& expected,
+                           bool& first, bool& open, bool& closed) {
+  if constexpr (I == field_count<T>) {
+    return {};
+  } else {
+    auto more = reader.next_entry(first);
+    if (!more) return fail(more.error());
+    if (!*more) {
+      closed = true;
+      return {};
+    }
+    if (!reader.match_key(std::get<I>(Schema<T>::fields).key)) {
+      open = true;
+      return {};
+    }
+    seen.set(I);
+    expected = I + 1;
+    if (auto ok = reader.colon(); !ok) return ok;
+    if (auto ok = read_value(reader, out.*(std::get<I>(Schema<T>::fields).member)); !ok) return ok;
+    return read_in_order<I + 1>(reader, out, seen, expected, first, open, closed);
+  }
+}
+
 template <class T, std::size_t... I>
 Result<void> check_missing(Reader& reader, T& out, const std::bitset<64>& seen,
                            std::index_sequence<I...>) {
@@ -147,13 +175,19 @@ Result<void> read_record(Reader& reader, T& out) {
   if (*next == '{') {
     if (auto ok = reader.begin_container(); !ok) return ok;
     std::bitset<64> seen;
-    bool first = true;
-    std::string_view key;
+    bool first = true, open = false, closed = false;
     std::size_t expected = 0;
-    while (true) {
-      auto more = reader.next_key(first, key);
-      if (!more) return fail(more.error());
-      if (!*more) break;
+    if (auto ok = read_in_order<0>(reader, out, seen, expected, first, open, closed); !ok)
+      return ok;
+    while (!closed) {
+      if (!open) {
+        auto more = reader.next_entry(first);
+        if (!more) return fail(more.error());
+        if (!*more) break;
+      }
+      open = false;
+      std::string_view key;
+      if (auto ok = reader.key_after_quote(key); !ok) return ok;
       auto ok =
           read_field_by_key(reader, out, key, seen, expected, std::make_index_sequence<count>{});
       if (!ok) return ok;
@@ -319,9 +353,10 @@ Result<void> read_value(Reader& reader, T& out) {
 }
 
 // A whole document: one value of type T followed only by whitespace. The error holds the byte
-// index it refers to; describe() states it for a reader.
+// index it refers to; describe() states it for a reader. The reader is left where it stopped,
+// with what it noted.
 template <class T>
-Result<T> read_document(Reader reader) {
+Result<T> read_document(Reader& reader) {
   T out{};
   auto ok = read_value(reader, out);
   if (ok) ok = reader.finish();
@@ -330,12 +365,14 @@ Result<T> read_document(Reader reader) {
 }
 template <class T>
 Result<T> read_document(std::string_view text) {
-  return read_document<T>(Reader(text));
+  Reader reader(text);
+  return read_document<T>(reader);
 }
 // The same, telling `monitor` how far it has come and asking it whether to stop.
 template <class T>
 Result<T> read_document(std::string_view text, base::Monitor& monitor) {
-  return read_document<T>(Reader(text, monitor));
+  Reader reader(text, monitor);
+  return read_document<T>(reader);
 }
 // The same, noting in `skipped` every key a record does not have.
 template <class T>

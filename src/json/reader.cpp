@@ -228,6 +228,7 @@ Result<std::string> Reader::read_string(std::string_view expected) {
   eat();
   std::string out;
   if (auto ok = scan_string(out); !ok) return std::unexpected(ok.error());
+  note_string(out);
   return out;
 }
 
@@ -290,7 +291,13 @@ Result<bool> Reader::next_key(bool& first, std::string& key) {
   key.clear();
   key_start_ = pos_;
   if (auto ok = scan_string(key); !ok) return std::unexpected(ok.error());
+  note_string(key);
   return true;
+}
+
+void Reader::note_watched(std::string_view s) {
+  for (const std::string_view name : watched_)
+    if (s == name) saw_watched_ = true;
 }
 
 Result<bool> Reader::next_numeric_key(bool& first, std::uint32_t& key) {
@@ -364,7 +371,9 @@ Result<void> Reader::skip_value() {
       return scan_ident("alse");
     case '"': {
       eat();
-      if (auto ok = scan_string_view(); !ok) return std::unexpected(ok.error());
+      auto text = scan_string_view();
+      if (!text) return std::unexpected(text.error());
+      note_string(*text);
       return {};
     }
     case '[':

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <expected>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,6 +46,24 @@ class Reader {
   std::vector<SkippedKey>* skipped_keys() const { return skipped_; }
   // The byte index after the opening quote of the key next_key read last.
   std::size_t key_index() const { return key_start_; }
+
+  // Strings to look out for (each shorter than 64 bytes, the span outliving the reader): the
+  // reader then notes whether a string it scans spells one of them, be it a value, a string in
+  // a skipped value or a key scanned by next_key. A key that a record matches in place
+  // (match_key) is not looked at. Whether any string held an escape is noted always.
+  void watch_strings(std::span<const std::string_view> names) {
+    watched_ = names;
+    watched_lengths_ = 0;
+    for (const std::string_view name : names) watched_lengths_ |= std::uint64_t{1} << name.size();
+  }
+  // Whether a string looked at spelled a watched one.
+  bool saw_watched() const { return saw_watched_; }
+  // Whether a string held an escape (a backslash).
+  bool saw_escape() const { return saw_escape_; }
+  // Looks at a string for the watched ones: a test of its length when none has it.
+  void note_string(std::string_view s) {
+    if (s.size() < 64 && ((watched_lengths_ >> s.size()) & 1u) != 0) note_watched(s);
+  }
 
   // Skips whitespace and returns the next byte without consuming it (none at the end). Every
   // whitespace byte is at most ' ', so a byte above it is returned at once.
@@ -92,7 +111,7 @@ class Reader {
   Result<bool> read_bool();
   Result<std::string> read_string(std::string_view expected = "a string");
   // True (and consumed) when the next value is null.
-  Result<bool> read_null() {
+  [[gnu::always_inline]] Result<bool> read_null() {
     const std::size_t at = skip_space(pos_);
     if (at < text_.size() && text_[at] != 'n') {
       pos_ = at;
@@ -109,6 +128,9 @@ class Reader {
   static constexpr std::array<double, 23> kExactPowers = {
       1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
       1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+  // The small steps of the usual case are always inlined where they are taken: each is a few
+  // instructions, and a record's reader takes them dozens of times.
 
   // Containers: begin_* checks the nesting limit and consumes the bracket after the caller
   // has peeked it; next_* returns false when the closing bracket is next (not consumed);
@@ -143,16 +165,50 @@ class Reader {
   Result<bool> next_key(bool& first, std::string_view& key) {
     auto more = next_entry(first);
     if (!more || !*more) return more;
+    if (auto ok = key_after_quote(key); !ok) return std::unexpected(ok.error());
+    return true;
+  }
+  // next_key(view) in two steps. First: moves to the key of the next entry of an object and
+  // consumes its opening quote; false (and nothing consumed) when the object closes here. The
+  // usual case is decided in place.
+  [[gnu::always_inline]] Result<bool> next_entry(bool& first) {
+    std::size_t at = skip_space(pos_);
+    if (at < text_.size() && !first && text_[at] == ',')
+      at = skip_space(at + 1);
+    else if (!first)
+      return next_entry_checked(first);
+    if (at < text_.size() && text_[at] == '"') {
+      pos_ = at + 1;
+      first = false;
+      return true;
+    }
+    return next_entry_checked(first);
+  }
+  // Then: the key up to and including its closing quote.
+  Result<void> key_after_quote(std::string_view& key) {
     key_start_ = pos_;
     const std::size_t end = plain_run_end(pos_);
     if (end < text_.size() && text_[end] == '"') {  // plain: a view into the text
       key = text_.substr(pos_, end - pos_);
       pos_ = end + 1;
-      return true;
+      note_string(key);
+      return {};
     }
     auto text = scan_string_view();
     if (!text) return std::unexpected(text.error());
     key = *text;
+    note_string(key);
+    return {};
+  }
+  // Or, instead of key_after_quote: consumes the key and its closing quote when the text spells
+  // exactly `key` there (a key spelled with escapes is left to key_after_quote).
+  [[gnu::always_inline]] bool match_key(std::string_view key) {
+    const std::size_t end = pos_ + key.size();
+    if (end >= text_.size() || text_[end] != '"' ||
+        std::memcmp(text_.data() + pos_, key.data(), key.size()) != 0)
+      return false;
+    key_start_ = pos_;
+    pos_ = end + 1;
     return true;
   }
 
@@ -165,7 +221,7 @@ class Reader {
   }();
   // A map key holding an unsigned 32-bit integer in quotes ("12").
   Result<bool> next_numeric_key(bool& first, std::uint32_t& key);
-  Result<void> colon() {
+  [[gnu::always_inline]] Result<void> colon() {
     const std::size_t at = skip_space(pos_);
     if (at < text_.size() && text_[at] == ':') {
       pos_ = at + 1;
@@ -194,21 +250,7 @@ class Reader {
     std::int64_t scale = 0;
   };
 
-  // Moves to the key of the next entry of an object and consumes its opening quote; false (and
-  // nothing consumed) when the object closes here. The usual case is decided in place.
-  Result<bool> next_entry(bool& first) {
-    std::size_t at = skip_space(pos_);
-    if (at < text_.size() && !first && text_[at] == ',')
-      at = skip_space(at + 1);
-    else if (!first)
-      return next_entry_checked(first);
-    if (at < text_.size() && text_[at] == '"') {
-      pos_ = at + 1;
-      first = false;
-      return true;
-    }
-    return next_entry_checked(first);
-  }
+  void note_watched(std::string_view s);
   Result<bool> next_entry_checked(bool& first);
   Result<std::uint32_t> read_u32_checked();
   Result<double> read_f64_checked();
@@ -274,7 +316,7 @@ class Reader {
   }
   Result<bool> next_element_checked(bool& first);
   Result<void> colon_missing();
-  std::size_t skip_space(std::size_t at) const {
+  [[gnu::always_inline]] std::size_t skip_space(std::size_t at) const {
     while (at < text_.size() && static_cast<unsigned char>(text_[at]) <= ' ' &&
            (text_[at] == ' ' || text_[at] == '\n' || text_[at] == '\t' || text_[at] == '\r'))
       ++at;
@@ -304,6 +346,10 @@ class Reader {
   std::vector<SkippedKey>* skipped_ = nullptr;
   std::size_t key_start_ = 0;
   std::string buffer_;  // a string with escapes, decoded for scan_string_view
+  std::span<const std::string_view> watched_;
+  std::uint64_t watched_lengths_ = 0;  // bit n set when a watched string has n bytes
+  bool saw_watched_ = false;
+  bool saw_escape_ = false;
 };
 
 }  // namespace velm::json

@@ -139,6 +139,7 @@ Result<void> Reader::scan_string(std::string& out) {
       return {};
     }
     if (c == '\\') {
+      saw_escape_ = true;
       eat();
       if (auto ok = scan_escape(out); !ok) return ok;
     } else if (c < 0x20) {

@@ -22,6 +22,11 @@ base::Expected<VELM> parse_model(std::string_view text, base::Monitor& monitor);
 // value read as a default its author probably did not mean.
 base::Expected<VELM> parse_model(std::string_view text, base::Monitor& monitor,
                                  std::vector<std::string>& warnings);
+// The same, noting in `may_hold_extensions` whether the text may hold extensions to the model
+// (model/extensions.hpp): false when no string of it spells an extension key and none holds an
+// escape, exactly as parse_extensions would find by a look of its own.
+base::Expected<VELM> parse_model(std::string_view text, base::Monitor& monitor,
+                                 std::vector<std::string>& warnings, bool& may_hold_extensions);
 
 // The pretty-printed document with every field (two-space indentation, no trailing newline).
 std::string write_model(const VELM& model);

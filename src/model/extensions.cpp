@@ -17,20 +17,12 @@ namespace {
 // needs no second pass of the reader. One search for a backslash, then a look at the byte after
 // each quote.
 bool may_hold_extensions(std::string_view text) {
-  static constexpr std::array<std::string_view, 9> kKeys = {"point_loads\"",
-                                                            "point_moments\"",
-                                                            "nodal_moments\"",
-                                                            "end_magnitude\"",
-                                                            "axes\"",
-                                                            "self_weight\"",
-                                                            "support_displacements\"",
-                                                            "displacement_springs\"",
-                                                            "rotation_springs\""};
   // A backslash can stand only in a string; one anywhere is enough.
   if (text.find('\\') != std::string_view::npos) return true;
   static constexpr std::array<bool, 256> kFirstLetters = [] {
     std::array<bool, 256> letters{};
-    for (const std::string_view key : kKeys) letters[static_cast<unsigned char>(key[0])] = true;
+    for (const std::string_view key : kExtensionKeys)
+      letters[static_cast<unsigned char>(key[0])] = true;
     return letters;
   }();
   const auto* const bytes = reinterpret_cast<const unsigned char*>(text.data());
@@ -39,8 +31,8 @@ bool may_hold_extensions(std::string_view text) {
   const auto opens_key = [&](std::size_t i) {
     if (i + 1 >= size || !kFirstLetters[bytes[i + 1]]) return false;
     const std::string_view rest = text.substr(i + 1);
-    for (const std::string_view key : kKeys)
-      if (rest.starts_with(key)) return true;
+    for (const std::string_view key : kExtensionKeys)
+      if (rest.size() > key.size() && rest.starts_with(key) && rest[key.size()] == '"') return true;
     return false;
   };
   // Eight bytes at a time: a byte equal to the quote is one whose xor with it is zero, found
@@ -67,7 +59,12 @@ bool may_hold_extensions(std::string_view text) {
 }  // namespace
 
 base::Expected<Extensions> parse_extensions(std::string_view text, base::Monitor& monitor) {
-  if (!may_hold_extensions(text)) return Extensions{};
+  return parse_extensions(text, monitor, may_hold_extensions(text));
+}
+
+base::Expected<Extensions> parse_extensions(std::string_view text, base::Monitor& monitor,
+                                            bool may_hold) {
+  if (!may_hold) return Extensions{};
   auto extensions = json::read_document<Extensions>(text, monitor);
   if (!extensions && extensions.error().cancelled) return base::fail(base::ErrorCode::cancelled);
   if (!extensions)

@@ -6,6 +6,7 @@
 // case).
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -80,10 +81,20 @@ struct Extensions {
   bool operator==(const Extensions&) const = default;
 };
 
+// The keys of the extensions. A document none of whose strings (keys or values) spells one of
+// them, and none of whose strings holds an escape (which may spell one), holds no extensions.
+inline constexpr std::array<std::string_view, 9> kExtensionKeys = {
+    "point_loads", "point_moments",         "nodal_moments",        "end_magnitude",   "axes",
+    "self_weight", "support_displacements", "displacement_springs", "rotation_springs"};
+
 // Reads the extensions of a document (which the caller has read as the model already). Failure:
 // not_well_formed, the reader's message ending in " at line L column C"; cancelled when the
-// monitor asks to stop.
+// monitor asks to stop. A text that holds no extensions by the test above is not read.
 base::Expected<Extensions> parse_extensions(std::string_view text, base::Monitor& monitor);
+// The same for a text whose reading as the model told already whether it may hold extensions
+// (parse_model's `may_hold_extensions`) in `may_hold`: the text is read only when it may.
+base::Expected<Extensions> parse_extensions(std::string_view text, base::Monitor& monitor,
+                                            bool may_hold);
 
 }  // namespace velm::model
 
