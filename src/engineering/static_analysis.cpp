@@ -183,7 +183,8 @@ base::Expected<void> analyse_alone(const Structure& structure,
     if (!made) return std::unexpected(std::move(made.error()));
     moved.emplace(std::move(*made));
     moved_model.emplace(*moved, monitor);
-    if (monitor.stop_requested()) return base::fail(base::ErrorCode::cancelled);
+    if (!moved_model->complete() || monitor.stop_requested())
+      return base::fail(base::ErrorCode::cancelled);
   }
   const Structure& geometry = moved ? *moved : structure;
   const system::DiscreteModel& model = moved_model ? *moved_model : discrete;
@@ -219,7 +220,8 @@ base::Expected<StaticAnalysis> run(const model::VELM& model, const model::Extens
   // to stop as it goes.
   monitor.stage_progress("assemble", 0.0);
   const system::DiscreteModel discrete(structure, monitor);
-  if (monitor.stop_requested()) return base::fail(base::ErrorCode::cancelled);
+  if (!discrete.complete() || monitor.stop_requested())
+    return base::fail(base::ErrorCode::cancelled);
   StaticAnalysis analysis = geometry(structure, options);
   auto made_sets = frame::result_load_sets(structure, monitor);
   if (!made_sets) return std::unexpected(std::move(made_sets.error()));
