@@ -209,7 +209,8 @@ base::Expected<ModalResult> modal_analysis(const frame::Structure& structure,
   for (int pass = 0; pass < kMostPasses; ++pass) {
     system->cut = frame::subdivided_structure(structure, cuts_for(structure, masses, count));
     system->model = std::make_unique<system::DiscreteModel>(system->cut.structure, monitor);
-    if (monitor.stop_requested()) return base::fail(base::ErrorCode::cancelled);
+    if (!system->model->complete() || monitor.stop_requested())
+      return base::fail(base::ErrorCode::cancelled);
     const frame::Subdivision& cut = system->cut;
     segment_mass = segment_masses(cut, masses);
     node_mass = masses.nodes;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -51,5 +52,15 @@ void recover_results(const system::DiscreteModel& model,
                      std::span<const system::ElementData> elements, const frame::LoadSet& set,
                      const double* solution, const std::vector<std::uint8_t>& active, int stations,
                      ResultSet& out);
+
+// The same, asking `going` every few dozen members whether to go on: false when it said stop,
+// and the arrays of `out` are then incomplete (the caller drops them).
+bool recover_results(const system::DiscreteModel& model, const frame::LoadSet& set,
+                     const double* solution, const std::vector<std::uint8_t>& active, int stations,
+                     ResultSet& out, const std::function<bool()>& going);
+bool recover_results(const system::DiscreteModel& model,
+                     std::span<const system::ElementData> elements, const frame::LoadSet& set,
+                     const double* solution, const std::vector<std::uint8_t>& active, int stations,
+                     ResultSet& out, const std::function<bool()>* going);
 
 }  // namespace velm::engineering

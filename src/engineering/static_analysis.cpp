@@ -183,7 +183,8 @@ base::Expected<void> analyse_alone(const Structure& structure,
     if (!made) return std::unexpected(std::move(made.error()));
     moved.emplace(std::move(*made));
     moved_model.emplace(*moved, monitor);
-    if (monitor.stop_requested()) return base::fail(base::ErrorCode::cancelled);
+    if (!moved_model->complete() || monitor.stop_requested())
+      return base::fail(base::ErrorCode::cancelled);
   }
   const Structure& geometry = moved ? *moved : structure;
   const system::DiscreteModel& model = moved_model ? *moved_model : discrete;
@@ -215,10 +216,16 @@ base::Expected<StaticAnalysis> run(const model::VELM& model, const model::Extens
   if (auto fits = check_result_memory(structure, options); !fits)
     return std::unexpected(std::move(fits.error()));
 
+  // The assembly starts with the element data of the members and the load sets, asking whether
+  // to stop as it goes.
+  monitor.stage_progress("assemble", 0.0);
   const system::DiscreteModel discrete(structure, monitor);
-  if (monitor.stop_requested()) return base::fail(base::ErrorCode::cancelled);
+  if (!discrete.complete() || monitor.stop_requested())
+    return base::fail(base::ErrorCode::cancelled);
   StaticAnalysis analysis = geometry(structure, options);
-  const std::vector<frame::LoadSet> sets = frame::result_load_sets(structure);
+  auto made_sets = frame::result_load_sets(structure, monitor);
+  if (!made_sets) return std::unexpected(std::move(made_sets.error()));
+  const std::vector<frame::LoadSet> sets = std::move(*made_sets);
   if (monitor.stop_requested()) return base::fail(base::ErrorCode::cancelled);
   const std::size_t cases = structure.load_cases.size();
   std::vector<ResultSet> results(sets.size());

@@ -91,12 +91,22 @@ LoadSet combination_loads(const Structure& structure, const Combination& combina
 }
 
 std::vector<LoadSet> result_load_sets(const Structure& structure) {
+  base::Monitor quiet;
+  return *result_load_sets(structure, quiet);
+}
+
+base::Expected<std::vector<LoadSet>> result_load_sets(const Structure& structure,
+                                                      base::Monitor& monitor) {
   std::vector<LoadSet> sets;
   sets.reserve(structure.result_set_count());
-  for (std::size_t c = 0; c < structure.load_cases.size(); ++c)
+  for (std::size_t c = 0; c < structure.load_cases.size(); ++c) {
+    if (monitor.stop_requested()) return base::fail(base::ErrorCode::cancelled);
     sets.push_back(case_loads(structure, c));
-  for (const Combination& combination : structure.combinations)
+  }
+  for (const Combination& combination : structure.combinations) {
+    if (monitor.stop_requested()) return base::fail(base::ErrorCode::cancelled);
     sets.push_back(combination_loads(structure, combination));
+  }
   return sets;
 }
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "base/error.hpp"
+#include "base/monitor.hpp"
 #include "frame/structure.hpp"
 #include "linalg/types.hpp"
 #include "mechanics/member_loads.hpp"
@@ -50,5 +52,8 @@ LoadSet combination_loads(const Structure& structure, const Combination& combina
 
 // The load sets of every result set: the load cases, then the combinations, document order.
 std::vector<LoadSet> result_load_sets(const Structure& structure);
+// The same, asking `monitor` between the sets whether to stop (then failing with cancelled).
+base::Expected<std::vector<LoadSet>> result_load_sets(const Structure& structure,
+                                                      base::Monitor& monitor);
 
 }  // namespace velm::frame

@@ -83,13 +83,23 @@ std::array<double, 2> DeflectionLine::Plane::moment(double t, bool right) const 
   return solutions.line(t, start, end, loads, right);
 }
 
+double DeflectionLine::Plane::deflection_value(double t) const {
+  if (solutions.rho() == 0.0) return scale * straight_deflection_value(t, start, end, loads);
+  return scale * solutions.deflection(t, start, end, loads)[0];
+}
+
+double DeflectionLine::Plane::deflection_slope(double t) const {
+  if (solutions.rho() == 0.0) return scale * straight_deflection_slope(t, start, end, loads);
+  return scale * solutions.deflection(t, start, end, loads)[1];
+}
+
 std::array<double, 3> DeflectionLine::at(double x) const {
   const double t = x / length_;
   std::array<double, 3> u;
   for (int k = 0; k < 3; ++k) u[k] = ends_(k) + t * (ends_(6 + k) - ends_(k));
   u[0] += axial(x)[0];
-  u[1] += z_.deflection(t)[0];
-  u[2] += y_.deflection(t)[0];
+  u[1] += z_.deflection_value(t);
+  u[2] += y_.deflection_value(t);
   return u;
 }
 
@@ -115,12 +125,13 @@ void DeflectionLine::extremes(double* out) const {
     low[k] = std::min(low[k], value);
     high[k] = std::max(high[k], value);
   };
+  std::vector<double> parts, points, monotone;  // reused from piece to piece
   for (std::size_t i = 0; i + 1 < cuts_.size(); ++i) {
     const double x0 = cuts_[i], x1 = cuts_[i + 1];
     take(0, axial(x0)[0]);
     // Axial: the slope (N - mean N) / EA is monotone where qx keeps its sign; qx is linear on
     // the piece.
-    std::vector<double> parts = {x0};
+    parts.assign(1, x0);
     double q0 = 0.0, q1 = 0.0;
     for (const MemberLoad& load : loads_)
       if (load.kind == MemberLoad::Kind::distributed && !load.empty() && load.start <= x0 &&
@@ -152,17 +163,20 @@ void DeflectionLine::extremes(double* out) const {
     const double t0 = x0 / length_, t1 = x1 / length_;
     for (const Plane* plane : {&z_, &y_}) {
       const int k = plane == &z_ ? 1 : 2;
-      take(k, plane->deflection(t0)[0]);
+      take(k, plane->deflection_value(t0));
       const auto moment = [&](double t) { return plane->moment(t, t == t0); };
       const auto slope = [&](double t) {
-        return std::array<double, 2>{plane->deflection(t)[1], plane->scale * moment(t)[0]};
+        return std::array<double, 2>{plane->deflection_slope(t), plane->scale * moment(t)[0]};
       };
-      std::vector<double> points = {t0};
-      const MomentLine line = [plane](double t, bool right) { return plane->moment(t, right); };
-      for (const double t : monotone_breaks(line, plane->solutions.rho(), plane->loads, t0, t1))
-        points.push_back(t);
+      points.assign(1, t0);
+      // Without loads or axial force the moment is linear: monotone throughout.
+      if (!plane->loads.empty() || plane->solutions.rho() != 0.0) {
+        const MomentLine line = [plane](double t, bool right) { return plane->moment(t, right); };
+        for (const double t : monotone_breaks(line, plane->solutions.rho(), plane->loads, t0, t1))
+          points.push_back(t);
+      }
       points.push_back(t1);
-      std::vector<double> monotone = {t0};
+      monotone.assign(1, t0);
       for (std::size_t j = 0; j + 1 < points.size(); ++j) {
         const double a = points[j], b = points[j + 1];
         const double ma = moment(a)[0];
@@ -173,9 +187,9 @@ void DeflectionLine::extremes(double* out) const {
       monotone.push_back(t1);
       for (std::size_t j = 0; j + 1 < monotone.size(); ++j) {
         const double a = monotone[j], b = monotone[j + 1];
-        if (j > 0) take(k, plane->deflection(a)[0]);  // its slope may vanish right there
+        if (j > 0) take(k, plane->deflection_value(a));  // its slope may vanish right there
         if (opposite(slope(a)[0], slope(b)[0]))
-          take(k, plane->deflection(bracketed_root(slope, a, b))[0]);
+          take(k, plane->deflection_value(bracketed_root(slope, a, b)));
       }
     }
   }

@@ -56,6 +56,9 @@ class DeflectionLine {
       const std::array<double, 2> z = solutions.deflection(t, start, end, loads);
       return {scale * z[0], scale * z[1]};
     }
+    // The deflection alone and its slope alone, the same values as deflection()'s.
+    double deflection_value(double t) const;
+    double deflection_slope(double t) const;
     // m and m' (without axial force as polynomials).
     std::array<double, 2> moment(double t, bool right = false) const;
   };

@@ -29,22 +29,35 @@ std::array<double, 2> straight_moment(double t, double m0, double m1,
   return m;
 }
 
-std::array<double, 2> straight_deflection(double t, double m0, double m1,
-                                          std::span<const MomentLoad> loads) {
-  const double d = (t * t * t - t) / 6.0, d_slope = (3.0 * t * t - 1.0) / 6.0;
+double straight_deflection_value(double t, double m0, double m1,
+                                 std::span<const MomentLoad> loads) {
+  const double d = (t * t * t - t) / 6.0;
   const double u = 1.0 - t;
-  std::array<double, 2> z = {m0 * (u * u * u - u) / 6.0 + m1 * d,
-                             -m0 * (3.0 * u * u - 1.0) / 6.0 + m1 * d_slope};
+  double z = m0 * (u * u * u - u) / 6.0 + m1 * d;
   for_each_term(loads, [&](double a, int k, double c) {
     const double far4 = power(1.0 - a, k + 4), far2 = power(1.0 - a, k + 2);
-    z[0] -= c * (t * far4 + far2 * d);
-    z[1] -= c * (far4 + far2 * d_slope);
-    if (t > a) {
-      z[0] += c * power(t - a, k + 4);
-      z[1] += c * power(t - a, k + 3);
-    }
+    z -= c * (t * far4 + far2 * d);
+    if (t > a) z += c * power(t - a, k + 4);
   });
   return z;
+}
+
+double straight_deflection_slope(double t, double m0, double m1,
+                                 std::span<const MomentLoad> loads) {
+  const double d_slope = (3.0 * t * t - 1.0) / 6.0;
+  const double u = 1.0 - t;
+  double z = -m0 * (3.0 * u * u - 1.0) / 6.0 + m1 * d_slope;
+  for_each_term(loads, [&](double a, int k, double c) {
+    const double far4 = power(1.0 - a, k + 4), far2 = power(1.0 - a, k + 2);
+    z -= c * (far4 + far2 * d_slope);
+    if (t > a) z += c * power(t - a, k + 3);
+  });
+  return z;
+}
+
+std::array<double, 2> straight_deflection(double t, double m0, double m1,
+                                          std::span<const MomentLoad> loads) {
+  return {straight_deflection_value(t, m0, m1, loads), straight_deflection_slope(t, m0, m1, loads)};
 }
 
 }  // namespace velm::mechanics

@@ -19,6 +19,9 @@ std::array<double, 2> straight_moment(double t, double m0, double m1,
                                       std::span<const MomentLoad> loads, bool right = false);
 std::array<double, 2> straight_deflection(double t, double m0, double m1,
                                           std::span<const MomentLoad> loads);
+// z alone and z' alone, each with the same arithmetic as straight_deflection's.
+double straight_deflection_value(double t, double m0, double m1, std::span<const MomentLoad> loads);
+double straight_deflection_slope(double t, double m0, double m1, std::span<const MomentLoad> loads);
 
 // Calls add(a, k, c) for each term c (t - a)_+^k / k! of m'' that the loads are made of.
 template <class Add>

@@ -21,12 +21,15 @@ struct DiscreteModel {
 
   explicit DiscreteModel(const frame::Structure& structure);
   // The same, asking `monitor` every 1024 members whether to stop: if it does, the element data
-  // is left incomplete and the model must not be used (the caller asks the monitor again).
+  // is left incomplete and the model must not be used (complete() tells; a monitor asked again
+  // need not say stop a second time).
   DiscreteModel(const frame::Structure& structure, base::Monitor& monitor);
   DiscreteModel(const DiscreteModel&) = delete;  // matrices refer to its numbering
   DiscreteModel& operator=(const DiscreteModel&) = delete;
 
   std::size_t unknowns() const { return static_cast<std::size_t>(dofs.count()); }
+  // False when the construction stopped before every member had its element data.
+  bool complete() const { return elements.size() == structure.members.size(); }
 };
 
 }  // namespace velm::system
