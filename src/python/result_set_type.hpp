@@ -12,7 +12,7 @@
 
 namespace velm::python {
 
-// The type's specification, for PyType_FromModuleAndSpec.
+// The ResultSet type's slots and flags, for PyType_FromModuleAndSpec.
 PyType_Spec& result_set_spec();
 
 // A ResultSet object taking over the arrays of `set`; `kind` names it in its repr.
